@@ -1,0 +1,51 @@
+# Warnings and sanitizers for our own targets. Third-party code (googletest,
+# libpng) is added without these.
+add_library(velmor_warnings INTERFACE)
+if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  target_compile_options(velmor_warnings INTERFACE -Wall -Wextra -Werror)
+endif()
+
+if(VELMOR_SANITIZE)
+  add_compile_options(-fsanitize=${VELMOR_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${VELMOR_SANITIZE})
+endif()
+
+if(WIN32)
+  # One self-contained DLL/EXE: no libstdc++, libgcc or winpthread DLLs to ship.
+  add_link_options(-static)
+endif()
+
+# Adds a library of our own with the common settings.
+function(velmor_library name)
+  add_library(${name} STATIC ${ARGN})
+  target_link_libraries(${name} PUBLIC velmor_warnings)
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+endfunction()
+
+# velmor_add_test(NAME SOURCES ... LIBS ... [LABELS ...])
+# A GoogleTest executable registered as one CTest test. Cross builds run it
+# through wine (CMAKE_CROSSCOMPILING_EMULATOR). Tests labelled "threads" are
+# also built and run under ThreadSanitizer by the test script.
+function(velmor_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} velmor_warnings GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  add_test(NAME ${name} COMMAND ${name})
+  if(T_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
+    if("threads" IN_LIST T_LABELS)
+      set_property(GLOBAL APPEND PROPERTY VELMOR_THREAD_TESTS ${name})
+    endif()
+  endif()
+  set_property(GLOBAL APPEND PROPERTY VELMOR_ALL_TESTS ${name})
+endfunction()
+
+# Adds every listed subdirectory that has a CMakeLists.txt.
+function(velmor_add_present_subdirectories)
+  foreach(dir ${ARGN})
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()

@@ -1,0 +1,24 @@
+// What the plug-in base needs of its editor. The editor framework implements
+// it; the base owns the editor through this interface and never knows the
+// window system.
+#pragma once
+
+class IEditor {
+public:
+    virtual ~IEditor() = default;
+
+    virtual int Width() const = 0;
+    virtual int Height() const = 0;
+
+    // Moves every control bound to index (UI or host thread, under the
+    // plug-in lock or not: implementations store into atomics).
+    virtual void ShowParameterInEditor(int index, double value, bool isNormalized) = 0;
+    // AttachEditor: set the value of every control bound to index (and the
+    // first auxiliary binding bound to it) from the plug-in.
+    virtual void SetControlsFromPlugin(int index, double normalized) = 0;
+
+    // Opens the window inside the host's parent (HWND or X11 window id);
+    // false when no window can be made on this platform.
+    virtual bool OpenWindow(void* parent) = 0;
+    virtual void CloseWindow() = 0;
+};

@@ -1,0 +1,179 @@
+// The host-independent core of a plug-in: parameters, preset slots and
+// state, channel bookkeeping, the attached editor, and the one recursive lock
+// that serialises host calls, the audio thread and the editor.
+//
+// Threads: dispatcher calls arrive on the host's UI thread (sometimes its
+// audio thread), audio callbacks on the audio thread, parameter callbacks on
+// any thread, editor changes on the editor's thread. Every entry point that
+// reaches plug-in state holds Lock() for its whole body.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/channel.h"
+#include "core/editor_link.h"
+#include "core/heap_buffer.h"
+#include "core/host_types.h"
+#include "core/parameter.h"
+#include "core/plugin_lock.h"
+#include "core/preset_slot.h"
+#include "core/state_chunk.h"
+
+constexpr int kNameSize = 128;
+
+class IEffectBase {
+public:
+    IEffectBase(int paramCount, const char* channelIO, int presetCount, const char* effectName,
+                const char* productName, const char* makerName, int version, int uniqueId, int latency,
+                bool doesMidi, bool doesStateChunks, bool isInstrument);
+
+    // ---- Virtual operations; the order is part of the interface. ----
+
+    // Deletes the editor first (it may still refer to the plug-in), then
+    // parameters, presets, channels and configurations.
+    virtual ~IEffectBase();
+    // Host set the sample rate or block size, or suspended processing.
+    virtual void OnReset();
+    // A parameter's value changed (host, editor, preset, state load, effOpen).
+    virtual void OnParameterChange(int index);
+    // Audio thread, lock held. One pointer per input and per output channel.
+    virtual void ProcessBlock(double** inputs, double** outputs, int frames);
+    // Single-precision copy; the adapter never calls it.
+    virtual void ProcessBlockSingle(float** inputs, float** outputs, int frames);
+    virtual void OnEditorOpened();
+    virtual void OnEditorClosing();
+    virtual void ReservedHook();
+    virtual void OnActiveChanged(bool active);
+    virtual void OnMidiMessage(const IMidiMessage& message);
+    virtual void OnSysExMessage(const ISysExMessage& message);
+    virtual bool MidiNoteName(int note, std::string& out);
+    virtual bool SaveState(IStateChunk& chunk);
+    virtual int LoadState(const IStateChunk& chunk, int position);
+    virtual bool StateEquals(const double* values, int start);
+    virtual void OnEditorResized();
+    virtual bool ReservedQuery();
+    virtual void OnHostKnown();
+    virtual void ReservedEditorHook(int paramIndex, const IMouseMods& mods);
+    // Editor thread: sets the parameter, tells the host the given normalised
+    // value, calls OnParameterChange; all under the lock.
+    virtual void SetParameterFromEditor(int index, double normalized);
+    // Host services, supplied by the adapter. They take no lock.
+    virtual void BeginEditGesture(int index) = 0;
+    virtual void NotifyHostOfValue(int index, double normalized) = 0;
+    virtual void EndEditGesture(int index) = 0;
+    virtual void NotifyHostDisplayChanged() = 0;
+    virtual bool IsOfflineRender();
+    virtual int HostSamplePosition() = 0;
+    virtual double HostTempo() = 0;
+    virtual void HostTimeSignature(int* numerator, int* denominator) = 0;
+    virtual void HostTimeInfo(ITimeInfo* info) = 0;
+    virtual int IdentifyHost();
+    virtual int AdapterKind();
+    virtual void SyncEditorRect() = 0;
+    virtual void ApplyHostQuirks();
+    // Takes ownership (plug-in constructor, once); a null editor is ignored.
+    virtual void AttachEditor(std::unique_ptr<IEditor> editor);
+    virtual void ChangeLatency(int samples);
+    virtual bool SendMidiToHost(const IMidiMessage& message) = 0;
+    virtual bool SendSysExToHost(const ISysExMessage& message);
+    // ShowParameterInEditor for every parameter (after a preset or chunk load).
+    virtual void RefreshEditorControls();
+    virtual void ReservedHook2();
+    virtual void OnPresetsChanged();
+    // Resizes every channel's scratch buffer to frames doubles and zeroes it,
+    // unless frames equals blockSize. Values <= 0 keep the current size.
+    virtual void ResizeBlockBuffers(int frames);
+
+    // ---- Non-virtual operations. ----
+
+    RecursiveLock& Lock() { return mLock; }
+
+    // outputs -1 means any output count.
+    bool LegalIO(int inputs, int outputs) const;
+
+    int ParamCount() const { return mParams.Count(); }
+    IParameter* GetParam(int index) const { return mParams.Get(index); }
+
+    // Presets and state (the default SaveState/LoadState).
+    bool SerializeParams(IStateChunk& chunk);
+    int UnserializeParams(const IStateChunk& chunk, int position);
+    void ModifyCurrentPreset(const char* newName = nullptr);
+    bool RecallPreset(int index);
+    const char* PresetNameAt(int index) const;  // "" when out of range
+    void FillUnsetPresets(const char* name, int count);
+    bool SerializePresets(IStateChunk& chunk);
+    int UnserializePresets(const IStateChunk& chunk, int position);
+    int PresetCount() const { return mPresets.Count(); }
+    IPresetSlot* GetPreset(int index) const { return mPresets.Get(index); }
+
+    // Channels.
+    int InputCount() const { return mInputs.Count(); }
+    int OutputCount() const { return mOutputs.Count(); }
+    IChannel* GetInput(int i) const { return mInputs.Get(i); }
+    IChannel* GetOutput(int i) const { return mOutputs.Get(i); }
+    double** InputPointers() { return reinterpret_cast<double**>(mInputPointers.Data()); }
+    double** OutputPointers() { return reinterpret_cast<double**>(mOutputPointers.Data()); }
+    int ChannelConfigCount() const { return mConfigs.Count(); }
+    const IChannelConfig* GetChannelConfig(int i) const { return mConfigs.Get(i); }
+    // Marks a channel (dis)connected; a disconnected channel's entry points
+    // at its own scratch buffer, zero-filled, so nothing stale is fed in.
+    void SetInputConnected(int i, bool connected);
+    void SetOutputConnected(int i, bool connected);
+
+    IEditor* Editor() const { return mEditor.get(); }
+
+    // Field getters.
+    const char* EffectName() const { return mEffectName; }
+    const char* ProductName() const { return mProductName; }
+    const char* MakerName() const { return mMakerName; }
+    int UniqueId() const { return mUniqueId; }
+    int Version() const { return mVersion; }
+    int HostId() const { return mHostId; }
+    int HostVersion() const { return mHostVersion; }
+    bool DoesStateChunks() const { return mDoesStateChunks; }
+    bool IsInstrument() const { return mIsInstrument; }
+    bool DoesMidi() const { return mDoesMidi; }
+    int CurrentPreset() const { return mCurrentPreset; }
+    double SampleRate() const { return mSampleRate; }
+    int BlockSize() const { return mBlockSize; }
+    int Latency() const { return mLatency; }
+    int TailSize() const { return mTailSize; }
+
+protected:
+    // For the adapter.
+    void SetSampleRate(double rate) { mSampleRate = rate; }
+    void SetHostIdentity(int hostId, int hostVersion) {
+        mHostId = hostId;
+        mHostVersion = hostVersion;
+    }
+    void SetAdapterKind(int kind) { mAdapterKind = kind; }
+
+private:
+    IOwningList<IChannelConfig> mConfigs;
+    RecursiveLock mLock;
+    char mEffectName[kNameSize];
+    char mProductName[kNameSize];
+    char mMakerName[kNameSize];
+    std::int32_t mUniqueId;
+    std::int32_t mVersion;  // 0xMMMMmmbb
+    std::int32_t mAdapterKind = 0;
+    std::int32_t mHostId = -1;
+    std::int32_t mHostVersion = 0;
+    bool mDoesStateChunks;
+    bool mIsInstrument;
+    bool mDoesMidi;
+    std::int32_t mCurrentPreset = 0;
+    double mSampleRate = 44100.0;
+    std::int32_t mBlockSize = 0;
+    std::int32_t mLatency;
+    std::int32_t mTailSize = 0;
+    std::unique_ptr<IEditor> mEditor;
+    IOwningList<IParameter> mParams;
+    IOwningList<IPresetSlot> mPresets;
+    IHeapBuffer mInputPointers{64};
+    IHeapBuffer mOutputPointers{64};
+    IOwningList<IChannel> mInputs;
+    IOwningList<IChannel> mOutputs;
+};
