@@ -1,0 +1,32 @@
+// The level side of a needle meter: the audio chain feeds it one value per
+// sample, the editor's meter widget reads the smoothed level, the power flag
+// and the Mode at redraw time.
+//
+// Threads: SetLevel and mPowerOn are written on the audio thread (under the
+// plug-in lock), mMode by the parameter hook (under the lock); the editor
+// reads all three without the lock. Relaxed atomics give the tear-free
+// transfer that needs; a stale value only shows one redraw late.
+#pragma once
+
+#include <atomic>
+
+#include "plugin/dsp/envelope_follower.h"
+
+class VuLevel {
+public:
+    // Audio thread. x is clipped to +6 dB, held by an instant-rise / 300 ms
+    // fall peak follower, then the needle climbs with 300 ms and drops as fast
+    // as the peak decays. sampleRate is the base's rate truncated to an int.
+    void SetLevel(double x, int sampleRate);
+
+    // Editor thread.
+    double Level() const { return mLevel.load(std::memory_order_relaxed); }
+
+    std::atomic<bool> mPowerOn{true};
+    std::atomic<int> mMode{0};
+
+private:
+    EnvelopeFollower mPeakFollower;
+    EnvelopeFollower mNeedleFollower;
+    std::atomic<double> mLevel{0.0};
+};
