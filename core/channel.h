@@ -15,8 +15,8 @@ struct IChannelConfig {
 struct IChannel {
     bool connected = false;
     double** entry = nullptr;
-    IHeapBuffer scratch{4096};  // blockSize doubles
-    IHeapBuffer label{128};     // growable text; empty = no label set
+    IHeapBuffer scratch{4096};    // blockSize doubles
+    IHeapBuffer label{128};       // growable text; empty = no label set
     float* hostOutput = nullptr;  // outputs only: host buffer of the current block
 
     double* Scratch() { return reinterpret_cast<double*>(scratch.Data()); }

@@ -25,9 +25,9 @@ constexpr int kNameSize = 128;
 
 class IEffectBase {
 public:
-    IEffectBase(int paramCount, const char* channelIO, int presetCount, const char* effectName,
-                const char* productName, const char* makerName, int version, int uniqueId, int latency,
-                bool doesMidi, bool doesStateChunks, bool isInstrument);
+    IEffectBase(int paramCount, const char* channelIO, int presetCount, const char* effectName, const char* productName,
+                const char* makerName, int version, int uniqueId, int latency, bool doesMidi, bool doesStateChunks,
+                bool isInstrument);
 
     // ---- Virtual operations; the order is part of the interface. ----
 
@@ -57,7 +57,8 @@ public:
     virtual void OnHostKnown();
     virtual void ReservedEditorHook(int paramIndex, const IMouseMods& mods);
     // Editor thread: sets the parameter, tells the host the given normalised
-    // value, calls OnParameterChange; all under the lock.
+    // value, calls OnParameterChange; all under the lock. An invalid index or
+    // a NaN value changes nothing and tells the host nothing.
     virtual void SetParameterFromEditor(int index, double normalized);
     // Host services, supplied by the adapter. They take no lock.
     virtual void BeginEditGesture(int index) = 0;
@@ -84,6 +85,9 @@ public:
     virtual void OnPresetsChanged();
     // Resizes every channel's scratch buffer to frames doubles and zeroes it,
     // unless frames equals blockSize. Values <= 0 keep the current size.
+    // Unconnected channels' entries follow their (possibly moved) scratch
+    // buffers. If memory runs out blockSize stays as it was; the audio
+    // callbacks bound every block by IChannel::ScratchFrames().
     virtual void ResizeBlockBuffers(int frames);
 
     // ---- Non-virtual operations. ----

@@ -2,7 +2,18 @@
 // of every owning list of the base.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+// The allocation functions behind every IHeapBuffer. Tests replace them to
+// drive the out-of-memory paths; a null argument (or a null member) restores
+// the C library's realloc/malloc. Not thread-safe: set it while no buffer is
+// being resized on another thread.
+struct IHeapAllocator {
+    void* (*reallocate)(void* block, std::size_t bytes);
+    void* (*allocate)(std::size_t bytes);
+};
+void SetHeapAllocator(const IHeapAllocator* allocator);
 
 class IHeapBuffer {
 public:
@@ -44,9 +55,7 @@ public:
     IOwningList& operator=(const IOwningList&) = delete;
 
     int Count() const { return mStorage.Length() / static_cast<int>(sizeof(T*)); }
-    T* Get(int i) const {
-        return (i >= 0 && i < Count()) ? reinterpret_cast<T* const*>(mStorage.Data())[i] : nullptr;
-    }
+    T* Get(int i) const { return (i >= 0 && i < Count()) ? reinterpret_cast<T* const*>(mStorage.Data())[i] : nullptr; }
     // Takes ownership; returns false (and deletes the element) when storage
     // cannot grow.
     bool Add(T* item) {

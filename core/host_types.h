@@ -5,10 +5,10 @@
 
 // Transport record filled by HostTimeInfo.
 struct ITimeInfo {
-    double tempo = 0;           // beats per minute
+    double tempo = 0;  // beats per minute
     double samplePosition = 0;
     double ppqPosition = 0;
-    double lastBar = 0;         // quarter-note position of the last bar start
+    double lastBar = 0;  // quarter-note position of the last bar start
     double cycleStart = 0;
     double cycleEnd = 0;
     std::int32_t numerator = 0;

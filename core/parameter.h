@@ -30,13 +30,16 @@ public:
     IParameter();
 
     // Declaration (plug-in constructor only).
-    void SetupDouble(const char* name, double defaultValue, double min, double max, double step,
-                     const char* label = "", double shape = 1.0);
+    void SetupDouble(const char* name, double defaultValue, double min, double max, double step, const char* label = "",
+                     double shape = 1.0);
     void SetupBool(const char* name, bool defaultValue);
     void SetupInt(const char* name, int defaultValue, int min, int max, const char* label = "");
     void AddDisplayText(int value, const char* text);
 
+    // v clamped to the range, mapped to 0..1 with exponent 1/shape.
     double ValueToNormalized(double v) const;
+    // x (clamped to 0..1; NaN is ignored) mapped with exponent shape; stepped
+    // kinds are rounded to the nearest multiple of the step from 0.
     void SetFromNormalized(double x);
     // Writes the display text of v into out, at most outSize bytes including
     // the terminator (outSize 0 writes nothing).
@@ -50,7 +53,9 @@ public:
     // Index of the display text equal to text (exact, case-sensitive), or -1.
     int FindDisplayText(const char* text) const;
 
-    // Clamps v to [minValue, maxValue] (NaN gives minValue) and stores it.
+    // Clamps v to [minValue, maxValue] and stores it. NaN counts as 0 (then
+    // clamped), as a value missing from a state chunk does; infinities go to
+    // the range ends. Used by state loads and typed values.
     void SetClamped(double v);
 
     IParamType Type() const { return mType; }
