@@ -395,6 +395,16 @@ struct VstSpeakerArrangement {
     VstSpeakerProperties speakers[8];
 };
 
+// effGetMidiKeyName: the host names the program and key, the plug-in fills
+// keyName.
+struct MidiKeyName {
+    VstInt32 thisProgramIndex;
+    VstInt32 thisKeyNumber;
+    char keyName[kVstMaxNameLen];
+    VstInt32 reserved;
+    VstInt32 flags;
+};
+
 #pragma pack(pop)
 
 // Layout checks: identical on LP64 and LLP64.
@@ -454,6 +464,8 @@ static_assert(offsetof(VstSpeakerProperties, name) == 16 && offsetof(VstSpeakerP
               "VstSpeakerProperties");
 static_assert(sizeof(VstSpeakerArrangement) == 904 && alignof(VstSpeakerArrangement) == 4, "VstSpeakerArrangement");
 static_assert(offsetof(VstSpeakerArrangement, speakers) == 8, "VstSpeakerArrangement");
+static_assert(sizeof(MidiKeyName) == 80 && alignof(MidiKeyName) == 4, "MidiKeyName");
+static_assert(offsetof(MidiKeyName, keyName) == 8 && offsetof(MidiKeyName, flags) == 76, "MidiKeyName");
 
 // Four-character ids ('VstP', 'Qm7z') packed big-end first, as hosts expect.
 constexpr VstInt32 VstFourCC(char a, char b, char c, char d) {

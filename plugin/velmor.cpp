@@ -1,0 +1,110 @@
+#include "plugin/velmor.h"
+
+#include "plugin/velmor_coefficients.h"
+#include "vst/create_effect.h"
+#include "vst/vst2_abi.h"
+
+namespace {
+
+constexpr int kVersion = 0x10100;  // 1.1.0
+constexpr int kPresetCount = 1;
+
+// Switch positions: a value at or above the middle counts as on.
+bool IsOn(double v) { return v >= 0.5; }
+
+}  // namespace
+
+Velmor::Velmor(audioMasterCallback hostCallback)
+    : IEffectVST(hostCallback, kNumParams, "1-1 2-2", kPresetCount, "Orvane", "", "Trelowen", kVersion,
+                 VstFourCC('Q', 'm', '7', 'z'), 0, false, false, false) {
+    DeclareParameters();
+    // The only slot holds the defaults, under the name "-".
+    FillUnsetPresets("-", 1);
+}
+
+Velmor::~Velmor() = default;
+
+void Velmor::DeclareParameters() {
+    GetParam(kPresComp)->SetupDouble("Pres Comp", 12.5, -5.0, 25.0, 0.01, "dB", 1.0);
+    GetParam(kLowCut)->SetupBool("Low Cut", true);
+    GetParam(kPresence)->SetupBool("Presence", true);
+    // Declared with an empty range: the one-step minimum width makes it
+    // 0..0.01 dB, so both stay (inaudibly) at 0.
+    GetParam(kBass)->SetupDouble("Bass", 0.0, 0.0, 0.0, 0.01, "dB", 1.0);
+    GetParam(kCrispy)->SetupDouble("Crispy", 0.0, 0.0, 0.0, 0.01, "dB", 1.0);
+    GetParam(kFinalComp)->SetupDouble("Final Comp", 0.0, 0.0, 3.0, 0.01, "dB", 1.0);
+    GetParam(kDbOutput)->SetupDouble("Db Output", 0.0, -30.0, 20.0, 0.01, "dB", 1.0);
+    GetParam(kPower)->SetupBool("Power", true);
+    IParameter* mode = GetParam(kMode);
+    mode->SetupInt("Mode", 1, 0, 4, "");
+    // 0 shows as "A" but selects no voicing of its own.
+    mode->AddDisplayText(0, "A");
+    mode->AddDisplayText(1, "A");
+    mode->AddDisplayText(2, "B");
+    mode->AddDisplayText(3, "C");
+    mode->AddDisplayText(4, "D");
+    GetParam(kPLimit)->SetupBool("P Limit", true);
+    GetParam(kFLimit)->SetupBool("F Limit", false);
+}
+
+void Velmor::OnReset() {
+    LockGuard guard(Lock());
+    mSampleRate = TruncateToInt(SampleRate());
+}
+
+void Velmor::OnParameterChange(int index) {
+    LockGuard guard(Lock());
+    const IParameter* param = GetParam(index);
+    if (!param) return;
+    const double v = param->Value();
+    switch (index) {
+        case kPresComp:
+            mPresCompGain = DbToGain(v);
+            break;
+        case kLowCut:
+            mLowCutHz = IsOn(v) ? 80.0 : 20.0;
+            break;
+        case kPresence:
+            mCrossoverHz = IsOn(v) ? 250.0 : 21.0;
+            break;
+        case kBass:
+            mBassGain = DbToGain(v);
+            break;
+        case kCrispy:
+            mCrispyAmount = CrispyAmount(v);
+            break;
+        case kFinalComp:
+            mFinalGain = DbToGain(v);
+            break;
+        case kDbOutput:
+            mOutputGain = DbToGain(v);
+            break;
+        case kMode:
+            ApplyMode(v);
+            break;
+        case kPLimit:
+            mAttackBandsMs = IsOn(v) ? 0.0 : 1.0;
+            break;
+        case kFLimit:
+            mAttackOutputMs = IsOn(v) ? 0.0 : 1.0;
+            break;
+        default:  // "Power" is read by the chain directly
+            break;
+    }
+}
+
+void Velmor::ApplyMode(double v) {
+    const int m = TruncateToInt(v);
+    // The meters pick their LED colour from the Mode, including 0.
+    mDriveMeter.mMode.store(m, std::memory_order_relaxed);
+    mOutputMeter.mMode.store(m, std::memory_order_relaxed);
+    const ModeVoicing* voicing = VoicingForMode(m);
+    if (!voicing) return;
+    mLookaheadBandsMs = voicing->lookaheadBandsMs;
+    mLookaheadOutputMs = voicing->lookaheadOutputMs;
+    mReleaseLowMs = voicing->releaseLowMs;
+    mReleaseHighMs = voicing->releaseHighMs;
+    mReleaseOutputMs = voicing->releaseOutputMs;
+}
+
+IEffectVST* CreateEffectInstance(audioMasterCallback hostCallback) { return new Velmor(hostCallback); }

@@ -1,0 +1,87 @@
+// Velmor: the vocal chain plug-in. Declares the eleven parameters, turns
+// their values into the chain's coefficients (OnParameterChange), and keeps
+// the sample rate the chain runs at (OnReset).
+//
+// Threads: both hooks run under the plug-in lock, which ProcessBlock also
+// holds, so a block never sees a half-written voicing. The two meters are
+// read by the editor without the lock (their fields are atomics).
+#pragma once
+
+#include "plugin/vu_level.h"
+#include "vst/effect_vst.h"
+
+class Velmor : public IEffectVST {
+public:
+    enum EParams {
+        kPresComp = 0,
+        kLowCut,
+        kPresence,
+        kBass,
+        kCrispy,
+        kFinalComp,
+        kDbOutput,
+        kPower,
+        kMode,
+        kPLimit,
+        kFLimit,
+        kNumParams
+    };
+
+    explicit Velmor(audioMasterCallback hostCallback);
+    ~Velmor() override;
+
+    // Sample rate or block size set, or processing suspended: takes the
+    // base's rate, truncated. Clears no filter, limiter or smoother state.
+    void OnReset() override;
+    // Maps one parameter's value to its coefficient.
+    void OnParameterChange(int index) override;
+
+    // Coefficients for the chain (audio thread, lock held) and for tests.
+    int SampleRateInt() const { return mSampleRate; }
+    double PresCompGain() const { return mPresCompGain; }
+    double LowCutHz() const { return mLowCutHz; }
+    double CrossoverHz() const { return mCrossoverHz; }
+    double BassGain() const { return mBassGain; }
+    double CrispyAmountValue() const { return mCrispyAmount; }
+    double FinalGain() const { return mFinalGain; }
+    double OutputGain() const { return mOutputGain; }
+    double LookaheadBandsMs() const { return mLookaheadBandsMs; }
+    double LookaheadOutputMs() const { return mLookaheadOutputMs; }
+    double ReleaseLowMs() const { return mReleaseLowMs; }
+    double ReleaseHighMs() const { return mReleaseHighMs; }
+    double ReleaseOutputMs() const { return mReleaseOutputMs; }
+    double AttackBandsMs() const { return mAttackBandsMs; }
+    double AttackOutputMs() const { return mAttackOutputMs; }
+    double PowerMix() const { return mPowerMix; }
+
+    // The needle meters: the driven high band and the output. The editor's
+    // meter widgets read them.
+    VuLevel& DriveMeter() { return mDriveMeter; }
+    VuLevel& OutputMeter() { return mOutputMeter; }
+
+private:
+    void DeclareParameters();
+    void ApplyMode(double v);
+
+    int mSampleRate = 0;
+    double mPresCompGain = 0.0;
+    double mLowCutHz = 0.0;
+    double mCrossoverHz = 0.0;
+    double mBassGain = 0.0;
+    double mCrispyAmount = 0.0;
+    double mFinalGain = 0.0;
+    double mOutputGain = 0.0;
+    // Voicing A until a Mode is chosen.
+    double mLookaheadBandsMs = 1.5;
+    double mLookaheadOutputMs = 1.5;
+    double mReleaseLowMs = 160.0;
+    double mReleaseHighMs = 160.0;
+    double mReleaseOutputMs = 280.0;
+    double mAttackBandsMs = 0.0;
+    double mAttackOutputMs = 0.0;
+    // Smoothed wet/dry mix of the "Power" switch; the chain moves it.
+    double mPowerMix = 1.0;
+
+    VuLevel mDriveMeter;
+    VuLevel mOutputMeter;
+};

@@ -1,0 +1,406 @@
+// The dispatcher: one case per opcode, each calling a named handler. Runs on
+// whatever thread the host uses (usually its UI thread, sometimes its audio
+// thread) and holds the plug-in lock for the whole call, so it never overlaps
+// an audio callback, a parameter callback or an editor change.
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "vst/callbacks.h"
+#include "vst/effect_vst.h"
+#include "vst/host_text.h"
+#include "vst/version_number.h"
+
+namespace {
+
+constexpr VstIntPtr kIdentifyAnswer = VstFourCC('N', 'v', 'E', 'f');
+constexpr VstIntPtr kVendorSpecificAnswer = 0xbeef;
+constexpr int kVendorFormatNormalized = 7;
+constexpr int kVendorIsStepped = 8;
+
+// Holds the plug-in lock for one dispatcher call; effClose gives it up
+// before the plug-in (and the lock with it) is destroyed.
+class DispatchLock {
+public:
+    explicit DispatchLock(RecursiveLock& lock) : mLock(lock) { mLock.Lock(); }
+    ~DispatchLock() {
+        if (mHeld) mLock.Unlock();
+    }
+    DispatchLock(const DispatchLock&) = delete;
+    DispatchLock& operator=(const DispatchLock&) = delete;
+    void Release() {
+        mLock.Unlock();
+        mHeld = false;
+    }
+
+private:
+    RecursiveLock& mLock;
+    bool mHeld = true;
+};
+
+bool ValidParam(IEffectVST& p, VstIntPtr index) { return index >= 0 && index < p.ParamCount(); }
+
+// A host-given index or value as an int; values outside int are out of
+// every range we check, so they map to -1 rather than wrapping into one.
+int ToIndex(VstIntPtr v) { return (v < INT_MIN || v > INT_MAX) ? -1 : static_cast<int>(v); }
+
+double ClampUnit(double x) { return x < 0.0 ? 0.0 : (x > 1.0 ? 1.0 : x); }
+
+VstIntPtr Open(IEffectVST& p) {
+    p.ApplyHostQuirks();
+    for (int i = 0; i < p.ParamCount(); ++i) p.OnParameterChange(i);
+    return 0;
+}
+
+VstIntPtr Close(IEffectVST* p, DispatchLock& lock) {
+    lock.Release();
+    delete p;
+    return 0;
+}
+
+VstIntPtr SetProgram(IEffectVST& p, VstIntPtr value) {
+    if (!p.DoesStateChunks()) p.ModifyCurrentPreset();
+    p.RecallPreset(ToIndex(value));
+    return 0;
+}
+
+VstIntPtr SetProgramName(IEffectVST& p, void* ptr) {
+    if (!ptr) return 0;
+    p.ModifyCurrentPreset(static_cast<const char*>(ptr));
+    p.OnPresetsChanged();
+    return 0;
+}
+
+VstIntPtr GetProgramName(IEffectVST& p, void* ptr) {
+    CopyToHost(static_cast<char*>(ptr), kProgramNameBytes, p.PresetNameAt(p.CurrentPreset()));
+    return 0;
+}
+
+VstIntPtr GetParamLabel(IEffectVST& p, VstInt32 index, void* ptr) {
+    if (ValidParam(p, index)) CopyToHost(static_cast<char*>(ptr), kParamTextBytes, p.GetParam(index)->UnitText());
+    return 0;
+}
+
+VstIntPtr GetParamDisplay(IEffectVST& p, VstInt32 index, void* ptr) {
+    if (ValidParam(p, index) && ptr) {
+        const IParameter* param = p.GetParam(index);
+        param->FormatValue(param->Value(), false, static_cast<char*>(ptr), kParamTextBytes, true);
+    }
+    return 0;
+}
+
+VstIntPtr GetParamName(IEffectVST& p, VstInt32 index, void* ptr) {
+    if (ValidParam(p, index)) CopyToHost(static_cast<char*>(ptr), kParamNameBytes, p.GetParam(index)->Name());
+    return 0;
+}
+
+VstIntPtr SetSampleRate(IEffectVST& p, float opt) {
+    // A rate that is not a positive number would turn every time constant
+    // of the chain into NaN for good; the current rate stays instead.
+    if (std::isfinite(opt) && opt > 0.0f) p.SetHostSampleRate(static_cast<double>(opt));
+    p.OnReset();
+    return 0;
+}
+
+VstIntPtr SetBlockSize(IEffectVST& p, VstIntPtr value) {
+    // Block sizes of 0 or less, or too large to address in bytes, keep the
+    // current scratch buffers; the reset still runs as the host asked.
+    constexpr VstIntPtr kLargestBlock = INT_MAX / static_cast<VstIntPtr>(sizeof(double));
+    if (value > 0 && value <= kLargestBlock) p.ResizeBlockBuffers(static_cast<int>(value));
+    p.OnReset();
+    return 0;
+}
+
+VstIntPtr MainsChanged(IEffectVST& p, VstIntPtr value) {
+    if (value != 0) {
+        p.OnActiveChanged(true);
+    } else {
+        p.OnActiveChanged(false);
+        p.OnReset();
+    }
+    return 0;
+}
+
+VstIntPtr EditGetRect(IEffectVST& p, void* ptr) {
+    if (!ptr || !p.Editor()) return 0;
+    *static_cast<ERect**>(ptr) = p.EditorRect();
+    return 1;
+}
+
+VstIntPtr EditOpen(IEffectVST& p, void* ptr) {
+    if (!p.Editor() || !p.Editor()->OpenWindow(ptr)) return 0;
+    p.OnEditorOpened();
+    return 1;
+}
+
+VstIntPtr EditClose(IEffectVST& p) {
+    if (!p.Editor()) return 0;
+    p.OnEditorClosing();
+    p.Editor()->CloseWindow();
+    return 1;
+}
+
+VstIntPtr GetChunk(IEffectVST& p, VstInt32 index, void* ptr) {
+    if (!ptr) return 0;
+    const bool program = index != 0;
+    IStateChunk& chunk = program ? p.PresetChunk() : p.BankChunk();
+    bool ok = BeginStateChunk(chunk);
+    if (ok && program) {
+        ok = p.SaveState(chunk);
+    } else if (ok) {
+        p.ModifyCurrentPreset();
+        ok = p.SerializePresets(chunk);
+    }
+    if (!ok || chunk.Length() <= 0) return 0;
+    *static_cast<void**>(ptr) = chunk.Data();
+    return chunk.Length();
+}
+
+VstIntPtr SetChunk(IEffectVST& p, VstInt32 index, VstIntPtr value, void* ptr) {
+    // A missing pointer, a negative size or one past what a chunk can hold
+    // is refused before anything is touched.
+    if (!ptr || value < 0 || value > INT_MAX) return 0;
+    const bool program = index != 0;
+    IStateChunk& chunk = program ? p.PresetChunk() : p.BankChunk();
+    const int size = static_cast<int>(value);
+    if (!chunk.Resize(size)) return 0;
+    if (size > 0) std::memcpy(chunk.Data(), ptr, static_cast<std::size_t>(size));
+
+    int position = 0;
+    const int format = ReadStateHeader(chunk, position);
+    if (!program && format >= kStateFormatVersion) {
+        position = p.UnserializePresets(chunk, position);
+    } else {
+        position = p.LoadState(chunk, position);
+        p.ModifyCurrentPreset();
+    }
+    if (position < 0) return 0;
+    p.RefreshEditorControls();
+    return 1;
+}
+
+VstIntPtr ProcessEvents(IEffectVST& p, void* ptr) {
+    if (!ptr) return 0;
+    const auto* events = static_cast<const VstEvents*>(ptr);
+    for (VstInt32 i = 0; i < events->numEvents; ++i) {
+        const VstEvent* event = events->events[i];
+        if (!event) continue;
+        if (event->type == kVstMidiType) {
+            const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);
+            IMidiMessage message;
+            message.frameOffset = midi->deltaFrames;
+            message.status = static_cast<std::uint8_t>(midi->midiData[0]);
+            message.data1 = static_cast<std::uint8_t>(midi->midiData[1]);
+            message.data2 = static_cast<std::uint8_t>(midi->midiData[2]);
+            p.OnMidiMessage(message);
+        } else if (event->type == kVstSysExType) {
+            const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*>(event);
+            ISysExMessage message;
+            message.frameOffset = sysex->deltaFrames;
+            // A negative or bufferless dump reaches the plug-in as an empty
+            // one, so no handler is ever asked to read -n bytes.
+            const bool hasBytes = sysex->sysexDump && sysex->dumpBytes > 0;
+            message.size = hasBytes ? sysex->dumpBytes : 0;
+            message.bytes = hasBytes ? reinterpret_cast<const std::uint8_t*>(sysex->sysexDump) : nullptr;
+            p.OnSysExMessage(message);
+        }
+    }
+    return 1;
+}
+
+VstIntPtr String2Parameter(IEffectVST& p, VstInt32 index, void* ptr) {
+    if (!ValidParam(p, index)) return 0;
+    if (!ptr) return 1;
+    const char* text = static_cast<const char*>(ptr);
+    IParameter* param = p.GetParam(index);
+    double v;
+    if (param->DisplayTextCount() > 0) {
+        const int entry = param->FindDisplayText(text);
+        if (entry < 0) return 0;
+        v = param->DisplayTextAt(entry)->value;
+    } else {
+        v = std::atof(text);
+        // "nan" reads as NaN; it must never become a value.
+        if (std::isnan(v)) return 0;
+    }
+    if (p.Editor()) p.Editor()->ShowParameterInEditor(index, v, false);
+    param->SetClamped(v);
+    p.OnParameterChange(index);
+    return 1;
+}
+
+VstIntPtr GetProgramNameIndexed(IEffectVST& p, VstInt32 index, void* ptr) {
+    if (!ptr) return 0;
+    const char* name = p.PresetNameAt(index);
+    CopyToHost(static_cast<char*>(ptr), kProgramNameBytes, name);
+    return (name && name[0] != '\0') ? 1 : 0;
+}
+
+VstIntPtr GetPinProperties(IEffectVST& p, VstInt32 index, void* ptr, bool input) {
+    const int count = input ? p.InputCount() : p.OutputCount();
+    if (!ptr || index < 0 || index >= count) return 0;
+    auto* pin = static_cast<VstPinProperties*>(ptr);
+    // Pins pair up as stereo from an even pin that has a partner.
+    pin->flags = kVstPinIsActive;
+    if (index % 2 == 0 && index < count - 1) pin->flags |= kVstPinIsStereo;
+    const IChannel* channel = input ? p.GetInput(index) : p.GetOutput(index);
+    const IHeapBuffer& label = channel->label;
+    if (label.Length() > 0) {
+        // The label buffer holds text without a guaranteed terminator.
+        std::size_t n = static_cast<std::size_t>(label.Length());
+        if (n > kPinLabelBytes - 1) n = kPinLabelBytes - 1;
+        std::size_t i = 0;
+        while (i < n && label.Data()[i] != 0) {
+            pin->label[i] = static_cast<char>(label.Data()[i]);
+            ++i;
+        }
+        pin->label[i] = '\0';
+    } else {
+        std::snprintf(pin->label, kPinLabelBytes, input ? "Input %d" : "Output %d", index + 1);
+    }
+    return 1;
+}
+
+VstIntPtr GetPlugCategory(IEffectVST& p) { return p.IsInstrument() ? kPlugCategSynth : kPlugCategEffect; }
+
+// Connects the first n channels of one direction and disconnects the rest;
+// a disconnected channel is fed silence from its own scratch buffer.
+template <typename SetConnected>
+void ConnectFirst(int count, const VstSpeakerArrangement* arrangement, SetConnected setConnected) {
+    if (!arrangement) return;
+    int n = arrangement->numChannels < count ? arrangement->numChannels : count;
+    if (n < 0) n = 0;
+    for (int i = 0; i < count; ++i) setConnected(i, i < n);
+}
+
+VstIntPtr SetSpeakerArrangement(IEffectVST& p, VstIntPtr value, void* ptr) {
+    ConnectFirst(p.InputCount(), reinterpret_cast<const VstSpeakerArrangement*>(value),
+                 [&p](int i, bool on) { p.SetInputConnected(i, on); });
+    ConnectFirst(p.OutputCount(), static_cast<const VstSpeakerArrangement*>(ptr),
+                 [&p](int i, bool on) { p.SetOutputConnected(i, on); });
+    return 1;
+}
+
+VstIntPtr CopyText(void* ptr, std::size_t size, const char* text) {
+    if (!ptr) return 0;
+    CopyToHost(static_cast<char*>(ptr), size, text);
+    return 1;
+}
+
+VstIntPtr VendorSpecific(IEffectVST& p, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
+    if (index == kVendorFormatNormalized) {
+        if (!ptr) return 0;
+        // Shows the text of any normalised value without setting it. A NaN
+        // has no text: the buffer is left as the host gave it.
+        if (ValidParam(p, value) && !std::isnan(opt)) {
+            p.GetParam(static_cast<int>(value))
+                ->FormatValue(ClampUnit(opt), true, static_cast<char*>(ptr), kParamTextBytes, true);
+        }
+        return kVendorSpecificAnswer;
+    }
+    if (index == kVendorIsStepped) {
+        if (ValidParam(p, value) && p.GetParam(static_cast<int>(value))->Type() != kParamDouble) {
+            return kVendorSpecificAnswer;
+        }
+        return 0;
+    }
+    return 0;
+}
+
+VstIntPtr CanDo(IEffectVST& p, void* ptr) {
+    if (!ptr) return 0;
+    const char* text = static_cast<const char*>(ptr);
+    if (std::strcmp(text, "receiveVstTimeInfo") == 0) return 1;
+    if (p.DoesMidi()) {
+        static const char* const kMidiAbilities[] = {"sendVstEvents", "sendVstMidiEvent", "receiveVstEvents",
+                                                     "receiveVstMidiEvent"};
+        for (const char* ability : kMidiAbilities) {
+            if (std::strcmp(text, ability) == 0) return 1;
+        }
+    }
+    return 0;
+}
+
+VstIntPtr GetMidiKeyName(IEffectVST& p, void* ptr) {
+    if (!ptr) return 0;
+    auto* key = static_cast<MidiKeyName*>(ptr);
+    key->keyName[0] = '\0';
+    std::string name;
+    if (!p.MidiNoteName(key->thisKeyNumber, name)) return 0;
+    CopyToHost(key->keyName, kMidiKeyNameBytes, name.c_str());
+    return 1;
+}
+
+VstIntPtr GetSpeakerArrangement(IEffectVST& p, VstIntPtr value, void* ptr) {
+    if (value) *reinterpret_cast<VstSpeakerArrangement**>(value) = p.InputArrangement();
+    if (ptr) *static_cast<VstSpeakerArrangement**>(ptr) = p.OutputArrangement();
+    return 1;
+}
+
+VstIntPtr Dispatch(IEffectVST* plugin, DispatchLock& lock, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                   float opt) {
+    IEffectVST& p = *plugin;
+    // clang-format off
+    switch (opcode) {
+        case effOpen: return Open(p);
+        case effClose: return Close(plugin, lock);
+        case effSetProgram: return SetProgram(p, value);
+        case effGetProgram: return p.CurrentPreset();
+        case effSetProgramName: return SetProgramName(p, ptr);
+        case effGetProgramName: return GetProgramName(p, ptr);
+        case effGetParamLabel: return GetParamLabel(p, index, ptr);
+        case effGetParamDisplay: return GetParamDisplay(p, index, ptr);
+        case effGetParamName: return GetParamName(p, index, ptr);
+        case effSetSampleRate: return SetSampleRate(p, opt);
+        case effSetBlockSize: return SetBlockSize(p, value);
+        case effMainsChanged: return MainsChanged(p, value);
+        case effEditGetRect: return EditGetRect(p, ptr);
+        case effEditOpen: return EditOpen(p, ptr);
+        case effEditClose: return EditClose(p);
+        case effEditIdle: return 0;  // the editor window repaints on its own timer
+        case effIdentify: return kIdentifyAnswer;
+        case effGetChunk: return GetChunk(p, index, ptr);
+        case effSetChunk: return SetChunk(p, index, value, ptr);
+        case effProcessEvents: return ProcessEvents(p, ptr);
+        case effCanBeAutomated: return 1;  // hosts pass the parameter in index or in value
+        case effString2Parameter: return String2Parameter(p, index, ptr);
+        case effGetProgramNameIndexed: return GetProgramNameIndexed(p, index, ptr);
+        case effGetInputProperties: return GetPinProperties(p, index, ptr, true);
+        case effGetOutputProperties: return GetPinProperties(p, index, ptr, false);
+        case effGetPlugCategory: return GetPlugCategory(p);
+        case effProcessVarIo: return 0;
+        case effSetSpeakerArrangement: return SetSpeakerArrangement(p, value, ptr);
+        case effGetEffectName: return CopyText(ptr, kEffectNameBytes, p.EffectName());
+        case effGetVendorString: return CopyText(ptr, kVendorTextBytes, p.MakerName());
+        case effGetProductString: return CopyText(ptr, kVendorTextBytes, p.ProductName());
+        case effGetVendorVersion: return DecimalFromPackedVersion(p.Version());
+        case effVendorSpecific: return VendorSpecific(p, index, value, ptr, opt);
+        case effCanDo: return CanDo(p, ptr);
+        case effGetTailSize: return p.TailSize();
+        case effIdle: return 0;
+        case effGetVstVersion: return kVstVersion;
+        case effGetMidiKeyName: return GetMidiKeyName(p, ptr);
+        case effGetSpeakerArrangement: return GetSpeakerArrangement(p, value, ptr);
+        default: return 0;  // deprecated and unknown opcodes change nothing
+    }
+    // clang-format on
+}
+
+}  // namespace
+
+VstIntPtr VSTCALLBACK VSTDispatcher(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                                    float opt) {
+    IEffectVST* plugin = IEffectVST::FromRecord(effect);
+    if (!plugin) return 0;
+    DispatchLock lock(plugin->Lock());
+    // Nothing may unwind into the host: a failed allocation is an unhandled
+    // request.
+    try {
+        return Dispatch(plugin, lock, opcode, index, value, ptr, opt);
+    } catch (...) {
+        return 0;
+    }
+}
