@@ -86,8 +86,8 @@ public:
     // Resizes every channel's scratch buffer to frames doubles and zeroes it,
     // unless frames equals blockSize. Values <= 0 keep the current size.
     // Unconnected channels' entries follow their (possibly moved) scratch
-    // buffers. If memory runs out blockSize stays as it was; the audio
-    // callbacks bound every block by IChannel::ScratchFrames().
+    // buffers. If memory runs out blockSize stays as it was, so callers
+    // bound every block by IChannel::ScratchFrames(), never by blockSize.
     virtual void ResizeBlockBuffers(int frames);
 
     // ---- Non-virtual operations. ----
