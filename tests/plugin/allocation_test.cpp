@@ -1,0 +1,123 @@
+// The audio callbacks allocate nothing once the host has set the plug-in up.
+// Every allocation route is counted while the callbacks run on this thread:
+// global operator new/delete, the core's heap-buffer allocator hook, and on
+// Linux (without a sanitizer, which owns malloc itself) the malloc family.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "core/heap_buffer.h"
+#include "tests/vst/test_host.h"
+#include "vst/create_effect.h"
+#include "vst/effect_vst.h"
+
+namespace {
+std::atomic<long> gAllocations{0};
+thread_local bool tCounting = false;
+void Note() {
+    if (tCounting) gAllocations.fetch_add(1, std::memory_order_relaxed);
+}
+void* CountedRealloc(void* block, std::size_t n) {
+    Note();
+    return std::realloc(block, n);
+}
+void* CountedMalloc(std::size_t n) {
+    Note();
+    return std::malloc(n);
+}
+}  // namespace
+
+void* operator new(std::size_t n) {
+    Note();
+    if (void* p = std::malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t n) { return operator new(n); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+    Note();
+    return std::malloc(n ? n : 1);
+}
+void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define VELMOR_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define VELMOR_SANITIZED 1
+#endif
+
+#if defined(__linux__) && !defined(VELMOR_SANITIZED)
+// glibc lets a program replace its malloc family; forwarding to the
+// library's own entry points keeps one allocator underneath.
+extern "C" {
+void* __libc_malloc(std::size_t);
+void* __libc_calloc(std::size_t, std::size_t);
+void* __libc_realloc(void*, std::size_t);
+void __libc_free(void*);
+void* malloc(std::size_t n) {
+    Note();
+    return __libc_malloc(n);
+}
+void* calloc(std::size_t n, std::size_t size) {
+    Note();
+    return __libc_calloc(n, size);
+}
+void* realloc(void* p, std::size_t n) {
+    Note();
+    return __libc_realloc(p, n);
+}
+void free(void* p) { __libc_free(p); }
+}
+#endif
+
+namespace {
+
+TEST(Allocation, AudioCallbacksAllocateNothing) {
+    TestHost::Get().Reset();
+    const IHeapAllocator counting{CountedRealloc, CountedMalloc};
+    SetHeapAllocator(&counting);
+    IEffectVST* plugin = CreateEffectInstance(TestHost::Callback);
+    AEffect* fx = plugin->Record();
+    auto dispatch = [fx](VstInt32 op, VstIntPtr value, float opt) {
+        return fx->dispatcher(fx, op, 0, value, nullptr, opt);
+    };
+    dispatch(effOpen, 0, 0);
+    dispatch(effSetSampleRate, 0, 48000.0f);
+    dispatch(effSetBlockSize, 512, 0);
+    dispatch(effMainsChanged, 1, 0);
+
+    std::vector<float> fin(2000, 0.25f), fout0(2000), fout1(2000);
+    std::vector<double> din(2000, 0.25), dout0(2000), dout1(2000);
+    float* fi[2] = {fin.data(), fin.data()};
+    float* fo[2] = {fout0.data(), fout1.data()};
+    double* di[2] = {din.data(), din.data()};
+    double* dO[2] = {dout0.data(), dout1.data()};
+    fx->processReplacing(fx, fi, fo, 512);  // warm-up
+
+    tCounting = true;
+    for (int frames : {512, 100, 1500}) {  // announced, shorter, longer (sliced)
+        fx->processReplacing(fx, fi, fo, frames);
+        fx->process(fx, fi, fo, frames);
+        fx->processDoubleReplacing(fx, di, dO, frames);
+    }
+    for (int i = 0; i < 11; ++i) {  // automation arrives on the audio thread too
+        fx->setParameter(fx, i, 0.3f);
+        (void)fx->getParameter(fx, i);
+    }
+    tCounting = false;
+
+    EXPECT_EQ(gAllocations.load(), 0);
+    dispatch(effClose, 0, 0);
+    SetHeapAllocator(nullptr);
+}
+
+}  // namespace

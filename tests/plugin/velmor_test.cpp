@@ -1,0 +1,164 @@
+// Velmor's parameters turned into coefficients: the formulas on their own,
+// then the plug-in driven through its record. Expected values are worked out
+// by hand from 10^(dB/20), the Bezier and the voicing table.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cmath>
+
+#include "plugin/velmor.h"
+#include "plugin/velmor_coefficients.h"
+#include "tests/vst/test_host.h"
+
+namespace {
+
+TEST(Coefficients, DecibelsToGain) {
+    struct Row {
+        double db, gain;
+    } rows[] = {
+        {12.5, 4.2169650}, {-5.0, 0.5623413}, {25.0, 17.7827941}, {-30.0, 0.0316228}, {3.0, 1.4125375},
+        {0.01, 1.0011520}, {0.0, 1.0},        {-200.0, 0.0},      {-1e9, 0.0},
+    };
+    // Seven significant digits from the hand calculation.
+    for (const Row& r : rows) EXPECT_NEAR(DbToGain(r.db), r.gain, 1e-7 * (1 + r.gain)) << r.db;
+    EXPECT_GT(DbToGain(-199.99), 0.0);  // only at or below -200 dB is it silence
+}
+
+TEST(Coefficients, CrispyBezier) {
+    // (0.1 b (1 - b) + b^2) * 0.498 with b = v / 6.
+    struct Row {
+        double v, amount;
+    } rows[] = {{0.0, 0.0}, {0.01, 30.3282 / 360000.0}, {3.0, 0.13695}, {6.0, 0.498}};
+    for (const Row& r : rows) EXPECT_NEAR(CrispyAmount(r.v), r.amount, 1e-12) << r.v;
+}
+
+TEST(Coefficients, ModeVoicingsAndTruncation) {
+    struct Row {
+        int mode;
+        ModeVoicing v;
+    } rows[] = {{1, {1.5, 1.5, 160, 160, 280}},
+                {2, {1.0, 1.0, 50, 30, 20}},
+                {3, {0.2, 0.2, 50, 30, 5}},
+                {4, {0.2, 0.2, 50, 30, 0}}};
+    for (const Row& r : rows) {
+        const ModeVoicing* v = VoicingForMode(r.mode);
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(v->lookaheadBandsMs, r.v.lookaheadBandsMs);
+        EXPECT_EQ(v->lookaheadOutputMs, r.v.lookaheadOutputMs);
+        EXPECT_EQ(v->releaseLowMs, r.v.releaseLowMs);
+        EXPECT_EQ(v->releaseHighMs, r.v.releaseHighMs);
+        EXPECT_EQ(v->releaseOutputMs, r.v.releaseOutputMs);
+    }
+    for (int m : {0, 5, -1}) EXPECT_EQ(VoicingForMode(m), nullptr);
+    EXPECT_EQ(TruncateToInt(44100.9), 44100);
+    EXPECT_EQ(TruncateToInt(-3.7), -3);
+    EXPECT_EQ(TruncateToInt(std::nan("")), 0);
+    EXPECT_EQ(TruncateToInt(1e20), INT_MAX);
+    EXPECT_EQ(TruncateToInt(-1e20), INT_MIN);
+}
+
+class VelmorTest : public ::testing::Test {
+protected:
+    void SetUp() override { TestHost::Get().Reset(); }
+    VstIntPtr Dispatch(VstInt32 op, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0) {
+        return v.Record()->dispatcher(v.Record(), op, index, value, ptr, opt);
+    }
+    void Set(int index, float x) { v.Record()->setParameter(v.Record(), index, x); }
+    void ExpectVoicing(double la, double lo, double rl, double rh, double ro) {
+        EXPECT_EQ(v.LookaheadBandsMs(), la);
+        EXPECT_EQ(v.LookaheadOutputMs(), lo);
+        EXPECT_EQ(v.ReleaseLowMs(), rl);
+        EXPECT_EQ(v.ReleaseHighMs(), rh);
+        EXPECT_EQ(v.ReleaseOutputMs(), ro);
+    }
+    Velmor v{TestHost::Callback};
+};
+
+TEST_F(VelmorTest, ConstructionThenOpen) {
+    EXPECT_EQ(v.SampleRateInt(), 0);
+    EXPECT_EQ(v.PresCompGain(), 0.0);
+    EXPECT_EQ(v.LowCutHz(), 0.0);
+    EXPECT_EQ(v.OutputGain(), 0.0);
+    EXPECT_EQ(v.PowerMix(), 1.0);
+    ExpectVoicing(1.5, 1.5, 160, 160, 280);
+    EXPECT_STREQ(v.PresetNameAt(0), "-");
+    EXPECT_TRUE(v.GetPreset(0)->initialised);
+
+    Dispatch(effOpen);  // every parameter replayed into the hook
+    EXPECT_NEAR(v.PresCompGain(), 4.2169650, 1e-6);
+    EXPECT_EQ(v.LowCutHz(), 80.0);
+    EXPECT_EQ(v.CrossoverHz(), 250.0);
+    EXPECT_EQ(v.BassGain(), 1.0);
+    EXPECT_EQ(v.CrispyAmountValue(), 0.0);
+    EXPECT_EQ(v.FinalGain(), 1.0);
+    EXPECT_EQ(v.OutputGain(), 1.0);
+    EXPECT_EQ(v.AttackBandsMs(), 0.0);   // P Limit on
+    EXPECT_EQ(v.AttackOutputMs(), 1.0);  // F Limit off
+    EXPECT_EQ(v.DriveMeter().mMode.load(), 1);
+}
+
+TEST_F(VelmorTest, ParameterChangesReachTheCoefficients) {
+    struct Row {
+        int index;
+        float x;
+        double (Velmor::*field)() const;
+        double expected;
+    } rows[] = {
+        {Velmor::kPresComp, 0.0f, &Velmor::PresCompGain, 0.5623413},
+        {Velmor::kPresComp, 1.0f, &Velmor::PresCompGain, 17.7827941},
+        {Velmor::kDbOutput, 0.0f, &Velmor::OutputGain, 0.0316228},
+        {Velmor::kFinalComp, 1.0f, &Velmor::FinalGain, 1.4125375},
+        {Velmor::kBass, 1.0f, &Velmor::BassGain, 1.0011520},
+        {Velmor::kCrispy, 1.0f, &Velmor::CrispyAmountValue, 30.3282 / 360000.0},
+        {Velmor::kLowCut, 0.6f, &Velmor::LowCutHz, 80.0},
+        {Velmor::kLowCut, 0.4f, &Velmor::LowCutHz, 20.0},
+        {Velmor::kPresence, 0.0f, &Velmor::CrossoverHz, 21.0},
+        {Velmor::kPLimit, 0.0f, &Velmor::AttackBandsMs, 1.0},
+        {Velmor::kFLimit, 1.0f, &Velmor::AttackOutputMs, 0.0},
+    };
+    for (const Row& r : rows) {
+        Set(r.index, r.x);
+        EXPECT_NEAR((v.*r.field)(), r.expected, 1e-7 * (1 + r.expected)) << r.index << " at " << r.x;
+    }
+}
+
+TEST_F(VelmorTest, ModeZeroKeepsTheLastVoicing) {
+    Set(Velmor::kMode, 0.75f);  // 3 "C"
+    ExpectVoicing(0.2, 0.2, 50, 30, 5);
+    Set(Velmor::kMode, 0.0f);
+    ExpectVoicing(0.2, 0.2, 50, 30, 5);
+    EXPECT_EQ(v.DriveMeter().mMode.load(), 0);
+    EXPECT_EQ(v.OutputMeter().mMode.load(), 0);
+    Set(Velmor::kMode, 1.0f);
+    ExpectVoicing(0.2, 0.2, 50, 30, 0);
+    Set(Velmor::kMode, 0.5f);
+    ExpectVoicing(1.0, 1.0, 50, 30, 20);
+    // Typed texts run the hook too. "A" names value 0 first, so typing it
+    // keeps the voicing, exactly like choosing 0.
+    Dispatch(effString2Parameter, Velmor::kMode, 0, const_cast<char*>("D"));
+    ExpectVoicing(0.2, 0.2, 50, 30, 0);
+    Dispatch(effString2Parameter, Velmor::kMode, 0, const_cast<char*>("A"));
+    EXPECT_EQ(v.GetParam(Velmor::kMode)->Value(), 0.0);
+    ExpectVoicing(0.2, 0.2, 50, 30, 0);
+}
+
+TEST_F(VelmorTest, ResetTruncatesTheRate) {
+    Dispatch(effSetSampleRate, 0, 0, nullptr, 44100.9f);
+    EXPECT_EQ(v.SampleRateInt(), 44100);
+    Dispatch(effSetSampleRate, 0, 0, nullptr, 96000.0f);
+    Dispatch(effSetSampleRate, 0, 0, nullptr, std::nanf(""));  // ignored, the reset keeps 96000
+    EXPECT_EQ(v.SampleRateInt(), 96000);
+}
+
+TEST_F(VelmorTest, EditorChangesAreAutomatedToTheHost) {
+    v.SetParameterFromEditor(Velmor::kMode, 0.5);
+    const auto calls = TestHost::Get().Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].opcode, audioMasterAutomate);
+    EXPECT_EQ(calls[0].index, Velmor::kMode);
+    EXPECT_EQ(calls[0].opt, 0.5f);
+    EXPECT_EQ(v.GetParam(Velmor::kMode)->Value(), 2.0);
+    ExpectVoicing(1.0, 1.0, 50, 30, 20);
+}
+
+}  // namespace

@@ -1,0 +1,34 @@
+#!/bin/sh
+# check_exports.sh LIBRARY [OBJDUMP]
+# The plug-in library exports exactly VSTPluginMain and main. A Windows DLL
+# (checked with the mingw objdump) must also import only Windows system
+# DLLs: no C++ runtime, pthread, zlib or libpng DLL to ship beside it.
+set -u
+lib=$1
+fail=0
+case "$lib" in
+  *.dll)
+    objdump=${2:-x86_64-w64-mingw32-objdump}
+    dump=$("$objdump" -p "$lib") || { echo "cannot read $lib"; exit 1; }
+    exports=$(printf '%s\n' "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+      sed -n 's/^[[:space:]]*\[[[:space:]]*[0-9]*\][[:space:]]*//p' | sort | tr '\n' ' ')
+    imports=$(printf '%s\n' "$dump" | sed -n 's/^[[:space:]]*DLL Name:[[:space:]]*//p')
+    for dll in $imports; do
+      case $(printf '%s' "$dll" | tr 'A-Z' 'a-z') in
+        kernel32.dll|msvcrt.dll|user32.dll|gdi32.dll|advapi32.dll|shell32.dll|ole32.dll|comdlg32.dll|\
+        ws2_32.dll|uxtheme.dll|msimg32.dll|api-ms-win-*) ;;
+        *) echo "imports a non-system DLL: $dll"; fail=1 ;;
+      esac
+    done
+    echo "imports: $(printf '%s ' $imports)"
+    ;;
+  *)
+    exports=$(nm -D --defined-only "$lib" | awk '{print $NF}' | sort | tr '\n' ' ')
+    ;;
+esac
+echo "exports: $exports"
+if [ "$exports" != "VSTPluginMain main " ]; then
+  echo "expected exactly: VSTPluginMain main"
+  fail=1
+fi
+exit $fail
