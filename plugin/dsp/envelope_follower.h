@@ -3,16 +3,38 @@
 // limiter's gain and for the meters' needle ballistics.
 #pragma once
 
+#include <cmath>
+
+#include "plugin/dsp/one_pole.h"
+
 class EnvelopeFollower {
 public:
-    // Called once per sample. Times in ms; below 1e-10 ms a direction is
-    // followed at once. Coefficients are remade only when a time moves by
+    // Audio thread, once per sample. Times in ms; below 1e-10 ms a direction
+    // is followed at once. Coefficients are remade only when a time moves by
     // 1e-10 or more or the sample rate changes.
-    double Process(double x, int sampleRate, double riseMs, double fallMs);
+    double Process(double x, int sampleRate, double riseMs, double fallMs) {
+        x = std::fabs(x);
+        if (velmor_dsp::SettingChanged(riseMs, mCachedRiseMs) || velmor_dsp::SettingChanged(fallMs, mCachedFallMs) ||
+            sampleRate != mCachedRate) {
+            Retime(sampleRate, riseMs, fallMs);
+        }
+        const double c = x > mY ? mCoefRise : mCoefFall;
+        const double y = (mY - x) * c + x;
+        // A NaN or infinite input makes the recursion NaN (inf - inf), and a
+        // NaN envelope never leaves NaN again. Restart from rest instead, as
+        // the biquad does with its state, so the follower recovers on clean
+        // input.
+        mY = std::isnan(y) ? 0.0 : y;
+        return mY;
+    }
 
     double Value() const { return mY; }
+    double CoefRise() const { return mCoefRise; }
+    double CoefFall() const { return mCoefFall; }
 
 private:
+    void Retime(int sampleRate, double riseMs, double fallMs);
+
     double mY = 0.0;
     double mCoefRise = 0.0;
     double mCoefFall = 0.0;

@@ -1,0 +1,83 @@
+// Stereo-linked look-ahead peak limiter. The peak of both channels is held
+// over the look-ahead window, turned into a target gain, averaged over the
+// same window, shaped by attack and release, and applied to the audio
+// delayed so that the reduction arrives together with the peak.
+#pragma once
+
+#include <cmath>
+#include <vector>
+
+#include "plugin/dsp/delay_line.h"
+#include "plugin/dsp/envelope_follower.h"
+#include "plugin/dsp/moving_average.h"
+#include "plugin/dsp/one_pole.h"
+
+class LookaheadLimiter {
+public:
+    // Audio thread, once per sample. Sets OutL()/OutR() and returns OutR().
+    // The audio is delayed by LookaheadLength(lookaheadMs, sampleRate) - 1
+    // samples; the arrays are reallocated only when that length changes.
+    double Process(double inL, double inR, double threshold, double attackMs, double releaseMs, double lookaheadMs,
+                   int sampleRate) {
+        const int n = LookaheadLength(lookaheadMs, sampleRate);
+        const double aL = std::fabs(inL);
+        const double aR = std::fabs(inR);
+        double m = aR > aL ? aR : aL;
+        if (mRingPosition >= n) mRingPosition = 0;
+        if (n > 0) {
+            if (n != mRingLength) ResizeRing(n);
+            double* ring = mRing.data();
+            if (m >= mHeldPeak) {
+                ring[mRingPosition] = m;
+                mHeldIndex = mRingPosition;
+                mHeldPeak = m;
+            } else {
+                ring[mRingPosition] = m;
+                if (mHeldIndex == mRingPosition) Rescan();  // the held peak just left the window
+            }
+            m = mHeldPeak;
+            if (++mRingPosition >= n) mRingPosition = 0;
+        }
+        const double target = m > threshold ? threshold / m : 1.0;
+        const double a = mGainAverage.Process(target, n);
+        // Recovery (gain rising) moves with the release, reduction with the
+        // attack.
+        mGain = mGainEnvelope.Process(a, sampleRate, releaseMs, attackMs);
+        mOutL = mDelayL.Process(inL, n) * mGain;
+        mOutR = mDelayR.Process(inR, n) * mGain;
+        return mOutR;
+    }
+
+    // Samples in the look-ahead window: trunc(sampleRate * ms * 0.001), 0
+    // below 1e-10 ms. Lengths that do not fit an int (absurd rates or times)
+    // count as 0, which turns the look-ahead off instead of overflowing.
+    static int LookaheadLength(double lookaheadMs, int sampleRate) {
+        if (lookaheadMs < velmor_dsp::kTimeEpsilon) return 0;
+        const double n = static_cast<double>(sampleRate) * lookaheadMs * 0.001;
+        if (!(n > 0.0) || n >= 2147483647.0) return 0;
+        return static_cast<int>(n);
+    }
+
+    double OutL() const { return mOutL; }
+    double OutR() const { return mOutR; }
+    double Gain() const { return mGain; }
+    double HeldPeak() const { return mHeldPeak; }
+    int HeldIndex() const { return mHeldIndex; }
+
+private:
+    void ResizeRing(int n);
+    void Rescan();
+
+    double mOutL = 0.0;
+    double mOutR = 0.0;
+    double mGain = 1.0;
+    std::vector<double> mRing;
+    int mRingPosition = 0;
+    int mRingLength = 0;
+    double mHeldPeak = 0.0;
+    int mHeldIndex = 0;
+    MovingAverage mGainAverage;
+    EnvelopeFollower mGainEnvelope;
+    DelayLine mDelayL;
+    DelayLine mDelayR;
+};

@@ -1,0 +1,97 @@
+// The plug-in's per-sample signal path: input drive, an eighth-order low cut,
+// an eighth-order split into a low and a high band, a linked look-ahead
+// limiter per band (the low band driven 25 dB into its ceiling and trimmed
+// 20 dB after it), recombination with the high-band gain, a look-ahead output
+// limiter, the output gain and a wet/dry fade driven by the smoothed power
+// switch. It owns every block it runs by value; nothing is ever reset, so
+// settings and sample-rate changes glide through the blocks' caches.
+#pragma once
+
+#include "plugin/dsp/biquad_cascade.h"
+#include "plugin/dsp/lookahead_limiter.h"
+#include "plugin/dsp/param_smoother.h"
+
+class VuLevel;
+
+// The plug-in's processing coefficients, read once per block. Gains are
+// linear, frequencies in Hz, times in ms. The defaults are the plug-in's
+// constructor values (voicing A, gains and frequencies 0).
+struct VocalChainSettings {
+    int sampleRate = 0;  // Hz, truncated; 0 until the host sets a rate
+    double power = 1.0;  // value of the "Power" switch, 0 or 1
+    double presCompGain = 0.0;
+    double lowCutHz = 0.0;
+    double crossoverHz = 0.0;
+    double bassGain = 0.0;
+    double finalGain = 0.0;
+    double outputGain = 0.0;
+    double lookaheadBandsMs = 1.5;
+    double lookaheadOutputMs = 1.5;
+    double releaseLowMs = 160.0;
+    double releaseHighMs = 160.0;
+    double releaseOutputMs = 280.0;
+    double attackBandsMs = 0.0;
+    double attackOutputMs = 0.0;
+};
+
+class VocalChain {
+public:
+    // Where the flush-to-zero mode is held: once around the whole block (the
+    // default; every block then runs free of subnormals, meters included),
+    // or around each filter call only. Both give the same output for
+    // normal-range signals; the per-call form exists for that comparison.
+    enum class FloatModeScope { kPerBlock, kPerFilterCall };
+
+    explicit VocalChain(FloatModeScope scope = FloatModeScope::kPerBlock) : mScope(scope) {}
+
+    // Audio thread, under the plug-in lock. Runs frames samples from inputs
+    // to outputs (which may be the same buffers). nIn and nOut are the
+    // channel counts of the two pointer arrays, 1 or 2: with one input the
+    // right path runs on silence, with one output the right result is
+    // dropped. While settings.sampleRate is 0 the input is copied through
+    // unchanged and no state moves. The meters (may be null) get one level
+    // per sample and the power state.
+    void Process(double* const* inputs, int nIn, double* const* outputs, int nOut, int frames,
+                 const VocalChainSettings& settings, VuLevel* driveMeter, VuLevel* outputMeter);
+
+    // Last smoothed power value, 0..1 (1.0 before the first sample).
+    double PowerMix() const { return mPowerMix; }
+
+private:
+    // Channel pointers of one block; a step of 0 holds a pointer on one
+    // silent input value or one discarded output value.
+    struct Channels {
+        const double* inL;
+        const double* inR;
+        double* outL;
+        double* outR;
+        int inStepL;
+        int inStepR;
+        int outStepR;
+    };
+
+    template <bool kGuardEachFilter>
+    void Run(const Channels& io, int frames, const VocalChainSettings& s, VuLevel* driveMeter, VuLevel* outputMeter);
+
+    FloatModeScope mScope;
+    double mPowerMix = 1.0;
+
+    ParamSmoother mPowerSmoother;
+    ParamSmoother mDriveSmoother;
+    ParamSmoother mLowCutSmoother;
+    ParamSmoother mCrossoverSmoother;
+    ParamSmoother mBassSmoother;
+    ParamSmoother mFinalSmoother;
+    ParamSmoother mOutputSmoother;
+
+    BiquadCascade mLowCutL;
+    BiquadCascade mLowCutR;
+    BiquadCascade mLowBandL;
+    BiquadCascade mLowBandR;
+    BiquadCascade mHighBandL;
+    BiquadCascade mHighBandR;
+
+    LookaheadLimiter mLowLimiter;
+    LookaheadLimiter mHighLimiter;
+    LookaheadLimiter mOutputLimiter;
+};
