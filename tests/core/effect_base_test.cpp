@@ -59,39 +59,6 @@ TEST_P(ChannelIO, ParsesPairsAndBuildsChannels) {
 INSTANTIATE_TEST_SUITE_P(Strings, ChannelIO, ::testing::ValuesIn(kChannelIOCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(EffectBase, LegalIOWithOutputs) {
-    TestEffect effect("1-1 2-2");
-    EXPECT_TRUE(effect.LegalIO(2, 2));
-    EXPECT_TRUE(effect.LegalIO(1, 1));
-    EXPECT_FALSE(effect.LegalIO(2, 1));
-    EXPECT_FALSE(effect.LegalIO(3, -1));
-}
-
-TEST(EffectBase, ConstructionDefaults) {
-    TestEffect effect;
-    EXPECT_EQ(effect.ParamCount(), 11);
-    EXPECT_EQ(effect.PresetCount(), 1);
-    EXPECT_STREQ(effect.PresetNameAt(0), "empty");
-    EXPECT_FALSE(effect.GetPreset(0)->initialised);
-    EXPECT_EQ(effect.HostId(), -1);
-    EXPECT_EQ(effect.IdentifyHost(), -1);
-    EXPECT_EQ(effect.AdapterKind(), 0);
-    EXPECT_EQ(effect.SampleRate(), 44100.0);
-    EXPECT_EQ(effect.BlockSize(), 0);
-    EXPECT_EQ(effect.CurrentPreset(), 0);
-    EXPECT_STREQ(effect.EffectName(), "Effect");
-    EXPECT_STREQ(effect.MakerName(), "Maker");
-    EXPECT_EQ(effect.Version(), 0x10100);
-    EXPECT_EQ(effect.Editor(), nullptr);
-    std::string noteName = "x";
-    EXPECT_FALSE(effect.MidiNoteName(60, noteName));
-    EXPECT_TRUE(noteName.empty());
-    effect.OnMidiMessage(IMidiMessage{});
-    EXPECT_EQ(effect.midiSent, 1);
-    effect.ChangeLatency(64);
-    EXPECT_EQ(effect.Latency(), 64);
-}
-
 class BlockBuffers : public ::testing::Test {
 protected:
     void Fill(IChannel* channel, double v) {
@@ -270,19 +237,6 @@ TEST(EffectBase, EditorIsDeletedFirst) {
     }
     EXPECT_EQ(events, (std::vector<std::string>{"editor", "plugin gone"}));
     EXPECT_EQ(valueSeenByEditor, 100.0);
-}
-
-TEST(EffectBase, StateEqualsWithinTolerance) {
-    TestEffect effect;
-    double values[12];
-    values[0] = 42;  // before start
-    for (int i = 0; i < 11; ++i) values[i + 1] = kTestDefaults[i];
-    EXPECT_TRUE(effect.StateEquals(values, 1));
-    values[6] += 0.000009;
-    EXPECT_TRUE(effect.StateEquals(values, 1));
-    values[6] += 0.000002;  // now 0.000011 away
-    EXPECT_FALSE(effect.StateEquals(values, 1));
-    EXPECT_FALSE(effect.StateEquals(nullptr, 0));
 }
 
 }  // namespace

@@ -69,14 +69,6 @@ TEST_P(HeapBufferGrowth, AllocatesByTheGrowthRule) {
 INSTANTIATE_TEST_SUITE_P(Rules, HeapBufferGrowth, ::testing::ValuesIn(kGrowthCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(HeapBuffer, GrowingKeepsContents) {
-    IHeapBuffer buffer(64);
-    buffer.SetLength(10);
-    std::memcpy(buffer.Data(), "0123456789", 10);
-    buffer.SetLength(5000);
-    EXPECT_EQ(std::memcmp(buffer.Data(), "0123456789", 10), 0);
-}
-
 TEST(HeapBuffer, FreshBlockWhenReallocFails) {
     IHeapBuffer buffer(4096);
     buffer.SetLength(100);
@@ -113,25 +105,6 @@ TEST(HeapBuffer, LengthBeyondIntRangeIsRefused) {
     EXPECT_EQ(buffer.SetLength(INT_MAX), buffer.Data());
     EXPECT_EQ(buffer.Length(), 16);
     EXPECT_EQ(buffer.Allocated(), 4000);
-}
-
-TEST(OwningList, DeletesLastToFirst) {
-    static std::vector<int> order;
-    struct Tracked {
-        int id;
-        ~Tracked() { order.push_back(id); }
-    };
-    order.clear();
-    {
-        IOwningList<Tracked> list;
-        for (int i = 0; i < 40; ++i) ASSERT_TRUE(list.Add(new Tracked{i}));
-        EXPECT_EQ(list.Count(), 40);
-        EXPECT_EQ(list.Get(39)->id, 39);
-        EXPECT_EQ(list.Get(40), nullptr);
-        EXPECT_EQ(list.Get(-1), nullptr);
-    }
-    ASSERT_EQ(order.size(), 40u);
-    for (int i = 0; i < 40; ++i) EXPECT_EQ(order[i], 39 - i);
 }
 
 }  // namespace

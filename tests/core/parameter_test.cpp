@@ -160,29 +160,6 @@ TEST(Parameter, SetupDoubleKeepsRangeOneStepWide) {
     }
 }
 
-TEST(Parameter, DeclarationKeepsEarlierTypeAndShape) {
-    IParameter fresh;
-    EXPECT_EQ(fresh.Type(), kParamNone);
-    EXPECT_EQ(fresh.Max(), 1.0);
-    EXPECT_EQ(fresh.Shape(), 1.0);
-
-    IParameter p;
-    p.SetupDouble("x", 0, 0, 1, 0.01, "", 2.0);
-    p.SetupDouble("x", 0, 0, 1, 0.01, "", 0.0);  // shape 0 leaves the earlier shape
-    EXPECT_EQ(p.Shape(), 2.0);
-    EXPECT_EQ(p.Type(), kParamDouble);
-
-    IParameter q;
-    q.SetupInt("Mode", 2, 0, 3, "pos");
-    EXPECT_EQ(q.Type(), kParamInt);
-    EXPECT_EQ(q.Value(), 2.0);
-    EXPECT_EQ(q.Default(), 2.0);
-    EXPECT_EQ(q.Step(), 1.0);
-    EXPECT_STREQ(q.Label(), "pos");
-    q.SetupDouble("Mode", 1, 0, 3, 0.5, "", 1);
-    EXPECT_EQ(q.Type(), kParamInt) << "a type set earlier stays";
-}
-
 TEST(Parameter, NamesAreBoundedTo31Characters) {
     const std::string longText(40, 'n');
     IParameter p;
@@ -291,9 +268,6 @@ TEST_F(ModeParameter, TypedTextMatchesExactly) {
     EXPECT_EQ(mode.FindDisplayText("C "), -1);
     EXPECT_EQ(mode.FindDisplayText(""), -1);
     EXPECT_EQ(mode.FindDisplayText(nullptr), -1);
-    EXPECT_EQ(mode.DisplayTextAt(3)->value, 3);
-    EXPECT_EQ(mode.DisplayTextAt(5), nullptr);
-    EXPECT_EQ(mode.DisplayTextCount(), 5);
 }
 
 TEST(Parameter, OutputIsBoundedToTheBuffer) {
