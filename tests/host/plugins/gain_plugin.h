@@ -1,0 +1,14 @@
+// Requests the tests send to the gain test plug-in through effVendorSpecific
+// (index below), to see the host from the plug-in's side.
+#pragma once
+
+enum : int {
+    kGainQueryHost = 0x48510001,       // value = audioMaster opcode, ptr passed on; answers the host's answer
+    kGainContractErrors = 0x48510002,  // answers how many host-contract violations the plug-in saw
+    kGainPrecision = 0x48510003,       // answers the last effSetProcessPrecision value + 1 (0: never sent)
+    kGainFloatBlocks = 0x48510004,     // answers the number of single-precision blocks processed
+    kGainDoubleBlocks = 0x48510005,    // answers the number of double-precision blocks processed
+};
+
+// Latency the stereo variant announces and applies.
+constexpr int kGainStereoLatency = 3;

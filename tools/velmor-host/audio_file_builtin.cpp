@@ -1,0 +1,14 @@
+// Audio files in a build without libsndfile: WAV only, through the built-in
+// reader and writer.
+#include "tools/velmor-host/audio_file.h"
+#include "tools/velmor-host/wav_file.h"
+
+bool CanWriteContainer(AudioContainer container) { return container == AudioContainer::kWav; }
+
+std::unique_ptr<AudioReader> OpenAudioReader(const std::string& path, std::string& error) {
+    return OpenWavReader(path, error);
+}
+
+std::unique_ptr<AudioWriter> OpenAudioWriter(const std::string& path, const AudioFormat& format, std::string& error) {
+    return OpenWavWriter(path, format, error);
+}

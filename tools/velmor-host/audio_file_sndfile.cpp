@@ -1,0 +1,178 @@
+// Audio files through libsndfile: WAV, AIFF and FLAC (and whatever else it
+// reads, rendered to a lossless encoding).
+#include <sndfile.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "tools/velmor-host/audio_file.h"
+#include "tools/velmor-host/file_io.h"
+
+namespace {
+
+AudioEncoding EncodingOf(int subtype) {
+    switch (subtype) {
+        case SF_FORMAT_PCM_S8:
+        case SF_FORMAT_PCM_U8:
+            return AudioEncoding::kPcm8;
+        case SF_FORMAT_PCM_16:
+            return AudioEncoding::kPcm16;
+        case SF_FORMAT_PCM_24:
+            return AudioEncoding::kPcm24;
+        case SF_FORMAT_PCM_32:
+            return AudioEncoding::kPcm32;
+        case SF_FORMAT_FLOAT:
+            return AudioEncoding::kFloat32;
+        case SF_FORMAT_DOUBLE:
+            return AudioEncoding::kFloat64;
+        default:
+            return AudioEncoding::kPcm24;  // lossy or exotic input: render to a plain lossless encoding
+    }
+}
+
+int SubtypeOf(AudioEncoding encoding, AudioContainer container) {
+    switch (encoding) {
+        case AudioEncoding::kPcm8:
+            return container == AudioContainer::kWav ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_S8;
+        case AudioEncoding::kPcm16:
+            return SF_FORMAT_PCM_16;
+        case AudioEncoding::kPcm24:
+            return SF_FORMAT_PCM_24;
+        case AudioEncoding::kPcm32:
+            return SF_FORMAT_PCM_32;
+        case AudioEncoding::kFloat32:
+            return SF_FORMAT_FLOAT;
+        case AudioEncoding::kFloat64:
+            return SF_FORMAT_DOUBLE;
+    }
+    return SF_FORMAT_PCM_24;
+}
+
+int MajorOf(AudioContainer container) {
+    switch (container) {
+        case AudioContainer::kWav:
+            return SF_FORMAT_WAV;
+        case AudioContainer::kAiff:
+            return SF_FORMAT_AIFF;
+        case AudioContainer::kFlac:
+            return SF_FORMAT_FLAC;
+    }
+    return SF_FORMAT_WAV;
+}
+
+// libsndfile's own message, without its trailing full stop.
+std::string SndfileError(SNDFILE* file) {
+    std::string text = sf_strerror(file);
+    while (!text.empty() && (text.back() == '.' || text.back() == '\n')) text.pop_back();
+    return text;
+}
+
+class SndfileReader final : public AudioReader {
+public:
+    explicit SndfileReader(SNDFILE* file, const SF_INFO& info) : mFile(file) {
+        const int major = info.format & SF_FORMAT_TYPEMASK;
+        mFormat.container = major == SF_FORMAT_AIFF   ? AudioContainer::kAiff
+                            : major == SF_FORMAT_FLAC ? AudioContainer::kFlac
+                                                      : AudioContainer::kWav;
+        mFormat.encoding = EncodingOf(info.format & SF_FORMAT_SUBMASK);
+        mFormat.sampleRate = info.samplerate;
+        mFormat.channels = info.channels;
+        mFormat.frames = info.frames;
+    }
+    ~SndfileReader() override { sf_close(mFile); }
+
+    const AudioFormat& Format() const override { return mFormat; }
+
+    std::int64_t Read(double* interleaved, std::int64_t frames, std::string& error) override {
+        const sf_count_t got = sf_readf_double(mFile, interleaved, frames);
+        if (got < frames && sf_error(mFile) != SF_ERR_NO_ERROR) {
+            error = "read error: " + SndfileError(mFile);
+            return -1;
+        }
+        return got;
+    }
+
+private:
+    SNDFILE* mFile;
+    AudioFormat mFormat;
+};
+
+class SndfileWriter final : public AudioWriter {
+public:
+    SndfileWriter(SNDFILE* file, std::string path) : mFile(file), mPath(std::move(path)) {}
+    ~SndfileWriter() override {
+        if (mFile) sf_close(mFile);
+    }
+
+    bool Write(const double* interleaved, std::int64_t frames, std::string& error) override {
+        if (sf_writef_double(mFile, interleaved, frames) != frames) {
+            error = "cannot write " + mPath + ": " + SndfileError(mFile);
+            return false;
+        }
+        return true;
+    }
+
+    bool Close(std::string& error) override {
+        if (!mFile) return true;
+        const int result = sf_close(mFile);
+        mFile = nullptr;
+        if (result != 0) {
+            error = "cannot write " + mPath + ": " + sf_error_number(result);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    SNDFILE* mFile;
+    std::string mPath;
+};
+
+}  // namespace
+
+bool CanWriteContainer(AudioContainer) { return true; }
+
+std::unique_ptr<AudioReader> OpenAudioReader(const std::string& path, std::string& error) {
+    // Tell a missing or unreadable file apart from one libsndfile does not
+    // understand; its own message for the first is less direct.
+    if (std::FILE* probe = OpenFileUtf8(path, "rb")) {
+        std::fclose(probe);
+    } else {
+        error = "cannot open " + path + ": " + ErrnoText(errno);
+        return nullptr;
+    }
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) {
+        error = "cannot read " + path + ": " + SndfileError(nullptr);
+        return nullptr;
+    }
+    if (info.channels < 1 || info.samplerate < 1) {
+        sf_close(file);
+        error = path + ": invalid channel count or sample rate";
+        return nullptr;
+    }
+    return std::make_unique<SndfileReader>(file, info);
+}
+
+std::unique_ptr<AudioWriter> OpenAudioWriter(const std::string& path, const AudioFormat& format, std::string& error) {
+    SF_INFO info{};
+    info.samplerate = format.sampleRate;
+    info.channels = format.channels;
+    info.format = MajorOf(format.container) | SubtypeOf(format.encoding, format.container);
+    if (!sf_format_check(&info)) {
+        error = std::string("cannot write ") + ContainerName(format.container) + " with " +
+                EncodingName(format.encoding) + " samples (" + path + ")";
+        return nullptr;
+    }
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file) {
+        error = "cannot create " + path + ": " + SndfileError(nullptr);
+        return nullptr;
+    }
+    // Rendered audio may exceed full scale: integer formats must clip it,
+    // not wrap around. Clipping also scales by 2^(bits-1), the inverse of
+    // reading, so integer samples pass through unchanged.
+    sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    return std::make_unique<SndfileWriter>(file, path);
+}

@@ -1,0 +1,91 @@
+#include "tools/velmor-host/file_io.h"
+
+#include <cerrno>
+#include <cstring>
+
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
+std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
+#if defined(_WIN32)
+    auto widen = [](const char* text) {
+        std::wstring wide;
+        const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+        if (n > 0) {
+            wide.assign(static_cast<std::size_t>(n), L'\0');
+            MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, &wide[0], n);
+            wide.resize(static_cast<std::size_t>(n - 1));
+        }
+        return wide;
+    };
+    const std::wstring widePath = widen(path.c_str());
+    const std::wstring wideMode = widen(mode);
+    if (!widePath.empty()) return _wfopen(widePath.c_str(), wideMode.c_str());
+    return std::fopen(path.c_str(), mode);
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
+bool SeekFile(std::FILE* file, std::int64_t offset) {
+#if defined(_WIN32)
+    return _fseeki64(file, offset, SEEK_SET) == 0;
+#else
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+std::int64_t FileSize(std::FILE* file) {
+#if defined(_WIN32)
+    const std::int64_t here = _ftelli64(file);
+    if (here < 0 || _fseeki64(file, 0, SEEK_END) != 0) return -1;
+    const std::int64_t size = _ftelli64(file);
+    if (_fseeki64(file, here, SEEK_SET) != 0) return -1;
+#else
+    const off_t here = ftello(file);
+    if (here < 0 || fseeko(file, 0, SEEK_END) != 0) return -1;
+    const std::int64_t size = ftello(file);
+    if (fseeko(file, here, SEEK_SET) != 0) return -1;
+#endif
+    return size;
+}
+
+std::string ErrnoText(int error) { return std::strerror(error); }
+
+bool ReadWholeFile(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& bytes,
+                   std::string& error) {
+    std::FILE* file = OpenFileUtf8(path, "rb");
+    if (!file) {
+        error = "cannot open " + path + ": " + ErrnoText(errno);
+        return false;
+    }
+    const std::int64_t size = FileSize(file);
+    bool ok = false;
+    if (size < 0) {
+        error = "cannot read " + path;
+    } else if (static_cast<std::uint64_t>(size) > maxBytes) {
+        error = path + " is too large (" + std::to_string(size) + " bytes, at most " + std::to_string(maxBytes) + ")";
+    } else {
+        bytes.resize(static_cast<std::size_t>(size));
+        ok = bytes.empty() || std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        if (!ok) error = "cannot read " + path;
+    }
+    std::fclose(file);
+    return ok;
+}
+
+bool WriteWholeFile(const std::string& path, const void* data, std::size_t size, std::string& error) {
+    std::FILE* file = OpenFileUtf8(path, "wb");
+    if (!file) {
+        error = "cannot create " + path + ": " + ErrnoText(errno);
+        return false;
+    }
+    bool ok = size == 0 || std::fwrite(data, 1, size, file) == size;
+    ok = (std::fclose(file) == 0) && ok;
+    if (!ok) error = "cannot write " + path;
+    return ok;
+}

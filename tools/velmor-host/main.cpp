@@ -1,0 +1,46 @@
+// velmor-host: a command-line VST 2.4 host. The work is in
+// velmor_host_core; this only collects the arguments.
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tools/velmor-host/host_commands.h"
+
+#if defined(_WIN32)
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <io.h>
+#include <shellapi.h>
+#include <windows.h>
+#define VELMOR_ISATTY(fd) _isatty(fd)
+#define VELMOR_FILENO(f) _fileno(f)
+#else
+#include <unistd.h>
+#define VELMOR_ISATTY(fd) isatty(fd)
+#define VELMOR_FILENO(f) fileno(f)
+#endif
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+#if defined(_WIN32)
+    // argv is in the ANSI code page; file names are taken as UTF-8 everywhere.
+    int count = 0;
+    if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        args.clear();
+        for (int i = 1; i < count; ++i) {
+            const int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+            std::string arg(static_cast<std::size_t>(n > 0 ? n : 1), '\0');
+            if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &arg[0], n, nullptr, nullptr);
+            arg.resize(arg.size() - 1);
+            args.push_back(arg);
+        }
+        LocalFree(wide);
+    }
+#endif
+    HostEnvironment environment;
+    environment.defaultPluginPath = DefaultPluginPath();
+    environment.showProgress = VELMOR_ISATTY(VELMOR_FILENO(stderr)) != 0;
+    return RunHost(args, environment, std::cout, std::cerr);
+}

@@ -1,0 +1,323 @@
+#include "tools/velmor-host/wav_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "tools/velmor-host/file_io.h"
+#include "tools/velmor-host/sample_codec.h"
+
+namespace {
+
+constexpr std::uint16_t kTagPcm = 1;
+constexpr std::uint16_t kTagFloat = 3;
+constexpr std::uint16_t kTagExtensible = 0xFFFE;
+constexpr int kMaxChannels = 1024;
+constexpr std::uint32_t kMaxSampleRate = 10000000;
+// Bytes 2..15 of the KSDATAFORMAT_SUBTYPE GUIDs for PCM and IEEE float; the
+// first two bytes carry the plain format tag.
+constexpr std::uint8_t kSubtypeTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                           0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint32_t U32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    Put16(out, v & 0xFFFF);
+    Put16(out, v >> 16);
+}
+void PutId(std::vector<std::uint8_t>& out, const char* id) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(id[i]));
+}
+
+bool ReadAt(std::FILE* file, std::int64_t offset, void* buffer, std::size_t size) {
+    return SeekFile(file, offset) && std::fread(buffer, 1, size, file) == size;
+}
+
+// Maps the fmt chunk's tag and container size to an encoding.
+bool EncodingFor(std::uint16_t tag, int bits, AudioEncoding& encoding) {
+    if (tag == kTagPcm) {
+        switch (bits) {
+            case 8:
+                encoding = AudioEncoding::kPcm8;
+                return true;
+            case 16:
+                encoding = AudioEncoding::kPcm16;
+                return true;
+            case 24:
+                encoding = AudioEncoding::kPcm24;
+                return true;
+            case 32:
+                encoding = AudioEncoding::kPcm32;
+                return true;
+        }
+    } else if (tag == kTagFloat) {
+        if (bits == 32) encoding = AudioEncoding::kFloat32;
+        if (bits == 64) encoding = AudioEncoding::kFloat64;
+        return bits == 32 || bits == 64;
+    }
+    return false;
+}
+
+class WavReader final : public AudioReader {
+public:
+    ~WavReader() override {
+        if (mFile) std::fclose(mFile);
+    }
+
+    bool Open(const std::string& path, std::string& error) {
+        mFile = OpenFileUtf8(path, "rb");
+        if (!mFile) {
+            error = "cannot open " + path + ": " + ErrnoText(errno);
+            return false;
+        }
+        const std::int64_t fileSize = FileSize(mFile);
+        std::uint8_t riff[12];
+        if (fileSize < 12 || !ReadAt(mFile, 0, riff, sizeof riff) || std::memcmp(riff, "RIFF", 4) != 0 ||
+            std::memcmp(riff + 8, "WAVE", 4) != 0) {
+            error = path + " is not a WAV file (no RIFF/WAVE header)";
+            return false;
+        }
+
+        // Walk the chunks. Each step advances at least 8 bytes and never
+        // past the file's end, so the walk ends on any input.
+        bool haveFormat = false;
+        bool haveData = false;
+        std::int64_t dataOffset = 0;
+        std::int64_t dataBytes = 0;
+        std::int64_t offset = 12;
+        while (offset + 8 <= fileSize && !(haveFormat && haveData)) {
+            std::uint8_t header[8];
+            if (!ReadAt(mFile, offset, header, sizeof header)) break;
+            const std::int64_t size = U32(header + 4);
+            const std::int64_t body = offset + 8;
+            if (std::memcmp(header, "fmt ", 4) == 0 && !haveFormat) {
+                if (size < 16 || body + size > fileSize) {
+                    error = path + ": truncated or malformed fmt chunk";
+                    return false;
+                }
+                std::uint8_t fmt[40] = {};
+                const std::size_t wanted = size < 40 ? static_cast<std::size_t>(size) : 40;
+                if (!ReadAt(mFile, body, fmt, wanted) || !ParseFormat(fmt, wanted, path, error)) {
+                    if (error.empty()) error = "cannot read " + path;
+                    return false;
+                }
+                haveFormat = true;
+            } else if (std::memcmp(header, "data", 4) == 0 && !haveData) {
+                haveData = true;
+                dataOffset = body;
+                // A data chunk longer than the file is a recording cut short
+                // (or one whose writer never patched the size): keep what is
+                // there.
+                dataBytes = body + size > fileSize ? fileSize - body : size;
+            }
+            offset = body + size + (size & 1);
+        }
+        if (!haveFormat) {
+            error = path + ": no fmt chunk";
+            return false;
+        }
+        if (!haveData) {
+            error = path + ": no data chunk";
+            return false;
+        }
+        mDataOffset = dataOffset;
+        mFormat.frames = dataBytes / mBlockAlign;
+        return true;
+    }
+
+    const AudioFormat& Format() const override { return mFormat; }
+
+    std::int64_t Read(double* interleaved, std::int64_t frames, std::string& error) override {
+        const std::int64_t left = mFormat.frames - mPosition;
+        if (frames > left) frames = left;
+        if (frames <= 0) return 0;
+        mBytes.resize(static_cast<std::size_t>(frames * mBlockAlign));
+        if (!ReadAt(mFile, mDataOffset + mPosition * mBlockAlign, mBytes.data(), mBytes.size())) {
+            error = "read error in WAV data";
+            return -1;
+        }
+        DecodeSamples(mFormat.encoding, mBytes.data(), static_cast<std::size_t>(frames * mFormat.channels),
+                      interleaved);
+        mPosition += frames;
+        return frames;
+    }
+
+private:
+    bool ParseFormat(const std::uint8_t* fmt, std::size_t size, const std::string& path, std::string& error) {
+        std::uint16_t tag = U16(fmt);
+        const int channels = U16(fmt + 2);
+        const std::uint32_t rate = U32(fmt + 4);
+        const int blockAlign = U16(fmt + 12);
+        const int bits = U16(fmt + 14);
+        if (tag == kTagExtensible) {
+            // cbSize (22 or more), valid bits, channel mask, then the subtype
+            // GUID whose first two bytes are the plain tag.
+            if (size < 40 || U16(fmt + 16) < 22 || std::memcmp(fmt + 26, kSubtypeTail, sizeof kSubtypeTail) != 0) {
+                error = path + ": unsupported WAVE_FORMAT_EXTENSIBLE subtype";
+                return false;
+            }
+            tag = U16(fmt + 24);
+        }
+        if (!EncodingFor(tag, bits, mFormat.encoding)) {
+            error = path + ": unsupported WAV encoding (format tag " + std::to_string(tag) + ", " +
+                    std::to_string(bits) + " bits)";
+            return false;
+        }
+        if (channels < 1 || channels > kMaxChannels) {
+            error = path + ": invalid channel count " + std::to_string(channels);
+            return false;
+        }
+        if (rate < 1 || rate > kMaxSampleRate) {
+            error = path + ": invalid sample rate " + std::to_string(rate);
+            return false;
+        }
+        if (blockAlign != channels * BytesPerSample(mFormat.encoding)) {
+            error = path + ": block alignment " + std::to_string(blockAlign) + " does not match " +
+                    std::to_string(channels) + " channels of " + std::to_string(bits) + " bits";
+            return false;
+        }
+        mFormat.container = AudioContainer::kWav;
+        mFormat.channels = channels;
+        mFormat.sampleRate = static_cast<int>(rate);
+        mBlockAlign = blockAlign;
+        return true;
+    }
+
+    std::FILE* mFile = nullptr;
+    AudioFormat mFormat;
+    std::int64_t mBlockAlign = 1;
+    std::int64_t mDataOffset = 0;
+    std::int64_t mPosition = 0;
+    std::vector<std::uint8_t> mBytes;
+};
+
+class WavWriter final : public AudioWriter {
+public:
+    ~WavWriter() override {
+        if (mFile) std::fclose(mFile);
+    }
+
+    bool Open(const std::string& path, const AudioFormat& format, std::string& error) {
+        if (format.channels < 1 || format.channels > kMaxChannels || format.sampleRate < 1 ||
+            static_cast<std::uint32_t>(format.sampleRate) > kMaxSampleRate) {
+            error = "cannot write " + path + ": invalid channel count or sample rate";
+            return false;
+        }
+        mFormat = format;
+        mPath = path;
+        mBlockAlign = format.channels * BytesPerSample(format.encoding);
+        mFile = OpenFileUtf8(path, "wb");
+        if (!mFile) {
+            error = "cannot create " + path + ": " + ErrnoText(errno);
+            return false;
+        }
+        const std::vector<std::uint8_t> header = Header();
+        mHeaderBytes = header.size();
+        if (std::fwrite(header.data(), 1, header.size(), mFile) != header.size()) {
+            error = "cannot write " + path;
+            return false;
+        }
+        return true;
+    }
+
+    bool Write(const double* interleaved, std::int64_t frames, std::string& error) override {
+        if (frames <= 0) return true;
+        const std::uint64_t bytes = static_cast<std::uint64_t>(frames) * static_cast<std::uint64_t>(mBlockAlign);
+        // RIFF sizes are 32-bit: the whole file must stay below 4 GiB.
+        if (mDataBytes + bytes + mHeaderBytes + 1 > 0xFFFFFFFFull) {
+            error = "cannot write " + mPath + ": a WAV file is limited to 4 GiB";
+            return false;
+        }
+        mBytes.resize(static_cast<std::size_t>(bytes));
+        EncodeSamples(mFormat.encoding, interleaved, static_cast<std::size_t>(frames * mFormat.channels),
+                      mBytes.data());
+        if (std::fwrite(mBytes.data(), 1, mBytes.size(), mFile) != mBytes.size()) {
+            error = "cannot write " + mPath;
+            return false;
+        }
+        mDataBytes += bytes;
+        mFrames += static_cast<std::uint64_t>(frames);
+        return true;
+    }
+
+    bool Close(std::string& error) override {
+        if (!mFile) return true;
+        bool ok = true;
+        if (mDataBytes & 1) ok = std::fputc(0, mFile) != EOF;  // chunks are padded to even sizes
+        const std::vector<std::uint8_t> header = Header();
+        ok = ok && SeekFile(mFile, 0) && std::fwrite(header.data(), 1, header.size(), mFile) == header.size();
+        ok = (std::fclose(mFile) == 0) && ok;
+        mFile = nullptr;
+        if (!ok) error = "cannot write " + mPath;
+        return ok;
+    }
+
+private:
+    bool IsFloat() const {
+        return mFormat.encoding == AudioEncoding::kFloat32 || mFormat.encoding == AudioEncoding::kFloat64;
+    }
+
+    // The header with the current sizes. Float data gets the cbSize field
+    // and the fact chunk that non-PCM WAV files carry.
+    std::vector<std::uint8_t> Header() const {
+        const int bits = 8 * BytesPerSample(mFormat.encoding);
+        std::vector<std::uint8_t> out;
+        PutId(out, "RIFF");
+        Put32(out, 0);  // patched below
+        PutId(out, "WAVE");
+        PutId(out, "fmt ");
+        Put32(out, IsFloat() ? 18 : 16);
+        Put16(out, IsFloat() ? kTagFloat : kTagPcm);
+        Put16(out, static_cast<std::uint32_t>(mFormat.channels));
+        Put32(out, static_cast<std::uint32_t>(mFormat.sampleRate));
+        Put32(out, static_cast<std::uint32_t>(mFormat.sampleRate) * static_cast<std::uint32_t>(mBlockAlign));
+        Put16(out, static_cast<std::uint32_t>(mBlockAlign));
+        Put16(out, static_cast<std::uint32_t>(bits));
+        if (IsFloat()) {
+            Put16(out, 0);
+            PutId(out, "fact");
+            Put32(out, 4);
+            Put32(out, static_cast<std::uint32_t>(mFrames));
+        }
+        PutId(out, "data");
+        Put32(out, static_cast<std::uint32_t>(mDataBytes));
+        const std::uint64_t riffSize = out.size() - 8 + mDataBytes + (mDataBytes & 1);
+        for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<std::uint8_t>(riffSize >> (8 * i));
+        return out;
+    }
+
+    std::FILE* mFile = nullptr;
+    AudioFormat mFormat;
+    std::string mPath;
+    int mBlockAlign = 1;
+    std::uint64_t mHeaderBytes = 0;
+    std::uint64_t mDataBytes = 0;
+    std::uint64_t mFrames = 0;
+    std::vector<std::uint8_t> mBytes;
+};
+
+}  // namespace
+
+std::unique_ptr<AudioReader> OpenWavReader(const std::string& path, std::string& error) {
+    auto reader = std::make_unique<WavReader>();
+    if (!reader->Open(path, error)) return nullptr;
+    return reader;
+}
+
+std::unique_ptr<AudioWriter> OpenWavWriter(const std::string& path, const AudioFormat& format, std::string& error) {
+    if (format.container != AudioContainer::kWav) {
+        error = "cannot write " + path + ": only WAV files are written by this build";
+        return nullptr;
+    }
+    auto writer = std::make_unique<WavWriter>();
+    if (!writer->Open(path, format, error)) return nullptr;
+    return writer;
+}
