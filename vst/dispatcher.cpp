@@ -5,7 +5,6 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -222,7 +221,7 @@ VstIntPtr String2Parameter(IEffectVST& p, VstInt32 index, void* ptr) {
         if (entry < 0) return 0;
         v = param->DisplayTextAt(entry)->value;
     } else {
-        v = std::atof(text);
+        v = ReadHostNumber(text);
         // "nan" reads as NaN; it must never become a value.
         if (std::isnan(v)) return 0;
     }

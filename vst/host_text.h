@@ -18,3 +18,8 @@ constexpr std::size_t kHostProductBytes = 256;
 // Copies text (null counts as empty) into out, cut to size - 1 characters
 // and always terminated. Does nothing when out is null or size is 0.
 void CopyToHost(char* out, std::size_t size, const char* text);
+
+// Reads a typed number by atof's rules (leading number, rest ignored, 0 when
+// there is none), with the "nan" and "inf"/"infinity" spellings (any case,
+// optional sign) read the same on every C runtime: some leave them as 0.
+double ReadHostNumber(const char* text);
