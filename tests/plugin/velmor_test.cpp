@@ -13,13 +13,11 @@
 namespace {
 
 TEST(Coefficients, DecibelsToGain) {
+    // The gains of the parameter ranges are checked through the plug-in
+    // below; here the silence threshold and 0 dB.
     struct Row {
         double db, gain;
-    } rows[] = {
-        {12.5, 4.2169650}, {-5.0, 0.5623413}, {25.0, 17.7827941}, {-30.0, 0.0316228}, {3.0, 1.4125375},
-        {0.01, 1.0011520}, {0.0, 1.0},        {-200.0, 0.0},      {-1e9, 0.0},
-    };
-    // Seven significant digits from the hand calculation.
+    } rows[] = {{0.0, 1.0}, {-200.0, 0.0}, {-1e9, 0.0}, {12.5, 4.2169650}};
     for (const Row& r : rows) EXPECT_NEAR(DbToGain(r.db), r.gain, 1e-7 * (1 + r.gain)) << r.db;
     EXPECT_GT(DbToGain(-199.99), 0.0);  // only at or below -200 dB is it silence
 }
@@ -32,23 +30,8 @@ TEST(Coefficients, CrispyBezier) {
     for (const Row& r : rows) EXPECT_NEAR(CrispyAmount(r.v), r.amount, 1e-12) << r.v;
 }
 
-TEST(Coefficients, ModeVoicingsAndTruncation) {
-    struct Row {
-        int mode;
-        ModeVoicing v;
-    } rows[] = {{1, {1.5, 1.5, 160, 160, 280}},
-                {2, {1.0, 1.0, 50, 30, 20}},
-                {3, {0.2, 0.2, 50, 30, 5}},
-                {4, {0.2, 0.2, 50, 30, 0}}};
-    for (const Row& r : rows) {
-        const ModeVoicing* v = VoicingForMode(r.mode);
-        ASSERT_NE(v, nullptr);
-        EXPECT_EQ(v->lookaheadBandsMs, r.v.lookaheadBandsMs);
-        EXPECT_EQ(v->lookaheadOutputMs, r.v.lookaheadOutputMs);
-        EXPECT_EQ(v->releaseLowMs, r.v.releaseLowMs);
-        EXPECT_EQ(v->releaseHighMs, r.v.releaseHighMs);
-        EXPECT_EQ(v->releaseOutputMs, r.v.releaseOutputMs);
-    }
+TEST(Coefficients, OnlyModesOneToFourHaveAVoicingAndTruncationIsSafe) {
+    // The voicings themselves are checked through the plug-in below.
     for (int m : {0, 5, -1}) EXPECT_EQ(VoicingForMode(m), nullptr);
     EXPECT_EQ(TruncateToInt(44100.9), 44100);
     EXPECT_EQ(TruncateToInt(-3.7), -3);
@@ -140,6 +123,8 @@ TEST_F(VelmorTest, ModeZeroKeepsTheLastVoicing) {
     Dispatch(effString2Parameter, Velmor::kMode, 0, const_cast<char*>("A"));
     EXPECT_EQ(v.GetParam(Velmor::kMode)->Value(), 0.0);
     ExpectVoicing(0.2, 0.2, 50, 30, 0);
+    Set(Velmor::kMode, 0.25f);  // 1 "A"
+    ExpectVoicing(1.5, 1.5, 160, 160, 280);
 }
 
 TEST_F(VelmorTest, ResetTruncatesTheRate) {
