@@ -19,10 +19,15 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
     std::memset(out, 0, count);
     const png_size_t available = state->remaining > 0 ? static_cast<png_size_t>(state->remaining) : 0;
     const png_size_t taken = std::min(available, count);
-    if (taken == 0) return;
-    std::memcpy(out, state->next, taken);
-    state->next += taken;
-    state->remaining -= static_cast<std::int32_t>(taken);
+    if (taken > 0) {
+        std::memcpy(out, state->next, taken);
+        state->next += taken;
+        state->remaining -= static_cast<std::int32_t>(taken);
+    }
+    state->zeroFilled += count - taken;
+    // Long-jumps to the decoder's recovery point; nothing in this frame
+    // needs unwinding.
+    if (state->zeroFilled > kMaxZeroFillBytes) png_error(png, "read far past the end of the data");
 }
 
 // Asks libpng for every colour type and depth to arrive as 4 bytes per pixel

@@ -17,7 +17,14 @@
 struct MemoryReadState {
     const std::uint8_t* next;
     std::int32_t remaining;
+    // Zero bytes handed out past the end so far (see kMaxZeroFillBytes).
+    std::uint64_t zeroFilled;
 };
+
+// A damaged stream may claim a chunk of up to 2 GiB that libpng then reads
+// (as zeros) to its CRC. Past this many zero bytes the read fails instead;
+// complete data never reads past its end at all.
+constexpr std::uint64_t kMaxZeroFillBytes = 1u << 20;
 
 // Hostile headers must not make us allocate without bound. The largest
 // artwork is a 128 x 30720 knob strip (3.9 M pixels); images beyond these

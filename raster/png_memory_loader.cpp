@@ -11,7 +11,7 @@ std::unique_ptr<MemBitmap> LoadPngFromMemory(const void* data, int length) {
     // Short or foreign data is refused here, before libpng and its error
     // path are involved at all.
     if (!data || length <= 7 || std::memcmp(data, kPngSignature, sizeof kPngSignature) != 0) return nullptr;
-    MemoryReadState state{static_cast<const std::uint8_t*>(data), length};
+    MemoryReadState state{static_cast<const std::uint8_t*>(data), length, 0};
     // Without a destination the decoder always creates a MemBitmap.
     return std::unique_ptr<MemBitmap>(static_cast<MemBitmap*>(raster::DecodePng(&state, nullptr, nullptr)));
 }

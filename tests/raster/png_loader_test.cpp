@@ -241,6 +241,18 @@ TEST(PngMemoryLoader, CorruptedChunksGiveNull) {
     }
 }
 
+// A chunk length of 2^31 - 1 in a short stream: libpng only warns about the
+// size and would read 2 GiB of zero fill to the chunk's CRC; the reader
+// refuses long before that.
+TEST(PngMemoryLoader, HugeChunkLengthInShortDataFailsPromptly) {
+    Bytes png = NoisyPng();
+    const std::size_t idat = FindChunk(png, "IDAT");
+    PutBigEndian32(png, idat, 0x7FFFFFFFu);
+    EXPECT_EQ(Decode(png), nullptr);
+    png.resize(idat + 40);
+    EXPECT_EQ(Decode(png), nullptr);
+}
+
 TEST(PngMemoryLoader, HostileHeaderSizesGiveNullWithoutHugeAllocations) {
     const Bytes png = NoisyPng();
     const struct {
