@@ -11,9 +11,10 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+#include <windows.h>
+// shellapi.h needs windows.h first.
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 #define VELMOR_ISATTY(fd) _isatty(fd)
 #define VELMOR_FILENO(f) _fileno(f)
 #else
