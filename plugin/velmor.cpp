@@ -107,4 +107,27 @@ void Velmor::ApplyMode(double v) {
     mReleaseOutputMs = voicing->releaseOutputMs;
 }
 
+void Velmor::ProcessBlock(double** inputs, double** outputs, int frames) {
+    if (frames <= 0) return;
+    // Parameters cannot change inside a block (the lock is held), so reading
+    // the coefficients once per block equals reading them per sample.
+    VocalChainSettings s;
+    s.sampleRate = mSampleRate;
+    s.power = GetParam(kPower)->Value();
+    s.presCompGain = mPresCompGain;
+    s.lowCutHz = mLowCutHz;
+    s.crossoverHz = mCrossoverHz;
+    s.bassGain = mBassGain;
+    s.finalGain = mFinalGain;
+    s.outputGain = mOutputGain;
+    s.lookaheadBandsMs = mLookaheadBandsMs;
+    s.lookaheadOutputMs = mLookaheadOutputMs;
+    s.releaseLowMs = mReleaseLowMs;
+    s.releaseHighMs = mReleaseHighMs;
+    s.releaseOutputMs = mReleaseOutputMs;
+    s.attackBandsMs = mAttackBandsMs;
+    s.attackOutputMs = mAttackOutputMs;
+    mChain.Process(inputs, InputCount(), outputs, OutputCount(), frames, s, &mDriveMeter, &mOutputMeter);
+}
+
 IEffectVST* CreateEffectInstance(audioMasterCallback hostCallback) { return new Velmor(hostCallback); }

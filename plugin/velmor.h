@@ -1,12 +1,13 @@
 // Velmor: the vocal chain plug-in. Declares the eleven parameters, turns
-// their values into the chain's coefficients (OnParameterChange), and keeps
-// the sample rate the chain runs at (OnReset).
+// their values into the chain's coefficients (OnParameterChange), keeps the
+// sample rate the chain runs at (OnReset) and runs the chain (ProcessBlock).
 //
 // Threads: both hooks run under the plug-in lock, which ProcessBlock also
 // holds, so a block never sees a half-written voicing. The two meters are
 // read by the editor without the lock (their fields are atomics).
 #pragma once
 
+#include "plugin/vocal_chain.h"
 #include "plugin/vu_level.h"
 #include "vst/effect_vst.h"
 
@@ -35,6 +36,9 @@ public:
     void OnReset() override;
     // Maps one parameter's value to its coefficient.
     void OnParameterChange(int index) override;
+    // Audio thread, lock held: one pointer per channel of the base (two in,
+    // two out; an unconnected channel's pointer is its silent scratch).
+    void ProcessBlock(double** inputs, double** outputs, int frames) override;
 
     // Coefficients for the chain (audio thread, lock held) and for tests.
     int SampleRateInt() const { return mSampleRate; }
@@ -52,7 +56,8 @@ public:
     double ReleaseOutputMs() const { return mReleaseOutputMs; }
     double AttackBandsMs() const { return mAttackBandsMs; }
     double AttackOutputMs() const { return mAttackOutputMs; }
-    double PowerMix() const { return mPowerMix; }
+    // Smoothed wet/dry mix of the "Power" switch, 0..1 (1.0 when new).
+    double PowerMix() const { return mChain.PowerMix(); }
 
     // The needle meters: the driven high band and the output. The editor's
     // meter widgets read them.
@@ -79,9 +84,8 @@ private:
     double mReleaseOutputMs = 280.0;
     double mAttackBandsMs = 0.0;
     double mAttackOutputMs = 0.0;
-    // Smoothed wet/dry mix of the "Power" switch; the chain moves it.
-    double mPowerMix = 1.0;
 
+    VocalChain mChain;
     VuLevel mDriveMeter;
     VuLevel mOutputMeter;
 };

@@ -106,11 +106,12 @@ TEST(Allocation, AudioCallbacksAllocateNothing) {
     double* dO[2] = {dout0.data(), dout1.data()};
     fx->processReplacing(fx, fi, fo, 512);  // warm-up
 
-    // The counter itself must see an allocation, or the test proves nothing.
+    // The counter itself must see an allocation, or the test proves nothing
+    // (operator new and the malloc under it may both count it).
     tCounting = true;
     delete new int(1);
     tCounting = false;
-    ASSERT_EQ(gAllocations.exchange(0), 1);
+    ASSERT_GE(gAllocations.exchange(0), 1);
 
     tCounting = true;
     for (int frames : {512, 100, 1500}) {  // announced, shorter, longer (sliced)
