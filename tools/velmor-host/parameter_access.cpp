@@ -154,7 +154,7 @@ std::vector<std::string> ParameterAccess::SweepTexts(int index, bool& complete) 
     return texts;
 }
 
-ParameterDescription ParameterAccess::Describe(int index) {
+ParameterDescription ParameterAccess::Describe(int index, bool withTexts) {
     ParameterDescription d;
     d.name = Name(index);
     d.label = Label(index);
@@ -164,7 +164,7 @@ ParameterDescription ParameterAccess::Describe(int index) {
     d.highText = DisplayAt(index, 1.0f);
     int decimals = 0;
     d.numeric = ParseDisplayNumber(d.lowText, d.low, decimals) && ParseDisplayNumber(d.highText, d.high, decimals);
-    if (!d.numeric) d.texts = SweepTexts(index, d.textsComplete);
+    if (!d.numeric && withTexts) d.texts = SweepTexts(index, d.textsComplete);
     return d;
 }
 
@@ -287,7 +287,7 @@ bool ParameterAccess::Apply(const std::string& assignment, std::string& error) {
     int index = 0;
     if (!Find(assignment.substr(0, equals), index, error)) return false;
     const std::string valueText = Trim(assignment.substr(equals + 1));
-    const ParameterDescription d = Describe(index);
+    const ParameterDescription d = Describe(index, false);
 
     double value = 0.0;
     std::string number;

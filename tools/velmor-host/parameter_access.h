@@ -49,7 +49,9 @@ public:
     // order met; the parameter is put back afterwards.
     std::vector<std::string> SweepTexts(int index, bool& complete);
 
-    ParameterDescription Describe(int index);
+    // Name, label, current value and range; the display texts of a
+    // non-numeric parameter are swept only when `withTexts`.
+    ParameterDescription Describe(int index, bool withTexts = true);
 
     // Index of a parameter by name: exact match first, then a unique
     // case-insensitive match. Error lists the names.
