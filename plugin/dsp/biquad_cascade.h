@@ -49,17 +49,18 @@ public:
             Changed(q, mCachedQ) || Changed(gainDb, mCachedGainDb)) {
             Redesign(freqHz, q, gainDb, sampleRate, type);
         }
-        if (extraStages < 0 || extraStages >= kMaxSections) return mLastOut;
-        const BiquadCoefficients c = mCoef;
-        double y = x;
-        for (int s = 0; s <= extraStages; ++s) {
-            const double in = y;
-            y = c.a0 * in + mZ1[s];
-            mZ1[s] = c.a1 * in + mZ2[s] - c.b1 * y;
-            mZ2[s] = c.a2 * in - c.b2 * y;
+        switch (extraStages) {
+            case 0:
+                return RunSections<1>(x);
+            case 1:
+                return RunSections<2>(x);
+            case 2:
+                return RunSections<3>(x);
+            case 3:
+                return RunSections<4>(x);
+            default:
+                return mLastOut;  // nothing computed
         }
-        mLastOut = y;
-        return y;
     }
 
     const BiquadCoefficients& Coefficients() const { return mCoef; }
@@ -69,6 +70,24 @@ public:
     double Z2(int section) const { return mZ2[section]; }
 
 private:
+    // The sections in series, unrolled for a fixed count with the state in
+    // locals: y = a0 x + z1; z1 = a1 x + z2 - b1 y; z2 = a2 x - b2 y.
+    template <int kSections>
+    double RunSections(double x) {
+        const BiquadCoefficients c = mCoef;
+        double y = x;
+        for (int s = 0; s < kSections; ++s) {
+            const double in = y;
+            const double z1 = mZ1[s];
+            const double z2 = mZ2[s];
+            y = c.a0 * in + z1;
+            mZ1[s] = c.a1 * in + z2 - c.b1 * y;
+            mZ2[s] = c.a2 * in - c.b2 * y;
+        }
+        mLastOut = y;
+        return y;
+    }
+
     static bool Changed(double a, double b) { return std::fabs(a - b) >= 1e-10; }
     void Redesign(double freqHz, double q, double gainDb, double sampleRate, int type);
     void Scrub();

@@ -9,6 +9,7 @@
 
 #include "plugin/dsp/delay_line.h"
 #include "plugin/dsp/envelope_follower.h"
+#include "plugin/dsp/flush.h"
 #include "plugin/dsp/moving_average.h"
 #include "plugin/dsp/one_pole.h"
 
@@ -19,7 +20,12 @@ public:
     // samples; the arrays are reallocated only when that length changes.
     double Process(double inL, double inR, double threshold, double attackMs, double releaseMs, double lookaheadMs,
                    int sampleRate) {
-        const int n = LookaheadLength(lookaheadMs, sampleRate);
+        if (!velmor_dsp::SameBits(lookaheadMs, mCachedLookaheadMs) || sampleRate != mCachedRate) {
+            mCachedLookaheadMs = lookaheadMs;
+            mCachedRate = sampleRate;
+            mLength = LookaheadLength(lookaheadMs, sampleRate);
+        }
+        const int n = mLength;
         const double aL = std::fabs(inL);
         const double aR = std::fabs(inR);
         double m = aR > aL ? aR : aL;
@@ -67,6 +73,11 @@ public:
 private:
     void ResizeRing(int n);
     void Rescan();
+
+    // The window length for the last look-ahead time and rate.
+    double mCachedLookaheadMs = 0.0;
+    int mCachedRate = 0;
+    int mLength = 0;
 
     double mOutL = 0.0;
     double mOutR = 0.0;

@@ -92,6 +92,48 @@ TEST(LookaheadLimiter, RescanHoldsTheLaterOfEqualPeaks) {
     EXPECT_EQ(lim.HeldIndex(), 1);
 }
 
+TEST(LookaheadLimiter, HeldPeakFollowsTheForwardWalkRule) {
+    // A model of the peak hold written from the rules: store m, take it as
+    // the held peak when m >= held, otherwise rescan by walking the ring
+    // forward with ">= best" from best 0 when the held slot was overwritten.
+    // Coarse random levels make many ties; NaN samples are mixed in. The
+    // block must hold the same peak in the same slot on every sample.
+    for (double ms : {4.0, 5.0, 9.0, 72.0}) {  // rings of 4, 5, 9 and 72 slots at 1 kHz
+        LookaheadLimiter lim;
+        const int n = LookaheadLimiter::LookaheadLength(ms, 1000);
+        std::vector<double> ring(n, 0.0);
+        double held = 0.0;
+        int heldIndex = 0, pos = 0;
+        unsigned x = 12345;
+        for (int i = 0; i < 20000; ++i) {
+            x = x * 1103515245u + 12345u;
+            const unsigned r = (x >> 16) % 64;
+            const double m = r == 0 ? std::numeric_limits<double>::quiet_NaN() : (r % 8) * 0.25;
+            if (m >= held) {
+                ring[pos] = m;
+                heldIndex = pos;
+                held = m;
+            } else {
+                ring[pos] = m;
+                if (heldIndex == pos) {
+                    double best = 0.0;
+                    for (int k = 0; k < n; ++k) {
+                        if (ring[k] >= best) {
+                            best = ring[k];
+                            heldIndex = k;
+                        }
+                    }
+                    held = best;
+                }
+            }
+            pos = (pos + 1) % n;
+            lim.Process(m, 0.0, 1.0, 0.0, 10.0, ms, 1000);
+            ASSERT_EQ(lim.HeldPeak(), held) << "ring " << n << ", sample " << i;
+            ASSERT_EQ(lim.HeldIndex(), heldIndex) << "ring " << n << ", sample " << i;
+        }
+    }
+}
+
 TEST(LookaheadLimiter, ShorterLookaheadDropsTheOldHeldPeak) {
     // A peak of 4 held in slot 60 of a 66-slot ring. After the switch to an
     // 8-slot ring that slot no longer exists; the gain must recover once the
