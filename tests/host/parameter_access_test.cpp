@@ -30,28 +30,6 @@ TEST(ParameterText, DisplayNumbersAndTheirResolution) {
     }
 }
 
-TEST(ParameterText, UserNumbersMayCarryTheParametersUnit) {
-    const struct {
-        const char* text;
-        const char* label;
-        bool ok;
-        double value;
-        const char* number;
-    } cases[] = {
-        {"18", "dB", true, 18.0, "18"}, {"18dB", "dB", true, 18.0, "18"}, {" -3.5 db ", "dB", true, -3.5, "-3.5"},
-        {"18 Hz", "dB", false, 0, ""},  {"18x", "", false, 0, ""},        {"loud", "dB", false, 0, ""},
-        {"", "", false, 0, ""},
-    };
-    for (const auto& c : cases) {
-        double value = 0.0;
-        std::string number;
-        EXPECT_EQ(ParseUserNumber(c.text, c.label, value, number), c.ok) << c.text;
-        if (!c.ok) continue;
-        EXPECT_EQ(value, c.value) << c.text;
-        EXPECT_EQ(number, c.number) << c.text;
-    }
-}
-
 class GainParameters : public ::testing::Test {
 protected:
     void SetUp() override {

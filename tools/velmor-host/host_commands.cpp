@@ -94,7 +94,7 @@ std::string DispatchText(HostedPlugin& plugin, VstInt32 opcode) {
     char buffer[256] = {};
     plugin.Dispatch(opcode, 0, 0, buffer);
     buffer[sizeof buffer - 1] = '\0';
-    return buffer;
+    return buffer[0] ? std::string(buffer) : std::string("(none)");
 }
 
 class Command {
