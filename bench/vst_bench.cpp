@@ -1,21 +1,58 @@
-// The host-facing audio callbacks of Velmor, in-process, at common block
-// sizes: what a host pays per block for widening, ProcessBlock and narrowing.
+// Velmor's whole chain through the effect record, as a host drives it: the
+// single-precision callback (what real hosts use: widening, ProcessBlock,
+// narrowing) and the double-precision one, at 48 kHz, voicings A and D,
+// stereo and mono (a mono host connects one input and one output).
+//
+// Counters: time_per_frame (one stereo or mono frame) and realtime_x, how
+// many times faster than real time one core runs the chain.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
+#include <cstdint>
 #include <vector>
 
+#include "plugin/velmor.h"
 #include "vst/create_effect.h"
 #include "vst/effect_vst.h"
 
 namespace {
 
+constexpr float kRate = 48000.0f;
+constexpr int kBlock = 512;
+constexpr int kSignalFrames = 48000;  // one second, looped
+
 VstIntPtr VSTCALLBACK SilentHost(AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float) { return 0; }
 
+// A vocal-like test signal: a few partials with a slow level swell plus a
+// little noise, peaking near -6 dBFS, so the limiters really work.
+std::vector<double> VoiceLikeSignal(int frames, double detune) {
+    std::vector<double> x(frames);
+    std::uint32_t seed = 12345;
+    const double kPi = 3.14159265358979323846;
+    for (int i = 0; i < frames; ++i) {
+        const double t = i / static_cast<double>(kRate);
+        const double swell = 0.5 + 0.5 * std::sin(2 * kPi * 3.0 * t);
+        seed = seed * 1664525u + 1013904223u;
+        const double noise = (static_cast<double>(seed >> 8) / 16777216.0 - 0.5) * 0.02;
+        x[i] = swell * (0.25 * std::sin(2 * kPi * (140.0 + detune) * t) + 0.15 * std::sin(2 * kPi * 420.0 * t) +
+                        0.08 * std::sin(2 * kPi * 2500.0 * t)) +
+               noise;
+    }
+    return x;
+}
+
 struct Running {
-    explicit Running(int block) : plugin(CreateEffectInstance(SilentHost)), fx(plugin->Record()) {
+    Running(int mode, bool mono) : plugin(CreateEffectInstance(SilentHost)), fx(plugin->Record()) {
         fx->dispatcher(fx, effOpen, 0, 0, nullptr, 0);
-        fx->dispatcher(fx, effSetSampleRate, 0, 0, nullptr, 48000.0f);
-        fx->dispatcher(fx, effSetBlockSize, 0, block, nullptr, 0);
+        fx->dispatcher(fx, effSetSampleRate, 0, 0, nullptr, kRate);
+        fx->dispatcher(fx, effSetBlockSize, 0, kBlock, nullptr, 0);
+        if (mono) {
+            VstSpeakerArrangement in{}, out{};
+            in.type = out.type = kSpeakerArrMono;
+            in.numChannels = out.numChannels = 1;
+            fx->dispatcher(fx, effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&in), &out, 0);
+        }
+        fx->setParameter(fx, Velmor::kMode, static_cast<float>(mode) / 4.0f);
         fx->dispatcher(fx, effMainsChanged, 0, 1, nullptr, 0);
     }
     ~Running() { fx->dispatcher(fx, effClose, 0, 0, nullptr, 0); }
@@ -23,33 +60,57 @@ struct Running {
     AEffect* fx;
 };
 
-void ProcessReplacing(benchmark::State& state) {
-    const int frames = static_cast<int>(state.range(0));
-    Running r(frames);
-    std::vector<float> in(frames, 0.25f), out0(frames), out1(frames);
-    float* ins[2] = {in.data(), in.data()};
-    float* outs[2] = {out0.data(), out1.data()};
-    for (auto _ : state) {
-        r.fx->processReplacing(r.fx, ins, outs, frames);
-        benchmark::DoNotOptimize(out1.data());
-    }
-    state.SetItemsProcessed(state.iterations() * frames);
+void SetCounters(benchmark::State& state, int framesPerIteration) {
+    state.SetItemsProcessed(state.iterations() * framesPerIteration);
+    // Seconds per frame; printed with its SI prefix (e.g. "58.1n" = 58.1 ns).
+    state.counters["time_per_frame"] =
+        benchmark::Counter(static_cast<double>(framesPerIteration),
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["realtime_x"] = benchmark::Counter(static_cast<double>(framesPerIteration) / kRate,
+                                                      benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(ProcessReplacing)->Arg(64)->Arg(512)->Arg(4096);
 
-void ProcessDoubleReplacing(benchmark::State& state) {
-    const int frames = static_cast<int>(state.range(0));
-    Running r(frames);
-    std::vector<double> in(frames, 0.25), out0(frames), out1(frames);
-    double* ins[2] = {in.data(), in.data()};
-    double* outs[2] = {out0.data(), out1.data()};
+template <typename Sample>
+void Run(benchmark::State& state, int mode, bool mono) {
+    Running r(mode, mono);
+    const std::vector<double> left = VoiceLikeSignal(kSignalFrames, 0.0);
+    const std::vector<double> right = VoiceLikeSignal(kSignalFrames, 3.0);
+    std::vector<Sample> inL(left.begin(), left.end()), inR(right.begin(), right.end());
+    std::vector<Sample> out0(kBlock), out1(kBlock);
+    int position = 0;
     for (auto _ : state) {
-        r.fx->processDoubleReplacing(r.fx, ins, outs, frames);
+        Sample* ins[2] = {inL.data() + position, inR.data() + position};
+        Sample* outs[2] = {out0.data(), out1.data()};
+        if constexpr (sizeof(Sample) == sizeof(float)) {
+            r.fx->processReplacing(r.fx, ins, outs, kBlock);
+        } else {
+            r.fx->processDoubleReplacing(r.fx, ins, outs, kBlock);
+        }
+        benchmark::DoNotOptimize(out0.data());
         benchmark::DoNotOptimize(out1.data());
+        position += kBlock;
+        if (position + kBlock > kSignalFrames) position = 0;
     }
-    state.SetItemsProcessed(state.iterations() * frames);
+    SetCounters(state, kBlock);
 }
-BENCHMARK(ProcessDoubleReplacing)->Arg(512);
+
+void FloatStereoA(benchmark::State& s) { Run<float>(s, 1, false); }
+void FloatStereoD(benchmark::State& s) { Run<float>(s, 4, false); }
+void FloatMonoA(benchmark::State& s) { Run<float>(s, 1, true); }
+void FloatMonoD(benchmark::State& s) { Run<float>(s, 4, true); }
+void DoubleStereoA(benchmark::State& s) { Run<double>(s, 1, false); }
+void DoubleStereoD(benchmark::State& s) { Run<double>(s, 4, false); }
+void DoubleMonoA(benchmark::State& s) { Run<double>(s, 1, true); }
+void DoubleMonoD(benchmark::State& s) { Run<double>(s, 4, true); }
+
+BENCHMARK(FloatStereoA);
+BENCHMARK(FloatStereoD);
+BENCHMARK(FloatMonoA);
+BENCHMARK(FloatMonoD);
+BENCHMARK(DoubleStereoA);
+BENCHMARK(DoubleStereoD);
+BENCHMARK(DoubleMonoA);
+BENCHMARK(DoubleMonoD);
 
 }  // namespace
 
