@@ -9,7 +9,7 @@
 
 #include "plugin/dsp/delay_line.h"
 #include "plugin/dsp/envelope_follower.h"
-#include "plugin/dsp/flush.h"
+#include "plugin/dsp/float_bits.h"
 #include "plugin/dsp/moving_average.h"
 #include "plugin/dsp/one_pole.h"
 

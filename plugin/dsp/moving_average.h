@@ -3,7 +3,7 @@
 #pragma once
 
 #include "plugin/dsp/delay_line.h"
-#include "plugin/dsp/flush.h"
+#include "plugin/dsp/float_bits.h"
 
 class MovingAverage {
 public:

@@ -5,7 +5,7 @@
 // the filters downstream keep their cached coefficients.
 #pragma once
 
-#include "plugin/dsp/flush.h"
+#include "plugin/dsp/float_bits.h"
 #include "plugin/dsp/one_pole.h"
 
 class ParamSmoother {

@@ -32,16 +32,6 @@ TEST(ParamSmoother, CoefficientFromTimeAndRate) {
     EXPECT_NEAR(std::exp(-1.0 / 1764.0), 0.999433, 5e-7);
 }
 
-TEST(ParamSmoother, FirstStepsFollowTheOnePoleInTheNormalisedRange) {
-    // Target 80 Hz in the 20..300 range from a fresh state (normalised 0):
-    // y1 = t(1 - c), y2 = t(1 - c^2) with t = 60/280.
-    ParamSmoother s;
-    const double c = std::exp(-1.0 / 1764.0);
-    const double t = 60.0 / 280.0;
-    EXPECT_NEAR(s.Process(80.0, 44100, 40.0, 20.0, 300.0, 0.01), 20.0 + 280.0 * t * (1.0 - c), 1e-12);
-    EXPECT_NEAR(s.Process(80.0, 44100, 40.0, 20.0, 300.0, 0.01), 20.0 + 280.0 * t * (1.0 - c * c), 1e-12);
-}
-
 TEST(ParamSmoother, SettledValueReturnsTheExactTargetWithoutTouchingState) {
     ParamSmoother s;
     double out = 0.0;

@@ -1,5 +1,5 @@
-// The "zero or subnormal" test the blocks use to keep denormal numbers out of
-// their recursions: true when the exponent bits of x are all zero.
+// Bit-level tests on doubles: the "zero or subnormal" flush test that keeps
+// denormal numbers out of the recursions, and exact equality for caches.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +7,7 @@
 
 namespace velmor_dsp {
 
+// True when the exponent bits of x are all zero (+-0 or a subnormal).
 inline bool IsZeroOrSubnormal(double x) {
     std::uint64_t bits;
     std::memcpy(&bits, &x, sizeof bits);
