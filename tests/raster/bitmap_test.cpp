@@ -18,15 +18,12 @@ void TouchAllStorage(IRasterBitmap& bitmap) {
 }
 
 TEST(PackedPixel, HalfTransparentRedIsStoredBlueGreenRedAlpha) {
-    const PackedPixel p{0x00, 0x00, 0xFF, 0x80};
+    const unsigned char bytes[4] = {0x00, 0x00, 0xFF, 0x80};
+    PackedPixel p;
+    std::memcpy(&p, bytes, 4);
+    EXPECT_EQ(p.r, 0xFF);
+    EXPECT_EQ(p.a, 0x80);
     EXPECT_EQ(PixelWord(p), 0x80FF0000u);
-    unsigned char bytes[4];
-    std::memcpy(bytes, &p, 4);
-    EXPECT_EQ(bytes[0], 0x00);
-    EXPECT_EQ(bytes[1], 0x00);
-    EXPECT_EQ(bytes[2], 0xFF);
-    EXPECT_EQ(bytes[3], 0x80);
-    EXPECT_EQ(PixelFromWord(0x80FF0000u).r, 0xFF);
 }
 
 TEST(MemBitmap, PadsRowsToFourPixelsAndAlignsTheBase) {
