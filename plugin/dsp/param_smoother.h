@@ -17,15 +17,9 @@ public:
         if (velmor_dsp::SettingChanged(timeMs, mCachedTimeMs) || sampleRate != mCachedRate) {
             Retime(sampleRate, timeMs);
         }
-        // The normalised target and tolerance are remade only when one of
-        // their inputs changes: the two divisions are the costliest part of a
-        // settled smoother, and the same inputs give the same quotients.
-        if (!velmor_dsp::SameBits(target, mCachedTarget) || !velmor_dsp::SameBits(lo, mCachedLo) ||
-            !velmor_dsp::SameBits(hi, mCachedHi) || !velmor_dsp::SameBits(tolerance, mCachedTolerance)) {
-            Renormalise(target, lo, hi, tolerance);
-        }
-        const double t = mTarget;
-        if (mToleranceRatio > std::fabs(t - mValue)) return target;  // settled: state untouched
+        const double range = hi - lo;
+        const double t = (target - lo) / range;
+        if (tolerance / range > std::fabs(t - mValue)) return target;  // settled: state untouched
         const double y = (mState - t) * mCoef + t;
         mValue = y;
         mState = y;
@@ -33,7 +27,7 @@ public:
             mState = 0.0;
             return lo;
         }
-        return y * mRange + lo;
+        return y * range + lo;
     }
 
     // Normalised state, for tests: value is the last smoothed value, state
@@ -44,21 +38,10 @@ public:
 
 private:
     void Retime(int sampleRate, double timeMs);
-    void Renormalise(double target, double lo, double hi, double tolerance);
 
     double mValue = 0.0;
     double mState = 0.0;
     double mCachedTimeMs = 0.0;
     double mCoef = 0.0;
     int mCachedRate = 0;
-
-    // Derived from the last target, lo, hi and tolerance; the initial values
-    // are those derived from (0, 0, 1, 0), so the cache is never stale.
-    double mCachedTarget = 0.0;
-    double mCachedLo = 0.0;
-    double mCachedHi = 1.0;
-    double mCachedTolerance = 0.0;
-    double mRange = 1.0;           // hi - lo
-    double mTarget = 0.0;          // (target - lo) / range
-    double mToleranceRatio = 0.0;  // tolerance / range
 };
