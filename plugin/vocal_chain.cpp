@@ -58,8 +58,9 @@ void VocalChain::Process(double* const* inputs, int nIn, double* const* outputs,
     io.outR = outR ? outputs[1] : &discarded;
     io.outStepR = outR ? 1 : 0;
 
-    if (settings.sampleRate == 0) {
-        // No rate yet: the filter design would divide by zero. Pass through.
+    if (settings.sampleRate <= 0) {
+        // No rate yet (or a nonsensical one): the filter design would divide
+        // by zero or turn its poles around. Pass the input through.
         for (int i = 0; i < frames; ++i) {
             const double l = io.inL[i * io.inStepL];
             const double r = io.inR[i * io.inStepR];

@@ -48,8 +48,8 @@ public:
     // to outputs (which may be the same buffers). nIn and nOut are the
     // channel counts of the two pointer arrays, 1 or 2: with one input the
     // right path runs on silence, with one output the right result is
-    // dropped. While settings.sampleRate is 0 the input is copied through
-    // unchanged and no state moves. The meters (may be null) get one level
+    // dropped. While settings.sampleRate is 0 (or negative) the input is
+    // copied through unchanged and no state moves. The meters (may be null) get one level
     // per sample and the power state.
     void Process(double* const* inputs, int nIn, double* const* outputs, int nOut, int frames,
                  const VocalChainSettings& settings, VuLevel* driveMeter, VuLevel* outputMeter);

@@ -301,10 +301,13 @@ TEST(VocalChain, NoSampleRatePassesTheInputThrough) {
     VocalChain chain;
     VocalChainSettings s = DefaultSettings(0);
     const Stereo in = Program(44100, 500);
-    const Stereo out = RunChain(chain, s, in, {100});
-    EXPECT_TRUE(SameBits(out.l, in.l));
-    EXPECT_TRUE(SameBits(out.r, in.r));
-    EXPECT_EQ(chain.PowerMix(), 1.0);
+    for (int rate : {0, -44100}) {
+        s.sampleRate = rate;
+        const Stereo out = RunChain(chain, s, in, {100});
+        EXPECT_TRUE(SameBits(out.l, in.l)) << rate;
+        EXPECT_TRUE(SameBits(out.r, in.r)) << rate;
+        EXPECT_EQ(chain.PowerMix(), 1.0) << rate;
+    }
     // Frames <= 0 touch nothing.
     double x = 1.0, y = 7.0;
     double* ins[1] = {&x};
