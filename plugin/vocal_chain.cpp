@@ -85,6 +85,22 @@ void VocalChain::Process(double* const* inputs, int nIn, double* const* outputs,
 template <bool kGuardEachFilter>
 void VocalChain::Run(const Channels& io, int frames, const VocalChainSettings& s, VuLevel* driveMeter,
                      VuLevel* outputMeter) {
+    // The chain runs stage by stage over short slices instead of sample by
+    // sample through the whole chain. Every stage of a sample depends only on
+    // earlier stages of the same sample and on its own state, so each block
+    // sees exactly the same sequence of calls and the output is bit-for-bit
+    // that of the per-sample order; but the small loops keep each stage's
+    // state in registers and let the left and right recursions (and
+    // consecutive samples of a cascade's sections) overlap in the pipeline.
+    for (int done = 0; done < frames; done += kSlice) {
+        const int n = frames - done < kSlice ? frames - done : kSlice;
+        Slice<kGuardEachFilter>(io, done, n, s, driveMeter, outputMeter);
+    }
+}
+
+template <bool kGuardEachFilter>
+void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSettings& s, VuLevel* driveMeter,
+                       VuLevel* outputMeter) {
     const int sr = s.sampleRate;
     const double fs = static_cast<double>(sr);
     auto filter = [&](BiquadCascade& f, double x, double freq, int type) {
@@ -95,59 +111,85 @@ void VocalChain::Run(const Channels& io, int frames, const VocalChainSettings& s
         }
     };
 
-    for (int i = 0; i < frames; ++i) {
-        const double inL = io.inL[i * io.inStepL];
-        const double inR = io.inR[i * io.inStepR];
+    // Inputs are copied first: the host may process in place.
+    double inL[kSlice], inR[kSlice];
+    for (int i = 0; i < n; ++i) {
+        inL[i] = io.inL[(offset + i) * io.inStepL];
+        inR[i] = io.inR[(offset + i) * io.inStepR];
+    }
 
-        const double p = mPowerSmoother.Process(s.power, sr, kPowerMs, kPowerLo, kPowerHi, kTolerance);
-        mPowerMix = p;
-        const double xL = p * inL;
-        const double xR = p * inR;
+    // Power mix, then the glides. The smoothed "Crispy" amount only fed the
+    // unheard exciter, which is left out, so its smoother is too; the
+    // smoothers are independent and the others' outputs do not change.
+    double p[kSlice], gD[kSlice], fL[kSlice], fX[kSlice], gB[kSlice], gF[kSlice], gO[kSlice];
+    for (int i = 0; i < n; ++i) {
+        p[i] = mPowerSmoother.Process(s.power, sr, kPowerMs, kPowerLo, kPowerHi, kTolerance);
+        mPowerMix = p[i];
+    }
+    for (int i = 0; i < n; ++i)
+        gD[i] = mDriveSmoother.Process(s.presCompGain, sr, kGlideMs, kGainLo, kGainHi, kTolerance);
+    for (int i = 0; i < n; ++i) fL[i] = mLowCutSmoother.Process(s.lowCutHz, sr, kGlideMs, kFreqLo, kFreqHi, kTolerance);
+    for (int i = 0; i < n; ++i) {
+        fX[i] = mCrossoverSmoother.Process(s.crossoverHz, sr, kGlideMs, kFreqLo, kFreqHi, kTolerance);
+    }
+    for (int i = 0; i < n; ++i) gB[i] = mBassSmoother.Process(s.bassGain, sr, kGlideMs, kBassLo, kBassHi, kTolerance);
+    for (int i = 0; i < n; ++i) gF[i] = mFinalSmoother.Process(s.finalGain, sr, kGlideMs, kGainLo, kGainHi, kTolerance);
+    for (int i = 0; i < n; ++i) {
+        gO[i] = mOutputSmoother.Process(s.outputGain, sr, kGlideMs, kOutputLo, kOutputHi, kTolerance);
+    }
 
-        // The smoothed "Crispy" amount only fed the unheard exciter, which is
-        // left out, so its smoother is too; the smoothers are independent and
-        // the others' outputs do not change.
-        const double gD = mDriveSmoother.Process(s.presCompGain, sr, kGlideMs, kGainLo, kGainHi, kTolerance);
-        const double fL = mLowCutSmoother.Process(s.lowCutHz, sr, kGlideMs, kFreqLo, kFreqHi, kTolerance);
-        const double fX = mCrossoverSmoother.Process(s.crossoverHz, sr, kGlideMs, kFreqLo, kFreqHi, kTolerance);
-        const double gB = mBassSmoother.Process(s.bassGain, sr, kGlideMs, kBassLo, kBassHi, kTolerance);
-        const double gF = mFinalSmoother.Process(s.finalGain, sr, kGlideMs, kGainLo, kGainHi, kTolerance);
-        const double gO = mOutputSmoother.Process(s.outputGain, sr, kGlideMs, kOutputLo, kOutputHi, kTolerance);
+    // Drive (the wet path is faded with the switch) and low cut.
+    double hL[kSlice], hR[kSlice];
+    for (int i = 0; i < n; ++i) {
+        hL[i] = filter(mLowCutL, gD[i] * (p[i] * inL[i]), fL[i], kHighPass);
+        hR[i] = filter(mLowCutR, gD[i] * (p[i] * inR[i]), fL[i], kHighPass);
+    }
 
-        const double hL = filter(mLowCutL, gD * xL, fL, kHighPass);
-        const double hR = filter(mLowCutR, gD * xR, fL, kHighPass);
+    // Two separate filters per band, not a complementary subtraction.
+    double lowL[kSlice], lowR[kSlice], highL[kSlice], highR[kSlice];
+    for (int i = 0; i < n; ++i) {
+        lowL[i] = filter(mLowBandL, hL[i], fX[i], kLowPass);
+        lowR[i] = filter(mLowBandR, hR[i], fX[i], kLowPass);
+    }
+    for (int i = 0; i < n; ++i) {
+        highL[i] = filter(mHighBandL, hL[i], fX[i], kHighPass);
+        highR[i] = filter(mHighBandR, hR[i], fX[i], kHighPass);
+    }
 
-        // Two separate filters per band, not a complementary subtraction.
-        const double lowL = filter(mLowBandL, hL, fX, kLowPass);
-        const double lowR = filter(mLowBandR, hR, fX, kLowPass);
-        const double highL = filter(mHighBandL, hL, fX, kHighPass);
-        const double highR = filter(mHighBandR, hR, fX, kHighPass);
-
-        mLowLimiter.Process(lowL * kLowBandDrive, lowR * kLowBandDrive, kBandThreshold, s.attackBandsMs, s.releaseLowMs,
-                            s.lookaheadBandsMs, sr);
-        const double bL = mLowLimiter.OutL() * kLowBandTrim * gB;
-        const double bR = mLowLimiter.OutR() * kLowBandTrim * gB;
-
-        // The drive meter shows the high band after drive and low cut, before
-        // its limiter.
-        if (driveMeter != nullptr) {
-            driveMeter->SetLevel(LargerMagnitude(highR * kDriveMeterScale, highL * kDriveMeterScale), sr);
+    // The drive meter shows the high band after drive and low cut, before
+    // its limiter.
+    if (driveMeter != nullptr) {
+        for (int i = 0; i < n; ++i) {
+            driveMeter->SetLevel(LargerMagnitude(highR[i] * kDriveMeterScale, highL[i] * kDriveMeterScale), sr);
         }
+    }
 
-        mHighLimiter.Process(highL, highR, kBandThreshold, s.attackBandsMs, s.releaseHighMs, s.lookaheadBandsMs, sr);
-        const double tL = mHighLimiter.OutL();
-        const double tR = mHighLimiter.OutR();
+    // Band limiters and recombination (reusing the band arrays for the mix).
+    double* mixL = highL;
+    double* mixR = highR;
+    for (int i = 0; i < n; ++i) {
+        mLowLimiter.Process(lowL[i] * kLowBandDrive, lowR[i] * kLowBandDrive, kBandThreshold, s.attackBandsMs,
+                            s.releaseLowMs, s.lookaheadBandsMs, sr);
+        lowL[i] = mLowLimiter.OutL() * kLowBandTrim * gB[i];
+        lowR[i] = mLowLimiter.OutR() * kLowBandTrim * gB[i];
+    }
+    for (int i = 0; i < n; ++i) {
+        mHighLimiter.Process(highL[i], highR[i], kBandThreshold, s.attackBandsMs, s.releaseHighMs, s.lookaheadBandsMs,
+                             sr);
+        mixL[i] = mHighLimiter.OutL() * gF[i] + lowL[i];
+        mixR[i] = mHighLimiter.OutR() * gF[i] + lowR[i];
+    }
+    if (outputMeter != nullptr) {
+        for (int i = 0; i < n; ++i) outputMeter->SetLevel(LargerMagnitude(mixR[i], mixL[i]), sr);
+    }
 
-        const double mixL = tL * gF + bL;
-        const double mixR = tR * gF + bR;
-        if (outputMeter != nullptr) outputMeter->SetLevel(LargerMagnitude(mixR, mixL), sr);
-
-        mOutputLimiter.Process(mixL, mixR, kOutputThreshold, s.attackOutputMs, s.releaseOutputMs, s.lookaheadOutputMs,
-                               sr);
-        const double yL = gO * mOutputLimiter.OutL();
-        const double yR = gO * mOutputLimiter.OutR();
-
-        io.outL[i] = (1.0 - p) * inL + p * yL;
-        io.outR[i * io.outStepR] = (1.0 - p) * inR + p * yR;
+    // Output limiter, output gain and the wet/dry fade.
+    for (int i = 0; i < n; ++i) {
+        mOutputLimiter.Process(mixL[i], mixR[i], kOutputThreshold, s.attackOutputMs, s.releaseOutputMs,
+                               s.lookaheadOutputMs, sr);
+        const double yL = gO[i] * mOutputLimiter.OutL();
+        const double yR = gO[i] * mOutputLimiter.OutR();
+        io.outL[offset + i] = (1.0 - p[i]) * inL[i] + p[i] * yL;
+        io.outR[(offset + i) * io.outStepR] = (1.0 - p[i]) * inR[i] + p[i] * yR;
     }
 }

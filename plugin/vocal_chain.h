@@ -70,8 +70,14 @@ private:
         int outStepR;
     };
 
+    // Frames per stage-by-stage pass (the arrays live on the stack).
+    static constexpr int kSlice = 64;
+
     template <bool kGuardEachFilter>
     void Run(const Channels& io, int frames, const VocalChainSettings& s, VuLevel* driveMeter, VuLevel* outputMeter);
+    template <bool kGuardEachFilter>
+    void Slice(const Channels& io, int offset, int n, const VocalChainSettings& s, VuLevel* driveMeter,
+               VuLevel* outputMeter);
 
     FloatModeScope mScope;
     double mPowerMix = 1.0;
