@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "plugin/dsp/denormal_guard.h"
+#include "plugin/dsp/float_bits.h"
 #include "plugin/vu_level.h"
 
 namespace {
@@ -34,6 +35,16 @@ inline double LargerMagnitude(double first, double second) {
     const double a = std::fabs(first);
     const double b = std::fabs(second);
     return a > b ? a : b;
+}
+
+static_assert(VocalChain::kSliceFrames <= LookaheadLimiter::kMaxBlock, "a slice must fit a limiter block");
+
+// True when every value of a[0..n) has the bits of a[0].
+inline bool AllSame(const double* a, int n) {
+    for (int i = 1; i < n; ++i) {
+        if (!velmor_dsp::SameBits(a[i], a[0])) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -92,27 +103,48 @@ void VocalChain::Run(const Channels& io, int frames, const VocalChainSettings& s
     // that of the per-sample order; but the small loops keep each stage's
     // state in registers and let the left and right recursions (and
     // consecutive samples of a cascade's sections) overlap in the pipeline.
-    for (int done = 0; done < frames; done += kSlice) {
-        const int n = frames - done < kSlice ? frames - done : kSlice;
+    for (int done = 0; done < frames; done += kSliceFrames) {
+        const int n = frames - done < kSliceFrames ? frames - done : kSliceFrames;
         Slice<kGuardEachFilter>(io, done, n, s, driveMeter, outputMeter);
     }
 }
+
+// Every slice array is written for [0, n) before it is read, but GCC cannot
+// follow that through the block calls; zero-filling ~9 kB per slice only to
+// quiet it would cost time on the audio path.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 template <bool kGuardEachFilter>
 void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSettings& s, VuLevel* driveMeter,
                        VuLevel* outputMeter) {
     const int sr = s.sampleRate;
     const double fs = static_cast<double>(sr);
-    auto filter = [&](BiquadCascade& f, double x, double freq, int type) {
+    // A stereo pair of cascades over the slice: as a block while the corner
+    // frequency holds still (the common case once the glides have settled),
+    // sample by sample while it glides. Both make the same calls per filter
+    // in the same order, so the results are the same.
+    auto filterPair = [&](BiquadCascade& fl, BiquadCascade& fr, const double* xl, const double* xr, double* yl,
+                          double* yr, const double* freq, int type) {
         if constexpr (kGuardEachFilter) {
-            return f.Process(x, freq, kFilterQ, kFilterGainDb, fs, type, kExtraStages);
+            for (int i = 0; i < n; ++i) {
+                yl[i] = fl.Process(xl[i], freq[i], kFilterQ, kFilterGainDb, fs, type, kExtraStages);
+                yr[i] = fr.Process(xr[i], freq[i], kFilterQ, kFilterGainDb, fs, type, kExtraStages);
+            }
+        } else if (AllSame(freq, n)) {
+            BiquadCascade::ProcessPairBlockFlushed(fl, fr, xl, xr, yl, yr, n, freq[0], kFilterQ, kFilterGainDb, fs,
+                                                   type, kExtraStages);
         } else {
-            return f.ProcessFlushed(x, freq, kFilterQ, kFilterGainDb, fs, type, kExtraStages);
+            for (int i = 0; i < n; ++i) {
+                yl[i] = fl.ProcessFlushed(xl[i], freq[i], kFilterQ, kFilterGainDb, fs, type, kExtraStages);
+                yr[i] = fr.ProcessFlushed(xr[i], freq[i], kFilterQ, kFilterGainDb, fs, type, kExtraStages);
+            }
         }
     };
 
     // Inputs are copied first: the host may process in place.
-    double inL[kSlice], inR[kSlice];
+    double inL[kSliceFrames], inR[kSliceFrames];
     for (int i = 0; i < n; ++i) {
         inL[i] = io.inL[(offset + i) * io.inStepL];
         inR[i] = io.inR[(offset + i) * io.inStepR];
@@ -121,74 +153,64 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
     // Power mix, then the glides. The smoothed "Crispy" amount only fed the
     // unheard exciter, which is left out, so its smoother is too; the
     // smoothers are independent and the others' outputs do not change.
-    double p[kSlice], gD[kSlice], fL[kSlice], fX[kSlice], gB[kSlice], gF[kSlice], gO[kSlice];
-    for (int i = 0; i < n; ++i) {
-        p[i] = mPowerSmoother.Process(s.power, sr, kPowerMs, kPowerLo, kPowerHi, kTolerance);
-        mPowerMix = p[i];
-    }
-    for (int i = 0; i < n; ++i)
-        gD[i] = mDriveSmoother.Process(s.presCompGain, sr, kGlideMs, kGainLo, kGainHi, kTolerance);
-    for (int i = 0; i < n; ++i) fL[i] = mLowCutSmoother.Process(s.lowCutHz, sr, kGlideMs, kFreqLo, kFreqHi, kTolerance);
-    for (int i = 0; i < n; ++i) {
-        fX[i] = mCrossoverSmoother.Process(s.crossoverHz, sr, kGlideMs, kFreqLo, kFreqHi, kTolerance);
-    }
-    for (int i = 0; i < n; ++i) gB[i] = mBassSmoother.Process(s.bassGain, sr, kGlideMs, kBassLo, kBassHi, kTolerance);
-    for (int i = 0; i < n; ++i) gF[i] = mFinalSmoother.Process(s.finalGain, sr, kGlideMs, kGainLo, kGainHi, kTolerance);
-    for (int i = 0; i < n; ++i) {
-        gO[i] = mOutputSmoother.Process(s.outputGain, sr, kGlideMs, kOutputLo, kOutputHi, kTolerance);
-    }
+    double p[kSliceFrames], gD[kSliceFrames], fL[kSliceFrames], fX[kSliceFrames], gB[kSliceFrames], gF[kSliceFrames],
+        gO[kSliceFrames];
+    mPowerSmoother.ProcessBlock(s.power, sr, kPowerMs, kPowerLo, kPowerHi, kTolerance, p, n);
+    mPowerMix = p[n - 1];
+    mDriveSmoother.ProcessBlock(s.presCompGain, sr, kGlideMs, kGainLo, kGainHi, kTolerance, gD, n);
+    mLowCutSmoother.ProcessBlock(s.lowCutHz, sr, kGlideMs, kFreqLo, kFreqHi, kTolerance, fL, n);
+    mCrossoverSmoother.ProcessBlock(s.crossoverHz, sr, kGlideMs, kFreqLo, kFreqHi, kTolerance, fX, n);
+    mBassSmoother.ProcessBlock(s.bassGain, sr, kGlideMs, kBassLo, kBassHi, kTolerance, gB, n);
+    mFinalSmoother.ProcessBlock(s.finalGain, sr, kGlideMs, kGainLo, kGainHi, kTolerance, gF, n);
+    mOutputSmoother.ProcessBlock(s.outputGain, sr, kGlideMs, kOutputLo, kOutputHi, kTolerance, gO, n);
 
     // Drive (the wet path is faded with the switch) and low cut.
-    double hL[kSlice], hR[kSlice];
+    double xL[kSliceFrames], xR[kSliceFrames], hL[kSliceFrames], hR[kSliceFrames];
     for (int i = 0; i < n; ++i) {
-        hL[i] = filter(mLowCutL, gD[i] * (p[i] * inL[i]), fL[i], kHighPass);
-        hR[i] = filter(mLowCutR, gD[i] * (p[i] * inR[i]), fL[i], kHighPass);
+        xL[i] = gD[i] * (p[i] * inL[i]);
+        xR[i] = gD[i] * (p[i] * inR[i]);
     }
+    filterPair(mLowCutL, mLowCutR, xL, xR, hL, hR, fL, kHighPass);
 
     // Two separate filters per band, not a complementary subtraction.
-    double lowL[kSlice], lowR[kSlice], highL[kSlice], highR[kSlice];
-    for (int i = 0; i < n; ++i) {
-        lowL[i] = filter(mLowBandL, hL[i], fX[i], kLowPass);
-        lowR[i] = filter(mLowBandR, hR[i], fX[i], kLowPass);
-    }
-    for (int i = 0; i < n; ++i) {
-        highL[i] = filter(mHighBandL, hL[i], fX[i], kHighPass);
-        highR[i] = filter(mHighBandR, hR[i], fX[i], kHighPass);
-    }
+    double lowL[kSliceFrames], lowR[kSliceFrames], highL[kSliceFrames], highR[kSliceFrames];
+    filterPair(mLowBandL, mLowBandR, hL, hR, lowL, lowR, fX, kLowPass);
+    filterPair(mHighBandL, mHighBandR, hL, hR, highL, highR, fX, kHighPass);
 
     // The drive meter shows the high band after drive and low cut, before
     // its limiter.
     if (driveMeter != nullptr) {
-        for (int i = 0; i < n; ++i) {
-            driveMeter->SetLevel(LargerMagnitude(highR[i] * kDriveMeterScale, highL[i] * kDriveMeterScale), sr);
-        }
+        for (int i = 0; i < n; ++i) xL[i] = LargerMagnitude(highR[i] * kDriveMeterScale, highL[i] * kDriveMeterScale);
+        driveMeter->SetLevels(xL, n, sr);
     }
 
-    // Band limiters and recombination (reusing the band arrays for the mix).
+    // Band limiters and recombination: bL = out x trim x bass gain,
+    // mix = high-band out x final gain + bL (the arrays are reused).
+    for (int i = 0; i < n; ++i) {
+        lowL[i] *= kLowBandDrive;
+        lowR[i] *= kLowBandDrive;
+    }
+    mLowLimiter.ProcessBlock(lowL, lowR, lowL, lowR, n, kBandThreshold, s.attackBandsMs, s.releaseLowMs,
+                             s.lookaheadBandsMs, sr);
+    mHighLimiter.ProcessBlock(highL, highR, hL, hR, n, kBandThreshold, s.attackBandsMs, s.releaseHighMs,
+                              s.lookaheadBandsMs, sr);
     double* mixL = highL;
     double* mixR = highR;
     for (int i = 0; i < n; ++i) {
-        mLowLimiter.Process(lowL[i] * kLowBandDrive, lowR[i] * kLowBandDrive, kBandThreshold, s.attackBandsMs,
-                            s.releaseLowMs, s.lookaheadBandsMs, sr);
-        lowL[i] = mLowLimiter.OutL() * kLowBandTrim * gB[i];
-        lowR[i] = mLowLimiter.OutR() * kLowBandTrim * gB[i];
-    }
-    for (int i = 0; i < n; ++i) {
-        mHighLimiter.Process(highL[i], highR[i], kBandThreshold, s.attackBandsMs, s.releaseHighMs, s.lookaheadBandsMs,
-                             sr);
-        mixL[i] = mHighLimiter.OutL() * gF[i] + lowL[i];
-        mixR[i] = mHighLimiter.OutR() * gF[i] + lowR[i];
+        mixL[i] = hL[i] * gF[i] + lowL[i] * kLowBandTrim * gB[i];
+        mixR[i] = hR[i] * gF[i] + lowR[i] * kLowBandTrim * gB[i];
     }
     if (outputMeter != nullptr) {
-        for (int i = 0; i < n; ++i) outputMeter->SetLevel(LargerMagnitude(mixR[i], mixL[i]), sr);
+        for (int i = 0; i < n; ++i) xL[i] = LargerMagnitude(mixR[i], mixL[i]);
+        outputMeter->SetLevels(xL, n, sr);
     }
 
     // Output limiter, output gain and the wet/dry fade.
+    mOutputLimiter.ProcessBlock(mixL, mixR, hL, hR, n, kOutputThreshold, s.attackOutputMs, s.releaseOutputMs,
+                                s.lookaheadOutputMs, sr);
     for (int i = 0; i < n; ++i) {
-        mOutputLimiter.Process(mixL[i], mixR[i], kOutputThreshold, s.attackOutputMs, s.releaseOutputMs,
-                               s.lookaheadOutputMs, sr);
-        const double yL = gO[i] * mOutputLimiter.OutL();
-        const double yR = gO[i] * mOutputLimiter.OutR();
+        const double yL = gO[i] * hL[i];
+        const double yR = gO[i] * hR[i];
         io.outL[offset + i] = (1.0 - p[i]) * inL[i] + p[i] * yL;
         io.outR[(offset + i) * io.outStepR] = (1.0 - p[i]) * inR[i] + p[i] * yR;
     }

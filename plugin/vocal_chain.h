@@ -54,6 +54,9 @@ public:
     void Process(double* const* inputs, int nIn, double* const* outputs, int nOut, int frames,
                  const VocalChainSettings& settings, VuLevel* driveMeter, VuLevel* outputMeter);
 
+    // Frames per stage-by-stage pass (the arrays live on the stack).
+    static constexpr int kSliceFrames = 64;
+
     // Last smoothed power value, 0..1 (1.0 before the first sample).
     double PowerMix() const { return mPowerMix; }
 
@@ -69,9 +72,6 @@ private:
         int inStepR;
         int outStepR;
     };
-
-    // Frames per stage-by-stage pass (the arrays live on the stack).
-    static constexpr int kSlice = 64;
 
     template <bool kGuardEachFilter>
     void Run(const Channels& io, int frames, const VocalChainSettings& s, VuLevel* driveMeter, VuLevel* outputMeter);

@@ -9,9 +9,14 @@ constexpr double kPeakFallMs = 300.0;
 constexpr double kNeedleRiseMs = 300.0;
 }  // namespace
 
-void VuLevel::SetLevel(double x, int sampleRate) {
-    x = std::min(x, kLevelCeiling);
-    const double a = mPeakFollower.Process(x, sampleRate, 0.0, kPeakFallMs);
-    const double level = mNeedleFollower.Process(a, sampleRate, kNeedleRiseMs, 0.0);
+void VuLevel::SetLevel(double x, int sampleRate) { SetLevels(&x, 1, sampleRate); }
+
+void VuLevel::SetLevels(const double* x, int n, int sampleRate) {
+    if (n <= 0) return;
+    double level = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double a = mPeakFollower.Process(std::min(x[i], kLevelCeiling), sampleRate, 0.0, kPeakFallMs);
+        level = mNeedleFollower.Process(a, sampleRate, kNeedleRiseMs, 0.0);
+    }
     mLevel.store(level, std::memory_order_relaxed);
 }

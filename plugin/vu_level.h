@@ -18,6 +18,9 @@ public:
     // fall peak follower, then the needle climbs with 300 ms and drops as fast
     // as the peak decays. sampleRate is the base's rate truncated to an int.
     void SetLevel(double x, int sampleRate);
+    // SetLevel for x[0..n) in order; the level is published once, after the
+    // last (the editor reads it at most 25 times a second).
+    void SetLevels(const double* x, int n, int sampleRate);
 
     // Editor thread.
     double Level() const { return mLevel.load(std::memory_order_relaxed); }

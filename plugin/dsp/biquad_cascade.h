@@ -45,10 +45,7 @@ public:
         // A NaN or infinite sample would poison the recursion for good; the
         // state is scrubbed every twelve calls (the first on the third).
         if (mCheckCounter-- < 0) Scrub();
-        if (Changed(sampleRate, mCachedRate) || type != mCachedType || Changed(freqHz, mCachedFreq) ||
-            Changed(q, mCachedQ) || Changed(gainDb, mCachedGainDb)) {
-            Redesign(freqHz, q, gainDb, sampleRate, type);
-        }
+        CheckDesign(freqHz, q, gainDb, sampleRate, type);
         switch (extraStages) {
             case 0:
                 return RunSections<1>(x);
@@ -62,6 +59,21 @@ public:
                 return mLastOut;  // nothing computed
         }
     }
+
+    // n calls of ProcessFlushed with the same settings, x[i] into y[i] (the
+    // two may be the same array). The state stays in registers for the whole
+    // run; the periodic scrub keeps its call count.
+    void ProcessBlockFlushed(const double* x, double* y, int n, double freqHz, double q, double gainDb,
+                             double sampleRate, int type, int extraStages);
+
+    // ProcessBlockFlushed of two cascades that always receive the same
+    // settings (the left and right filters of a stereo pair). When their
+    // coefficients and check counters agree, as they do for such a pair, both
+    // run together in the two lanes of SSE2 registers; IEEE arithmetic in a
+    // lane is the arithmetic of a scalar, so the results are bit-identical.
+    static void ProcessPairBlockFlushed(BiquadCascade& left, BiquadCascade& right, const double* xl, const double* xr,
+                                        double* yl, double* yr, int n, double freqHz, double q, double gainDb,
+                                        double sampleRate, int type, int extraStages);
 
     const BiquadCoefficients& Coefficients() const { return mCoef; }
     double CachedQ() const { return mCachedQ; }
@@ -88,6 +100,12 @@ private:
         return y;
     }
 
+    void CheckDesign(double freqHz, double q, double gainDb, double sampleRate, int type) {
+        if (Changed(sampleRate, mCachedRate) || type != mCachedType || Changed(freqHz, mCachedFreq) ||
+            Changed(q, mCachedQ) || Changed(gainDb, mCachedGainDb)) {
+            Redesign(freqHz, q, gainDb, sampleRate, type);
+        }
+    }
     static bool Changed(double a, double b) { return std::fabs(a - b) >= 1e-10; }
     void Redesign(double freqHz, double q, double gainDb, double sampleRate, int type);
     void Scrub();

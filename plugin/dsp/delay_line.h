@@ -18,6 +18,24 @@ public:
         return mBuffer[mPosition];
     }
 
+    // n calls of Process with the same length, x[i] into y[i] (y may be x).
+    void ProcessBlock(const double* x, double* y, int n, int length) {
+        if (n <= 0) return;
+        y[0] = Process(x[0], length);
+        if (length <= 0) {
+            for (int i = 1; i < n; ++i) y[i] = x[i];
+            return;
+        }
+        double* buffer = mBuffer.data();
+        int position = mPosition;
+        for (int i = 1; i < n; ++i) {
+            buffer[position] = x[i];
+            if (++position >= length) position = 0;
+            y[i] = buffer[position];
+        }
+        mPosition = position;
+    }
+
     // Zeroes the stored samples at the current size; keeps length and
     // position.
     void Clear();

@@ -28,6 +28,25 @@ public:
         return mY;
     }
 
+    // n calls of Process with the same settings, x[i] into y[i] (y may be x).
+    void ProcessBlock(const double* x, double* y, int n, int sampleRate, double riseMs, double fallMs) {
+        if (velmor_dsp::SettingChanged(riseMs, mCachedRiseMs) || velmor_dsp::SettingChanged(fallMs, mCachedFallMs) ||
+            sampleRate != mCachedRate) {
+            Retime(sampleRate, riseMs, fallMs);
+        }
+        const double rise = mCoefRise;
+        const double fall = mCoefFall;
+        double env = mY;
+        for (int i = 0; i < n; ++i) {
+            const double a = std::fabs(x[i]);
+            const double c = a > env ? rise : fall;
+            const double next = (env - a) * c + a;
+            env = std::isnan(next) ? 0.0 : next;
+            y[i] = env;
+        }
+        mY = env;
+    }
+
     double Value() const { return mY; }
     double CoefRise() const { return mCoefRise; }
     double CoefFall() const { return mCoefFall; }

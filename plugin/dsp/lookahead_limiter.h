@@ -54,6 +54,16 @@ public:
         return mOutR;
     }
 
+    // Largest block ProcessBlock takes in one call.
+    static constexpr int kMaxBlock = 64;
+
+    // n (at most kMaxBlock) calls of Process with the same settings:
+    // inL/inR into outL/outR (which may be the inputs). Each stage runs over
+    // the whole block in turn; the stages keep separate state, so the
+    // results are those of the calls one at a time.
+    void ProcessBlock(const double* inL, const double* inR, double* outL, double* outR, int n, double threshold,
+                      double attackMs, double releaseMs, double lookaheadMs, int sampleRate);
+
     // Samples in the look-ahead window: trunc(sampleRate * ms * 0.001), 0
     // below 1e-10 ms. Lengths that do not fit an int (absurd rates or times)
     // count as 0, which turns the look-ahead off instead of overflowing.

@@ -5,6 +5,8 @@
 // the filters downstream keep their cached coefficients.
 #pragma once
 
+#include <cmath>
+
 #include "plugin/dsp/float_bits.h"
 #include "plugin/dsp/one_pole.h"
 
@@ -30,6 +32,20 @@ public:
         return y * range + lo;
     }
 
+    // The same as n calls of Process with these settings, into out[0..n).
+    // Once the value is within tolerance the state is left untouched, so
+    // every later call answers the target itself: the rest is filled in.
+    void ProcessBlock(double target, int sampleRate, double timeMs, double lo, double hi, double tolerance, double* out,
+                      int n) {
+        for (int i = 0; i < n; ++i) {
+            out[i] = Process(target, sampleRate, timeMs, lo, hi, tolerance);
+            if (IsSettled(target, lo, hi, tolerance)) {
+                for (++i; i < n; ++i) out[i] = target;
+                return;
+            }
+        }
+    }
+
     // Normalised state, for tests: value is the last smoothed value, state
     // the recursion state (0 after a flush even while value is subnormal).
     double Value() const { return mValue; }
@@ -38,6 +54,13 @@ public:
 
 private:
     void Retime(int sampleRate, double timeMs);
+
+    // The test Process makes before touching the state.
+    bool IsSettled(double target, double lo, double hi, double tolerance) const {
+        const double range = hi - lo;
+        const double t = (target - lo) / range;
+        return tolerance / range > std::fabs(t - mValue);
+    }
 
     double mValue = 0.0;
     double mState = 0.0;
