@@ -101,24 +101,35 @@ void LookaheadLimiter::ProcessBlock(const double* inL, const double* inR, double
     double target[kMaxBlock], gain[kMaxBlock], scratch[kMaxBlock];
     if (mRingPosition >= len) mRingPosition = 0;
     if (len > 0 && len != mRingLength) ResizeRing(len);
+    // The ring walk keeps its position and held peak in locals; they go back
+    // to the members only around a rescan, which reads and sets them.
+    double* ring = mRing.data();
+    int position = mRingPosition;
+    double held = mHeldPeak;
+    int heldIndex = mHeldIndex;
     for (int i = 0; i < n; ++i) {
         const double aL = std::fabs(inL[i]);
         const double aR = std::fabs(inR[i]);
         double m = aR > aL ? aR : aL;
         if (len > 0) {
-            double* ring = mRing.data();
-            ring[mRingPosition] = m;
-            if (m >= mHeldPeak) {
-                mHeldIndex = mRingPosition;
-                mHeldPeak = m;
-            } else if (mHeldIndex == mRingPosition) {
-                Rescan();  // the held peak just left the window
+            ring[position] = m;
+            if (m >= held) {
+                heldIndex = position;
+                held = m;
+            } else if (heldIndex == position) {
+                mHeldIndex = heldIndex;  // the held peak just left the window
+                Rescan();
+                held = mHeldPeak;
+                heldIndex = mHeldIndex;
             }
-            m = mHeldPeak;
-            if (++mRingPosition >= len) mRingPosition = 0;
+            m = held;
+            if (++position >= len) position = 0;
         }
         target[i] = m > threshold ? threshold / m : 1.0;
     }
+    mRingPosition = position;
+    mHeldPeak = held;
+    mHeldIndex = heldIndex;
     mGainAverage.ProcessBlock(target, gain, scratch, n, len);
     // Recovery (gain rising) moves with the release, reduction with the
     // attack.
