@@ -179,9 +179,9 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
 
     // The drive meter shows the high band after drive and low cut, before
     // its limiter.
-    if (driveMeter != nullptr) {
-        for (int i = 0; i < n; ++i) xL[i] = LargerMagnitude(highR[i] * kDriveMeterScale, highL[i] * kDriveMeterScale);
-        driveMeter->SetLevels(xL, n, sr);
+    double* driveLevels = xR;  // free once the low cut has run
+    for (int i = 0; i < n; ++i) {
+        driveLevels[i] = LargerMagnitude(highR[i] * kDriveMeterScale, highL[i] * kDriveMeterScale);
     }
 
     // Band limiters and recombination: bL = out x trim x bass gain,
@@ -200,9 +200,16 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
         mixL[i] = hL[i] * gF[i] + lowL[i] * kLowBandTrim * gB[i];
         mixR[i] = hR[i] * gF[i] + lowR[i] * kLowBandTrim * gB[i];
     }
-    if (outputMeter != nullptr) {
-        for (int i = 0; i < n; ++i) xL[i] = LargerMagnitude(mixR[i], mixL[i]);
-        outputMeter->SetLevels(xL, n, sr);
+    double* outputLevels = xL;
+    for (int i = 0; i < n; ++i) outputLevels[i] = LargerMagnitude(mixR[i], mixL[i]);
+    // The meters keep their own state, so feeding them here, together, is
+    // the same as feeding each where its level arises.
+    if (driveMeter != nullptr && outputMeter != nullptr) {
+        VuLevel::SetLevelsPair(*driveMeter, driveLevels, *outputMeter, outputLevels, n, sr);
+    } else if (driveMeter != nullptr) {
+        driveMeter->SetLevels(driveLevels, n, sr);
+    } else if (outputMeter != nullptr) {
+        outputMeter->SetLevels(outputLevels, n, sr);
     }
 
     // Output limiter, output gain and the wet/dry fade.

@@ -20,3 +20,23 @@ void VuLevel::SetLevels(const double* x, int n, int sampleRate) {
     }
     mLevel.store(level, std::memory_order_relaxed);
 }
+
+void VuLevel::SetLevelsPair(VuLevel& a, const double* xa, VuLevel& b, const double* xb, int n, int sampleRate) {
+    constexpr int kChunk = 64;
+    double ca[kChunk], cb[kChunk];
+    for (int done = 0; done < n; done += kChunk) {
+        const int m = n - done < kChunk ? n - done : kChunk;
+        for (int i = 0; i < m; ++i) {
+            ca[i] = std::min(xa[done + i], kLevelCeiling);
+            cb[i] = std::min(xb[done + i], kLevelCeiling);
+        }
+        EnvelopeFollower::ProcessPairBlock(a.mPeakFollower, ca, ca, b.mPeakFollower, cb, cb, m, sampleRate, 0.0,
+                                           kPeakFallMs);
+        EnvelopeFollower::ProcessPairBlock(a.mNeedleFollower, ca, ca, b.mNeedleFollower, cb, cb, m, sampleRate,
+                                           kNeedleRiseMs, 0.0);
+        if (done + m >= n) {
+            a.mLevel.store(ca[m - 1], std::memory_order_relaxed);
+            b.mLevel.store(cb[m - 1], std::memory_order_relaxed);
+        }
+    }
+}

@@ -22,6 +22,9 @@ public:
     // last (the editor reads it at most 25 times a second).
     void SetLevels(const double* x, int n, int sampleRate);
 
+    // SetLevels of two meters at once (the chain's drive and output meters).
+    static void SetLevelsPair(VuLevel& a, const double* xa, VuLevel& b, const double* xb, int n, int sampleRate);
+
     // Editor thread.
     double Level() const { return mLevel.load(std::memory_order_relaxed); }
 

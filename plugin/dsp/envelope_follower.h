@@ -14,10 +14,7 @@ public:
     // 1e-10 or more or the sample rate changes.
     double Process(double x, int sampleRate, double riseMs, double fallMs) {
         x = std::fabs(x);
-        if (velmor_dsp::SettingChanged(riseMs, mCachedRiseMs) || velmor_dsp::SettingChanged(fallMs, mCachedFallMs) ||
-            sampleRate != mCachedRate) {
-            Retime(sampleRate, riseMs, fallMs);
-        }
+        CheckTimes(sampleRate, riseMs, fallMs);
         const double c = x > mY ? mCoefRise : mCoefFall;
         const double y = (mY - x) * c + x;
         // A NaN or infinite input makes the recursion NaN (inf - inf), and a
@@ -30,10 +27,7 @@ public:
 
     // n calls of Process with the same settings, x[i] into y[i] (y may be x).
     void ProcessBlock(const double* x, double* y, int n, int sampleRate, double riseMs, double fallMs) {
-        if (velmor_dsp::SettingChanged(riseMs, mCachedRiseMs) || velmor_dsp::SettingChanged(fallMs, mCachedFallMs) ||
-            sampleRate != mCachedRate) {
-            Retime(sampleRate, riseMs, fallMs);
-        }
+        CheckTimes(sampleRate, riseMs, fallMs);
         const double rise = mCoefRise;
         const double fall = mCoefFall;
         double env = mY;
@@ -47,11 +41,23 @@ public:
         mY = env;
     }
 
+    // ProcessBlock of two followers with the same settings at once, a in
+    // one SSE2 lane and b in the other (lane arithmetic is scalar IEEE
+    // arithmetic, so each result is bit-identical to its own ProcessBlock).
+    static void ProcessPairBlock(EnvelopeFollower& a, const double* xa, double* ya, EnvelopeFollower& b,
+                                 const double* xb, double* yb, int n, int sampleRate, double riseMs, double fallMs);
+
     double Value() const { return mY; }
     double CoefRise() const { return mCoefRise; }
     double CoefFall() const { return mCoefFall; }
 
 private:
+    void CheckTimes(int sampleRate, double riseMs, double fallMs) {
+        if (velmor_dsp::SettingChanged(riseMs, mCachedRiseMs) || velmor_dsp::SettingChanged(fallMs, mCachedFallMs) ||
+            sampleRate != mCachedRate) {
+            Retime(sampleRate, riseMs, fallMs);
+        }
+    }
     void Retime(int sampleRate, double riseMs, double fallMs);
 
     double mY = 0.0;
