@@ -18,8 +18,7 @@ namespace {
 
 // Frames one ProcessBlock call may cover: every channel's scratch buffer must
 // hold them, since unconnected channels are always read from or written to
-// their scratch. Longer host blocks are cut into slices of this size; the
-// chain runs sample by sample, so slicing does not change the result.
+// their scratch.
 int SliceCapacity(IEffectVST& p) {
     int capacity = INT32_MAX;
     for (int i = 0; i < p.InputCount(); ++i) capacity = std::min(capacity, p.GetInput(i)->ScratchFrames());
@@ -75,8 +74,12 @@ void FinishSingle(IEffectVST& p, int frames) {
     }
 }
 
-template <bool kAccumulate>
-void ProcessSingle(AEffect* effect, float** inputs, float** outputs, VstInt32 frames) {
+// Runs a host block under the lock in slices of at most the scratch size:
+// an unconnected channel's scratch (and, in single precision, every
+// channel's) holds one announced block, and hosts do send longer ones. The
+// chain is per sample, so slicing changes no result.
+template <typename Slice>
+void RunSliced(AEffect* effect, VstInt32 frames, Slice slice) {
     IEffectVST* p = IEffectVST::FromRecord(effect);
     if (!p || frames <= 0) return;
     LockGuard guard(p->Lock());
@@ -86,13 +89,20 @@ void ProcessSingle(AEffect* effect, float** inputs, float** outputs, VstInt32 fr
         if (capacity <= 0) return;
         for (int offset = 0; offset < frames; offset += capacity) {
             const int n = std::min(capacity, frames - offset);
-            PrepareSingle(*p, inputs, outputs, offset, n);
-            p->ProcessBlock(p->InputPointers(), p->OutputPointers(), n);
-            FinishSingle<kAccumulate>(*p, n);
+            slice(*p, offset, n);
         }
     } catch (...) {
         // Nothing unwinds into the host's audio thread.
     }
+}
+
+template <bool kAccumulate>
+void ProcessSingle(AEffect* effect, float** inputs, float** outputs, VstInt32 frames) {
+    RunSliced(effect, frames, [&](IEffectVST& p, int offset, int n) {
+        PrepareSingle(p, inputs, outputs, offset, n);
+        p.ProcessBlock(p.InputPointers(), p.OutputPointers(), n);
+        FinishSingle<kAccumulate>(p, n);
+    });
 }
 
 // Double precision needs no copy: connected channels read and write the
@@ -133,22 +143,10 @@ void VSTCALLBACK VSTProcessReplacing(AEffect* effect, float** inputs, float** ou
 }
 
 void VSTCALLBACK VSTProcessDoubleReplacing(AEffect* effect, double** inputs, double** outputs, VstInt32 frames) {
-    IEffectVST* p = IEffectVST::FromRecord(effect);
-    if (!p || frames <= 0) return;
-    LockGuard guard(p->Lock());
-    try {
-        p->RequestMidiIfWanted();
-        // Sliced like the single-precision path: an unconnected channel's
-        // scratch holds only one announced block.
-        const int capacity = SliceCapacity(*p);
-        if (capacity <= 0) return;
-        for (int offset = 0; offset < frames; offset += capacity) {
-            const int n = std::min(capacity, frames - offset);
-            PrepareDouble(*p, inputs, outputs, offset, n);
-            p->ProcessBlock(p->InputPointers(), p->OutputPointers(), n);
-        }
-    } catch (...) {
-    }
+    RunSliced(effect, frames, [&](IEffectVST& p, int offset, int n) {
+        PrepareDouble(p, inputs, outputs, offset, n);
+        p.ProcessBlock(p.InputPointers(), p.OutputPointers(), n);
+    });
 }
 
 void VSTCALLBACK VSTSetParameter(AEffect* effect, VstInt32 index, float value) {
