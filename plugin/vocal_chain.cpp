@@ -37,8 +37,6 @@ inline double LargerMagnitude(double first, double second) {
     return a > b ? a : b;
 }
 
-static_assert(VocalChain::kSliceFrames <= LookaheadLimiter::kMaxBlock, "a slice must fit a limiter block");
-
 // True when every value of a[0..n) has the bits of a[0].
 inline bool AllSame(const double* a, int n) {
     for (int i = 1; i < n; ++i) {

@@ -18,24 +18,6 @@ public:
         return mBuffer[mPosition];
     }
 
-    // n calls of Process with the same length, x[i] into y[i] (y may be x).
-    void ProcessBlock(const double* x, double* y, int n, int length) {
-        if (n <= 0) return;
-        y[0] = Process(x[0], length);
-        if (length <= 0) {
-            for (int i = 1; i < n; ++i) y[i] = x[i];
-            return;
-        }
-        double* buffer = mBuffer.data();
-        int position = mPosition;
-        for (int i = 1; i < n; ++i) {
-            buffer[position] = x[i];
-            if (++position >= length) position = 0;
-            y[i] = buffer[position];
-        }
-        mPosition = position;
-    }
-
     // Zeroes the stored samples at the current size; keeps length and
     // position.
     void Clear();
@@ -43,6 +25,8 @@ public:
     int Length() const { return mLength; }
 
 private:
+    friend class LookaheadLimiter;  // runs its blocks fused, sample by sample
+
     void Resize(int length);
 
     std::vector<double> mBuffer;

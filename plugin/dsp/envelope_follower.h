@@ -52,6 +52,8 @@ public:
     double CoefFall() const { return mCoefFall; }
 
 private:
+    friend class LookaheadLimiter;  // runs its blocks fused, sample by sample
+
     void CheckTimes(int sampleRate, double riseMs, double fallMs) {
         if (velmor_dsp::SettingChanged(riseMs, mCachedRiseMs) || velmor_dsp::SettingChanged(fallMs, mCachedFallMs) ||
             sampleRate != mCachedRate) {

@@ -98,47 +98,120 @@ void LookaheadLimiter::ProcessBlock(const double* inL, const double* inR, double
         mLength = LookaheadLength(lookaheadMs, sampleRate);
     }
     const int len = mLength;
-    double target[kMaxBlock], gain[kMaxBlock], scratch[kMaxBlock];
-    if (mRingPosition >= len) mRingPosition = 0;
-    if (len > 0 && len != mRingLength) ResizeRing(len);
-    // The ring walk keeps its position and held peak in locals; they go back
-    // to the members only around a rescan, which reads and sets them.
+    // The fused loop needs every part settled on this length: the ring, the
+    // average's window and both audio delays sized, every position inside.
+    // After a length change the first sample goes through Process, which
+    // settles them.
+    int done = 0;
+    if (len > 1 && !FusedReady(len)) {
+        Process(inL[0], inR[0], threshold, attackMs, releaseMs, lookaheadMs, sampleRate);
+        outL[0] = mOutL;
+        outR[0] = mOutR;
+        done = 1;
+    }
+    if (len > 1 && FusedReady(len)) {
+        RunFused(inL + done, inR + done, outL + done, outR + done, n - done, threshold, attackMs, releaseMs,
+                 sampleRate);
+    } else {
+        for (int i = done; i < n; ++i) {
+            Process(inL[i], inR[i], threshold, attackMs, releaseMs, lookaheadMs, sampleRate);
+            outL[i] = mOutL;
+            outR[i] = mOutR;
+        }
+    }
+}
+
+bool LookaheadLimiter::FusedReady(int len) const {
+    return mRingLength == len && mRingPosition < len && mGainAverage.mLength == len &&
+           mGainAverage.mDelay.mLength == len && mGainAverage.mDelay.mPosition < len && mDelayL.mLength == len &&
+           mDelayL.mPosition < len && mDelayR.mLength == len && mDelayR.mPosition < len;
+}
+
+// Process, one sample after another, with every part's state in locals and
+// its settings checked once: the ring walk, the average, the gain follower
+// and the two delays are separate recursions, so in one loop the processor
+// overlaps them instead of waiting on each in turn.
+void LookaheadLimiter::RunFused(const double* inL, const double* inR, double* outL, double* outR, int n,
+                                double threshold, double attackMs, double releaseMs, int sampleRate) {
+    if (n <= 0) return;
+    const int len = mLength;
+    EnvelopeFollower& env = mGainEnvelope;
+    env.CheckTimes(sampleRate, releaseMs, attackMs);
+    const double rise = env.mCoefRise;
+    const double fall = env.mCoefFall;
+    double gain = env.mY;
+
     double* ring = mRing.data();
     int position = mRingPosition;
     double held = mHeldPeak;
     int heldIndex = mHeldIndex;
+
+    DelayLine& window = mGainAverage.mDelay;
+    double* windowBuf = window.mBuffer.data();
+    int windowPos = window.mPosition;
+    double sum = mGainAverage.mSum;
+    double left = 0.0;
+    const double divisor = len - 1;
+
+    double* delayL = mDelayL.mBuffer.data();
+    double* delayR = mDelayR.mBuffer.data();
+    int posL = mDelayL.mPosition;
+    int posR = mDelayR.mPosition;
+
     for (int i = 0; i < n; ++i) {
+        // Peak hold over the window; written without data-dependent branches
+        // where the signal decides (a new peak, a target below 1): on noisy
+        // program those are unpredictable and cost more than selects.
         const double aL = std::fabs(inL[i]);
         const double aR = std::fabs(inR[i]);
-        double m = aR > aL ? aR : aL;
-        if (len > 0) {
-            ring[position] = m;
-            if (m >= held) {
-                heldIndex = position;
-                held = m;
-            } else if (heldIndex == position) {
-                mHeldIndex = heldIndex;  // the held peak just left the window
-                Rescan();
-                held = mHeldPeak;
-                heldIndex = mHeldIndex;
-            }
-            m = held;
-            if (++position >= len) position = 0;
+        const double m = aR > aL ? aR : aL;
+        ring[position] = m;
+        const bool newPeak = m >= held;
+        if (!newPeak && heldIndex == position) {
+            mHeldIndex = heldIndex;  // the held peak just left the window
+            Rescan();
+            held = mHeldPeak;
+            heldIndex = mHeldIndex;
         }
-        target[i] = m > threshold ? threshold / m : 1.0;
+        held = newPeak ? m : held;
+        heldIndex = newPeak ? position : heldIndex;
+        position = position + 1 < len ? position + 1 : 0;
+        const double reduced = threshold / held;
+        const double target = held > threshold ? reduced : 1.0;
+
+        // Mean of the last len - 1 targets.
+        windowBuf[windowPos] = target;
+        windowPos = windowPos + 1 < len ? windowPos + 1 : 0;
+        left = windowBuf[windowPos];
+        sum = sum + target - left;
+        double average = sum / divisor;
+        average = velmor_dsp::IsZeroOrSubnormal(average) ? 0.0 : average;
+
+        // Recovery with the release, reduction with the attack.
+        const double a = std::fabs(average);
+        const double c = a > gain ? rise : fall;
+        const double next = (gain - a) * c + a;
+        gain = std::isnan(next) ? 0.0 : next;
+
+        // The audio, delayed to meet its gain.
+        delayL[posL] = inL[i];
+        posL = posL + 1 < len ? posL + 1 : 0;
+        delayR[posR] = inR[i];
+        posR = posR + 1 < len ? posR + 1 : 0;
+        outL[i] = delayL[posL] * gain;
+        outR[i] = delayR[posR] * gain;
     }
+
     mRingPosition = position;
     mHeldPeak = held;
     mHeldIndex = heldIndex;
-    mGainAverage.ProcessBlock(target, gain, scratch, n, len);
-    // Recovery (gain rising) moves with the release, reduction with the
-    // attack.
-    mGainEnvelope.ProcessBlock(gain, gain, n, sampleRate, releaseMs, attackMs);
-    mDelayL.ProcessBlock(inL, scratch, n, len);
-    for (int i = 0; i < n; ++i) outL[i] = scratch[i] * gain[i];
-    mDelayR.ProcessBlock(inR, scratch, n, len);
-    for (int i = 0; i < n; ++i) outR[i] = scratch[i] * gain[i];
-    mGain = gain[n - 1];
+    window.mPosition = windowPos;
+    mGainAverage.mSum = sum;
+    mGainAverage.mLastOut = left;
+    env.mY = gain;
+    mDelayL.mPosition = posL;
+    mDelayR.mPosition = posR;
+    mGain = gain;
     mOutL = outL[n - 1];
     mOutR = outR[n - 1];
 }

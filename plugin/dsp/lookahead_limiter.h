@@ -54,13 +54,8 @@ public:
         return mOutR;
     }
 
-    // Largest block ProcessBlock takes in one call.
-    static constexpr int kMaxBlock = 64;
-
-    // n (at most kMaxBlock) calls of Process with the same settings:
-    // inL/inR into outL/outR (which may be the inputs). Each stage runs over
-    // the whole block in turn; the stages keep separate state, so the
-    // results are those of the calls one at a time.
+    // n calls of Process with the same settings: inL/inR into outL/outR
+    // (which may be the inputs), with bit-identical results and state.
     void ProcessBlock(const double* inL, const double* inR, double* outL, double* outR, int n, double threshold,
                       double attackMs, double releaseMs, double lookaheadMs, int sampleRate);
 
@@ -81,6 +76,9 @@ public:
     int HeldIndex() const { return mHeldIndex; }
 
 private:
+    bool FusedReady(int len) const;
+    void RunFused(const double* inL, const double* inR, double* outL, double* outR, int n, double threshold,
+                  double attackMs, double releaseMs, int sampleRate);
     void ResizeRing(int n);
     void Rescan();
 

@@ -22,31 +22,12 @@ public:
         return velmor_dsp::IsZeroOrSubnormal(out) ? 0.0 : out;
     }
 
-    // n calls of Process with the same length, x[i] into y[i]; scratch holds
-    // n values for the samples leaving the window (x, y, scratch distinct).
-    void ProcessBlock(const double* x, double* y, double* scratch, int n, int length) {
-        if (n <= 0) return;
-        if (length != mLength) Restart(length);
-        if (length <= 1) {
-            for (int i = 0; i < n; ++i) y[i] = x[i];
-            return;
-        }
-        mDelay.ProcessBlock(x, scratch, n, length);
-        double sum = mSum;
-        const double divisor = length - 1;
-        for (int i = 0; i < n; ++i) {
-            sum = sum + x[i] - scratch[i];
-            const double out = sum / divisor;
-            y[i] = velmor_dsp::IsZeroOrSubnormal(out) ? 0.0 : out;
-        }
-        mSum = sum;
-        mLastOut = scratch[n - 1];
-    }
-
     double Sum() const { return mSum; }
     double LastOut() const { return mLastOut; }
 
 private:
+    friend class LookaheadLimiter;  // runs its blocks fused, sample by sample
+
     void Restart(int length);
 
     DelayLine mDelay;
