@@ -30,10 +30,8 @@ void VuLevel::SetLevelsPair(VuLevel& a, const double* xa, VuLevel& b, const doub
             ca[i] = std::min(xa[done + i], kLevelCeiling);
             cb[i] = std::min(xb[done + i], kLevelCeiling);
         }
-        EnvelopeFollower::ProcessPairBlock(a.mPeakFollower, ca, ca, b.mPeakFollower, cb, cb, m, sampleRate, 0.0,
-                                           kPeakFallMs);
-        EnvelopeFollower::ProcessPairBlock(a.mNeedleFollower, ca, ca, b.mNeedleFollower, cb, cb, m, sampleRate,
-                                           kNeedleRiseMs, 0.0);
+        EnvelopeFollower::ProcessPairSeries(a.mPeakFollower, a.mNeedleFollower, b.mPeakFollower, b.mNeedleFollower, ca,
+                                            cb, ca, cb, m, sampleRate, 0.0, kPeakFallMs, kNeedleRiseMs, 0.0);
         if (done + m >= n) {
             a.mLevel.store(ca[m - 1], std::memory_order_relaxed);
             b.mLevel.store(cb[m - 1], std::memory_order_relaxed);

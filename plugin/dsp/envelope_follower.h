@@ -41,11 +41,15 @@ public:
         mY = env;
     }
 
-    // ProcessBlock of two followers with the same settings at once, a in
-    // one SSE2 lane and b in the other (lane arithmetic is scalar IEEE
-    // arithmetic, so each result is bit-identical to its own ProcessBlock).
-    static void ProcessPairBlock(EnvelopeFollower& a, const double* xa, double* ya, EnvelopeFollower& b,
-                                 const double* xb, double* yb, int n, int sampleRate, double riseMs, double fallMs);
+    // Two followers in series (1 feeds 2), for two signals at once: a1→a2
+    // follow xa, b1→b2 follow xb, and ya/yb receive the outputs of a2/b2.
+    // Equal to Process called in that order for each sample, bit for bit
+    // (the two signals run in the lanes of SSE2 registers, whose arithmetic
+    // is scalar IEEE arithmetic, and both stages advance in one loop).
+    static void ProcessPairSeries(EnvelopeFollower& a1, EnvelopeFollower& a2, EnvelopeFollower& b1,
+                                  EnvelopeFollower& b2, const double* xa, const double* xb, double* ya, double* yb,
+                                  int n, int sampleRate, double rise1Ms, double fall1Ms, double rise2Ms,
+                                  double fall2Ms);
 
     double Value() const { return mY; }
     double CoefRise() const { return mCoefRise; }
