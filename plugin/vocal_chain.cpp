@@ -188,10 +188,9 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
         lowL[i] *= kLowBandDrive;
         lowR[i] *= kLowBandDrive;
     }
-    mLowLimiter.ProcessBlock(lowL, lowR, lowL, lowR, n, kBandThreshold, s.attackBandsMs, s.releaseLowMs,
-                             s.lookaheadBandsMs, sr);
-    mHighLimiter.ProcessBlock(highL, highR, hL, hR, n, kBandThreshold, s.attackBandsMs, s.releaseHighMs,
-                              s.lookaheadBandsMs, sr);
+    LookaheadLimiter::ProcessBlockPair(mLowLimiter, lowL, lowR, lowL, lowR, s.releaseLowMs, mHighLimiter, highL, highR,
+                                       hL, hR, s.releaseHighMs, n, kBandThreshold, s.attackBandsMs, s.lookaheadBandsMs,
+                                       sr);
     double* mixL = highL;
     double* mixR = highR;
     for (int i = 0; i < n; ++i) {

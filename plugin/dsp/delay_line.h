@@ -25,7 +25,7 @@ public:
     int Length() const { return mLength; }
 
 private:
-    friend class LookaheadLimiter;  // runs its blocks fused, sample by sample
+    friend class LookaheadLimiter;  // runs its parts fused, sample by sample
 
     void Resize(int length);
 

@@ -56,7 +56,7 @@ public:
     double CoefFall() const { return mCoefFall; }
 
 private:
-    friend class LookaheadLimiter;  // runs its blocks fused, sample by sample
+    friend class LookaheadLimiter;  // runs its parts fused, sample by sample
 
     void CheckTimes(int sampleRate, double riseMs, double fallMs) {
         if (velmor_dsp::SettingChanged(riseMs, mCachedRiseMs) || velmor_dsp::SettingChanged(fallMs, mCachedFallMs) ||

@@ -92,11 +92,7 @@ void LookaheadLimiter::ProcessBlock(const double* inL, const double* inR, double
                                     double threshold, double attackMs, double releaseMs, double lookaheadMs,
                                     int sampleRate) {
     if (n <= 0) return;
-    if (!velmor_dsp::SameBits(lookaheadMs, mCachedLookaheadMs) || sampleRate != mCachedRate) {
-        mCachedLookaheadMs = lookaheadMs;
-        mCachedRate = sampleRate;
-        mLength = LookaheadLength(lookaheadMs, sampleRate);
-    }
+    UpdateLength(lookaheadMs, sampleRate);
     const int len = mLength;
     // The fused loop needs every part settled on this length: the ring, the
     // average's window and both audio delays sized, every position inside.
@@ -130,88 +126,138 @@ bool LookaheadLimiter::FusedReady(int len) const {
 // Process, one sample after another, with every part's state in locals and
 // its settings checked once: the ring walk, the average, the gain follower
 // and the two delays are separate recursions, so in one loop the processor
-// overlaps them instead of waiting on each in turn.
-void LookaheadLimiter::RunFused(const double* inL, const double* inR, double* outL, double* outR, int n,
-                                double threshold, double attackMs, double releaseMs, int sampleRate) {
-    if (n <= 0) return;
-    const int len = mLength;
-    EnvelopeFollower& env = mGainEnvelope;
-    env.CheckTimes(sampleRate, releaseMs, attackMs);
-    const double rise = env.mCoefRise;
-    const double fall = env.mCoefFall;
-    double gain = env.mY;
+// overlaps them instead of waiting on each in turn. Only for a limiter whose
+// parts are all settled on its length (FusedReady).
+class LookaheadLimiter::FusedRun {
+public:
+    FusedRun(LookaheadLimiter& limiter, double threshold, double attackMs, double releaseMs, int sampleRate)
+        : mLimiter(limiter),
+          mLen(limiter.mLength),
+          mThreshold(threshold),
+          mDivisor(limiter.mLength - 1),
+          mRing(limiter.mRing.data()),
+          mPosition(limiter.mRingPosition),
+          mHeld(limiter.mHeldPeak),
+          mHeldIndex(limiter.mHeldIndex),
+          mWindow(limiter.mGainAverage.mDelay.mBuffer.data()),
+          mWindowPos(limiter.mGainAverage.mDelay.mPosition),
+          mSum(limiter.mGainAverage.mSum),
+          mDelayL(limiter.mDelayL.mBuffer.data()),
+          mDelayR(limiter.mDelayR.mBuffer.data()),
+          mPosL(limiter.mDelayL.mPosition),
+          mPosR(limiter.mDelayR.mPosition) {
+        EnvelopeFollower& env = limiter.mGainEnvelope;
+        env.CheckTimes(sampleRate, releaseMs, attackMs);
+        mRise = env.mCoefRise;
+        mFall = env.mCoefFall;
+        mGain = env.mY;
+    }
 
-    double* ring = mRing.data();
-    int position = mRingPosition;
-    double held = mHeldPeak;
-    int heldIndex = mHeldIndex;
-
-    DelayLine& window = mGainAverage.mDelay;
-    double* windowBuf = window.mBuffer.data();
-    int windowPos = window.mPosition;
-    double sum = mGainAverage.mSum;
-    double left = 0.0;
-    const double divisor = len - 1;
-
-    double* delayL = mDelayL.mBuffer.data();
-    double* delayR = mDelayR.mBuffer.data();
-    int posL = mDelayL.mPosition;
-    int posR = mDelayR.mPosition;
-
-    for (int i = 0; i < n; ++i) {
-        // Peak hold over the window; written without data-dependent branches
-        // where the signal decides (a new peak, a target below 1): on noisy
-        // program those are unpredictable and cost more than selects.
-        const double aL = std::fabs(inL[i]);
-        const double aR = std::fabs(inR[i]);
+    void Step(double inL, double inR, double& outL, double& outR) {
+        // Peak hold over the window; a new peak is taken without a branch, as
+        // on noisy program it is unpredictable.
+        const double aL = std::fabs(inL);
+        const double aR = std::fabs(inR);
         const double m = aR > aL ? aR : aL;
-        ring[position] = m;
-        const bool newPeak = m >= held;
-        if (!newPeak && heldIndex == position) {
-            mHeldIndex = heldIndex;  // the held peak just left the window
-            Rescan();
-            held = mHeldPeak;
-            heldIndex = mHeldIndex;
+        mRing[mPosition] = m;
+        const bool newPeak = m >= mHeld;
+        if (!newPeak && mHeldIndex == mPosition) {
+            mLimiter.mHeldIndex = mHeldIndex;  // the held peak just left the window
+            mLimiter.Rescan();
+            mHeld = mLimiter.mHeldPeak;
+            mHeldIndex = mLimiter.mHeldIndex;
         }
-        held = newPeak ? m : held;
-        heldIndex = newPeak ? position : heldIndex;
-        position = position + 1 < len ? position + 1 : 0;
-        const double reduced = threshold / held;
-        const double target = held > threshold ? reduced : 1.0;
+        mHeld = newPeak ? m : mHeld;
+        mHeldIndex = newPeak ? mPosition : mHeldIndex;
+        mPosition = mPosition + 1 < mLen ? mPosition + 1 : 0;
+        const double reduced = mThreshold / mHeld;
+        const double target = mHeld > mThreshold ? reduced : 1.0;
 
         // Mean of the last len - 1 targets.
-        windowBuf[windowPos] = target;
-        windowPos = windowPos + 1 < len ? windowPos + 1 : 0;
-        left = windowBuf[windowPos];
-        sum = sum + target - left;
-        double average = sum / divisor;
+        mWindow[mWindowPos] = target;
+        mWindowPos = mWindowPos + 1 < mLen ? mWindowPos + 1 : 0;
+        mLeft = mWindow[mWindowPos];
+        mSum = mSum + target - mLeft;
+        double average = mSum / mDivisor;
         average = velmor_dsp::IsZeroOrSubnormal(average) ? 0.0 : average;
 
         // Recovery with the release, reduction with the attack.
         const double a = std::fabs(average);
-        const double c = a > gain ? rise : fall;
-        const double next = (gain - a) * c + a;
-        gain = std::isnan(next) ? 0.0 : next;
+        const double c = a > mGain ? mRise : mFall;
+        const double next = (mGain - a) * c + a;
+        mGain = std::isnan(next) ? 0.0 : next;
 
         // The audio, delayed to meet its gain.
-        delayL[posL] = inL[i];
-        posL = posL + 1 < len ? posL + 1 : 0;
-        delayR[posR] = inR[i];
-        posR = posR + 1 < len ? posR + 1 : 0;
-        outL[i] = delayL[posL] * gain;
-        outR[i] = delayR[posR] * gain;
+        mDelayL[mPosL] = inL;
+        mPosL = mPosL + 1 < mLen ? mPosL + 1 : 0;
+        mDelayR[mPosR] = inR;
+        mPosR = mPosR + 1 < mLen ? mPosR + 1 : 0;
+        outL = mDelayL[mPosL] * mGain;
+        outR = mDelayR[mPosR] * mGain;
     }
 
-    mRingPosition = position;
-    mHeldPeak = held;
-    mHeldIndex = heldIndex;
-    window.mPosition = windowPos;
-    mGainAverage.mSum = sum;
-    mGainAverage.mLastOut = left;
-    env.mY = gain;
-    mDelayL.mPosition = posL;
-    mDelayR.mPosition = posR;
-    mGain = gain;
-    mOutL = outL[n - 1];
-    mOutR = outR[n - 1];
+    void Finish(double lastOutL, double lastOutR) {
+        LookaheadLimiter& l = mLimiter;
+        l.mRingPosition = mPosition;
+        l.mHeldPeak = mHeld;
+        l.mHeldIndex = mHeldIndex;
+        l.mGainAverage.mDelay.mPosition = mWindowPos;
+        l.mGainAverage.mSum = mSum;
+        l.mGainAverage.mLastOut = mLeft;
+        l.mGainEnvelope.mY = mGain;
+        l.mDelayL.mPosition = mPosL;
+        l.mDelayR.mPosition = mPosR;
+        l.mGain = mGain;
+        l.mOutL = lastOutL;
+        l.mOutR = lastOutR;
+    }
+
+private:
+    LookaheadLimiter& mLimiter;
+    const int mLen;
+    const double mThreshold;
+    const double mDivisor;
+    double mRise = 0.0, mFall = 0.0, mGain = 0.0;
+    double* mRing;
+    int mPosition;
+    double mHeld;
+    int mHeldIndex;
+    double* mWindow;
+    int mWindowPos;
+    double mSum;
+    double mLeft = 0.0;
+    double* mDelayL;
+    double* mDelayR;
+    int mPosL, mPosR;
+};
+
+void LookaheadLimiter::RunFused(const double* inL, const double* inR, double* outL, double* outR, int n,
+                                double threshold, double attackMs, double releaseMs, int sampleRate) {
+    if (n <= 0) return;
+    FusedRun run(*this, threshold, attackMs, releaseMs, sampleRate);
+    for (int i = 0; i < n; ++i) run.Step(inL[i], inR[i], outL[i], outR[i]);
+    run.Finish(outL[n - 1], outR[n - 1]);
+}
+
+void LookaheadLimiter::ProcessBlockPair(LookaheadLimiter& a, const double* aInL, const double* aInR, double* aOutL,
+                                        double* aOutR, double aReleaseMs, LookaheadLimiter& b, const double* bInL,
+                                        const double* bInR, double* bOutL, double* bOutR, double bReleaseMs, int n,
+                                        double threshold, double attackMs, double lookaheadMs, int sampleRate) {
+    if (n <= 0) return;
+    a.UpdateLength(lookaheadMs, sampleRate);
+    b.UpdateLength(lookaheadMs, sampleRate);
+    if (a.mLength > 1 && b.mLength > 1 && a.FusedReady(a.mLength) && b.FusedReady(b.mLength)) {
+        // Two independent limiters in one loop: their recursions overlap.
+        FusedRun runA(a, threshold, attackMs, aReleaseMs, sampleRate);
+        FusedRun runB(b, threshold, attackMs, bReleaseMs, sampleRate);
+        for (int i = 0; i < n; ++i) {
+            runA.Step(aInL[i], aInR[i], aOutL[i], aOutR[i]);
+            runB.Step(bInL[i], bInR[i], bOutL[i], bOutR[i]);
+        }
+        runA.Finish(aOutL[n - 1], aOutR[n - 1]);
+        runB.Finish(bOutL[n - 1], bOutR[n - 1]);
+        return;
+    }
+    a.ProcessBlock(aInL, aInR, aOutL, aOutR, n, threshold, attackMs, aReleaseMs, lookaheadMs, sampleRate);
+    b.ProcessBlock(bInL, bInR, bOutL, bOutR, n, threshold, attackMs, bReleaseMs, lookaheadMs, sampleRate);
 }

@@ -20,11 +20,7 @@ public:
     // samples; the arrays are reallocated only when that length changes.
     double Process(double inL, double inR, double threshold, double attackMs, double releaseMs, double lookaheadMs,
                    int sampleRate) {
-        if (!velmor_dsp::SameBits(lookaheadMs, mCachedLookaheadMs) || sampleRate != mCachedRate) {
-            mCachedLookaheadMs = lookaheadMs;
-            mCachedRate = sampleRate;
-            mLength = LookaheadLength(lookaheadMs, sampleRate);
-        }
+        UpdateLength(lookaheadMs, sampleRate);
         const int n = mLength;
         const double aL = std::fabs(inL);
         const double aR = std::fabs(inR);
@@ -59,6 +55,14 @@ public:
     void ProcessBlock(const double* inL, const double* inR, double* outL, double* outR, int n, double threshold,
                       double attackMs, double releaseMs, double lookaheadMs, int sampleRate);
 
+    // ProcessBlock of two independent limiters with the same threshold,
+    // attack and look-ahead (a band split's two bands), interleaved sample by
+    // sample so their recursions overlap. Results as two ProcessBlock calls.
+    static void ProcessBlockPair(LookaheadLimiter& a, const double* aInL, const double* aInR, double* aOutL,
+                                 double* aOutR, double aReleaseMs, LookaheadLimiter& b, const double* bInL,
+                                 const double* bInR, double* bOutL, double* bOutR, double bReleaseMs, int n,
+                                 double threshold, double attackMs, double lookaheadMs, int sampleRate);
+
     // Samples in the look-ahead window: trunc(sampleRate * ms * 0.001), 0
     // below 1e-10 ms. Lengths that do not fit an int (absurd rates or times)
     // count as 0, which turns the look-ahead off instead of overflowing.
@@ -76,6 +80,15 @@ public:
     int HeldIndex() const { return mHeldIndex; }
 
 private:
+    class FusedRun;
+
+    void UpdateLength(double lookaheadMs, int sampleRate) {
+        if (!velmor_dsp::SameBits(lookaheadMs, mCachedLookaheadMs) || sampleRate != mCachedRate) {
+            mCachedLookaheadMs = lookaheadMs;
+            mCachedRate = sampleRate;
+            mLength = LookaheadLength(lookaheadMs, sampleRate);
+        }
+    }
     bool FusedReady(int len) const;
     void RunFused(const double* inL, const double* inR, double* outL, double* outR, int n, double threshold,
                   double attackMs, double releaseMs, int sampleRate);

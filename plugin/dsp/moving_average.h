@@ -26,7 +26,7 @@ public:
     double LastOut() const { return mLastOut; }
 
 private:
-    friend class LookaheadLimiter;  // runs its blocks fused, sample by sample
+    friend class LookaheadLimiter;  // runs its parts fused, sample by sample
 
     void Restart(int length);
 
