@@ -155,7 +155,10 @@ public:
 
     void Step(double inL, double inR, double& outL, double& outR) {
         // Peak hold over the window; a new peak is taken without a branch, as
-        // on noisy program it is unpredictable.
+        // on noisy program it is unpredictable. Whether the held peak is over
+        // the threshold is steady (the low band is driven far over it, the
+        // output limiter's ceiling is rarely reached), so the division stays
+        // behind a branch.
         const double aL = std::fabs(inL);
         const double aR = std::fabs(inR);
         const double m = aR > aL ? aR : aL;
@@ -170,8 +173,8 @@ public:
         mHeld = newPeak ? m : mHeld;
         mHeldIndex = newPeak ? mPosition : mHeldIndex;
         mPosition = mPosition + 1 < mLen ? mPosition + 1 : 0;
-        const double reduced = mThreshold / mHeld;
-        const double target = mHeld > mThreshold ? reduced : 1.0;
+        double target = 1.0;
+        if (mHeld > mThreshold) target = mThreshold / mHeld;
 
         // Mean of the last len - 1 targets.
         mWindow[mWindowPos] = target;
