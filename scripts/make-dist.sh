@@ -21,7 +21,7 @@ mkdir -p dist
 cp build/release/velmor.so dist/
 cp build/release-windows/Velmor.dll dist/
 [ -x build/release/velmor-host ] && cp build/release/velmor-host dist/
-echo "built: $(cd dist && ls)"
+echo "built: $(cd dist && ls | tr "\n" " ")"
 
 if [ -x dist/velmor-host ] && [ -f examples/vocal.wav ]; then
   dist/velmor-host render examples/vocal.wav dist/vocal-velmor.wav --plugin dist/velmor.so
