@@ -1,2 +1,3 @@
-# The vocal chain and its blocks, per sample.
-velmor_add_bench(dsp_bench SOURCES dsp_bench.cpp LIBS velmor_chain)
+# The vocal chain and its blocks, per sample. The chain is set up with the
+# chain tests' harness (the plug-in's default coefficients and voicings).
+velmor_add_bench(dsp_bench SOURCES dsp_bench.cpp ${PROJECT_SOURCE_DIR}/tests/chain/chain_harness.cpp LIBS velmor_chain)

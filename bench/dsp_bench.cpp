@@ -13,6 +13,7 @@
 #include "plugin/dsp/param_smoother.h"
 #include "plugin/vocal_chain.h"
 #include "plugin/vu_level.h"
+#include "tests/chain/chain_harness.h"
 
 namespace {
 
@@ -36,28 +37,6 @@ std::vector<double> Signal(int frames, unsigned seed) {
     return v;
 }
 
-VocalChainSettings Settings(char voicing) {
-    VocalChainSettings s;
-    s.sampleRate = kRate;
-    s.power = 1.0;
-    s.presCompGain = std::pow(10.0, 12.5 / 20.0);
-    s.lowCutHz = 80.0;
-    s.crossoverHz = 250.0;
-    s.bassGain = 1.0;
-    s.finalGain = 1.0;
-    s.outputGain = 1.0;
-    s.attackBandsMs = 0.0;
-    s.attackOutputMs = 1.0;
-    if (voicing == 'D') {
-        s.lookaheadBandsMs = 0.2;
-        s.lookaheadOutputMs = 0.2;
-        s.releaseLowMs = 50;
-        s.releaseHighMs = 30;
-        s.releaseOutputMs = 0;
-    }
-    return s;
-}
-
 void SetFrameCounters(benchmark::State& state, double framesPerIteration) {
     // Seconds per frame, printed with an SI prefix (e.g. "130n" = 130 ns).
     state.counters["per_frame"] = benchmark::Counter(
@@ -75,7 +54,9 @@ void BM_Chain(benchmark::State& state) {
         state.range(2) == 0 ? VocalChain::FloatModeScope::kPerBlock : VocalChain::FloatModeScope::kPerFilterCall;
     VocalChain chain(scope);
     VuLevel drive, output;
-    const VocalChainSettings s = Settings(voicing);
+    // The plug-in's defaults, as the chain tests use them.
+    VocalChainSettings s = chain_test::DefaultSettings(kRate);
+    chain_test::SetVoicing(s, voicing);
     const int frames = kRate;  // one second, cycled
     std::vector<double> inL = Signal(frames, 1), inR = Signal(frames, 2), outL(kBlock), outR(kBlock);
     int pos = 0;
