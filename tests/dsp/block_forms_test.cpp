@@ -136,6 +136,32 @@ TEST(BlockForms, LimiterIncludingRescansAndLengthChanges) {
     ExpectSame(a, b);
 }
 
+TEST(BlockForms, LimiterPairKeepsEachLimitersOwnSettingsAndState) {
+    // Two limiters interleaved in one loop (a band split's two bands), each
+    // with its own input and release, against each run alone.
+    const std::vector<double> l1 = Signal(kTotal, 31), r1 = Signal(kTotal, 32);
+    const std::vector<double> l2 = Signal(kTotal, 33), r2 = Signal(kTotal, 34);
+    LookaheadLimiter oneA, oneB, pairA, pairB;
+    std::vector<double> a, b;
+    int pos = 0, run = 0;
+    for (int n : Cuts(kTotal)) {
+        const double lookahead = (run++ % 11 == 6) ? 0.2 : 1.5;
+        double aL[64], aR[64], bL[64], bR[64];
+        LookaheadLimiter::ProcessBlockPair(pairA, &l1[pos], &r1[pos], aL, aR, 160.0, pairB, &l2[pos], &r2[pos], bL, bR,
+                                           30.0, n, 1.0, 0.0, lookahead, 44100);
+        for (int i = 0; i < n; ++i) {
+            oneA.Process(l1[pos + i], r1[pos + i], 1.0, 0.0, 160.0, lookahead, 44100);
+            oneB.Process(l2[pos + i], r2[pos + i], 1.0, 0.0, 30.0, lookahead, 44100);
+            a.insert(a.end(), {oneA.OutL(), oneA.OutR(), oneB.OutL(), oneB.OutR()});
+            b.insert(b.end(), {aL[i], aR[i], bL[i], bR[i]});
+        }
+        pos += n;
+    }
+    ExpectSame(a, b);
+    EXPECT_EQ(oneA.HeldIndex(), pairA.HeldIndex());
+    EXPECT_EQ(oneB.HeldIndex(), pairB.HeldIndex());
+}
+
 TEST(BlockForms, FilterBlockAndStereoPairIncludingScrubs) {
     DenormalGuard guard;
     const std::vector<double> l = Signal(kTotal, 21), r = Signal(kTotal, 22);
