@@ -13,9 +13,41 @@
 // down for good. They are cleared with the ring.
 void LookaheadLimiter::ResizeRing(int n) {
     mRing.assign(static_cast<std::size_t>(n), 0.0);
+    mCycleTail.assign(static_cast<std::size_t>(n) + 1, SlotPeak{-1.0, -1});
     mRingLength = n;
     mHeldPeak = 0.0;
     mHeldIndex = 0;
+    mMaximaValid = false;
+}
+
+// At the write of slot 0 every slot holds the last cycle: the largest value
+// from each slot to the end, walking back so that a tie keeps the later slot.
+// The entry past the end is the empty part.
+void LookaheadLimiter::StartCycle() {
+    const double* ring = mRing.data();
+    SlotPeak* tail = mCycleTail.data();
+    double v = -1.0;
+    int at = -1;
+    tail[mRingLength] = SlotPeak{v, at};
+    for (int k = mRingLength - 1; k >= 0; --k) {
+        // Walking back, a larger value is rare after the first few slots:
+        // the branch predicts well and keeps the walk off the select chain.
+        if (ring[k] > v) {
+            v = ring[k];
+            at = k;
+        }
+        tail[k] = SlotPeak{v, at};
+    }
+    mCycleHead = SlotPeak{-1.0, -1};
+}
+
+// The maxima of the ring as it stands, with the write position anywhere:
+// the slots from it on still hold the last cycle.
+void LookaheadLimiter::RebuildMaxima() {
+    StartCycle();
+    const double* ring = mRing.data();
+    for (int k = 0; k < mRingPosition; ++k) TakeIfNotLess(mCycleHead, ring[k], k);
+    mMaximaValid = true;
 }
 
 // Finds the largest value in the ring; among equal maxima the last slot in
@@ -128,10 +160,15 @@ bool LookaheadLimiter::FusedReady(int len) const {
 // and the two delays are separate recursions, so in one loop the processor
 // overlaps them instead of waiting on each in turn. Only for a limiter whose
 // parts are all settled on its length (FusedReady).
+//
+// The held peak and its slot follow the one-sample rules exactly, but a
+// rescan combines the two cycles' maxima instead of walking the ring: on a
+// falling envelope the held peak leaves the window on every sample, and the
+// walk would cost the whole window each time.
 class LookaheadLimiter::FusedRun {
 public:
     FusedRun(LookaheadLimiter& limiter, double threshold, double attackMs, double releaseMs, int sampleRate)
-        : mLimiter(limiter),
+        : mLimiter(PrepareMaxima(limiter)),
           mLen(limiter.mLength),
           mThreshold(threshold),
           mDivisor(limiter.mLength - 1),
@@ -163,16 +200,26 @@ public:
         const double aR = std::fabs(inR);
         const double m = aR > aL ? aR : aL;
         mRing[mPosition] = m;
+        TakeIfNotLess(mHead, m, mPosition);
         const bool newPeak = m >= mHeld;
         if (!newPeak && mHeldIndex == mPosition) {
-            mLimiter.mHeldIndex = mHeldIndex;  // the held peak just left the window
-            mLimiter.Rescan();
-            mHeld = mLimiter.mHeldPeak;
-            mHeldIndex = mLimiter.mHeldIndex;
+            // The held peak just left the window. Rescan would find the
+            // larger of the two cycles' maxima, the last cycle's on a tie
+            // (its slots come later); with no number in the ring the peak is
+            // 0 and the held slot stays.
+            const SlotPeak tail = mTail[mPosition + 1];
+            const bool head = mHead.value > tail.value;
+            const double best = head ? mHead.value : tail.value;
+            mHeldIndex = best >= 0.0 ? (head ? mHead.slot : tail.slot) : mHeldIndex;
+            mHeld = best >= 0.0 ? best : 0.0;
         }
         mHeld = newPeak ? m : mHeld;
         mHeldIndex = newPeak ? mPosition : mHeldIndex;
-        mPosition = mPosition + 1 < mLen ? mPosition + 1 : 0;
+        if (++mPosition >= mLen) {
+            mPosition = 0;
+            mLimiter.StartCycle();
+            mHead = SlotPeak{-1.0, -1};
+        }
         double target = 1.0;
         if (mHeld > mThreshold) target = mThreshold / mHeld;
 
@@ -204,6 +251,8 @@ public:
         l.mRingPosition = mPosition;
         l.mHeldPeak = mHeld;
         l.mHeldIndex = mHeldIndex;
+        l.mCycleHead = mHead;
+        l.mMaximaValid = true;
         l.mGainAverage.mDelay.mPosition = mWindowPos;
         l.mGainAverage.mSum = mSum;
         l.mGainAverage.mLastOut = mLeft;
@@ -216,6 +265,11 @@ public:
     }
 
 private:
+    static LookaheadLimiter& PrepareMaxima(LookaheadLimiter& limiter) {
+        if (!limiter.mMaximaValid) limiter.RebuildMaxima();
+        return limiter;
+    }
+
     LookaheadLimiter& mLimiter;
     const int mLen;
     const double mThreshold;
@@ -225,6 +279,8 @@ private:
     int mPosition;
     double mHeld;
     int mHeldIndex;
+    const SlotPeak* mTail = mLimiter.mCycleTail.data();
+    SlotPeak mHead = mLimiter.mCycleHead;
     double* mWindow;
     int mWindowPos;
     double mSum;

@@ -21,6 +21,7 @@ public:
     double Process(double inL, double inR, double threshold, double attackMs, double releaseMs, double lookaheadMs,
                    int sampleRate) {
         UpdateLength(lookaheadMs, sampleRate);
+        mMaximaValid = false;  // the ring changes behind the block form's maxima
         const int n = mLength;
         const double aL = std::fabs(inL);
         const double aR = std::fabs(inR);
@@ -94,6 +95,8 @@ private:
                   double attackMs, double releaseMs, int sampleRate);
     void ResizeRing(int n);
     void Rescan();
+    void StartCycle();
+    void RebuildMaxima();
 
     // The window length for the last look-ahead time and rate.
     double mCachedLookaheadMs = 0.0;
@@ -108,6 +111,28 @@ private:
     int mRingLength = 0;
     double mHeldPeak = 0.0;
     int mHeldIndex = 0;
+
+    // For the block form, which finds what Rescan finds without walking the
+    // ring. The ring is filled in cycles from slot 0 to its end: the slots
+    // before the write position belong to this cycle, the others to the
+    // last. Each part keeps its largest value and, among equal ones, the
+    // last slot; NaN is never the largest, and an empty part is (-1, -1).
+    // Valid while only the block form has written the ring since they were
+    // built.
+    struct SlotPeak {
+        double value;
+        int slot;
+    };
+    // Takes v at slot into p when not less than p's value (a later slot wins
+    // a tie; NaN never wins).
+    static void TakeIfNotLess(SlotPeak& p, double v, int slot) {
+        const bool take = v >= p.value;
+        p.value = take ? v : p.value;
+        p.slot = take ? slot : p.slot;
+    }
+    std::vector<SlotPeak> mCycleTail;  // [k]: slots k.. of the last cycle; [length] is empty
+    SlotPeak mCycleHead{-1.0, -1};     // this cycle's slots so far
+    bool mMaximaValid = false;
     MovingAverage mGainAverage;
     EnvelopeFollower mGainEnvelope;
     DelayLine mDelayL;
