@@ -13,7 +13,7 @@
 // down for good. They are cleared with the ring.
 void LookaheadLimiter::ResizeRing(int n) {
     mRing.assign(static_cast<std::size_t>(n), 0.0);
-    mCycleTail.assign(static_cast<std::size_t>(n) + 1, SlotPeak{-1.0, -1});
+    mCycleTail.assign(static_cast<std::size_t>(n) + 1, -1.0);
     mRingLength = n;
     mHeldPeak = 0.0;
     mHeldIndex = 0;
@@ -21,22 +21,16 @@ void LookaheadLimiter::ResizeRing(int n) {
 }
 
 // At the write of slot 0 every slot holds the last cycle: the largest value
-// from each slot to the end, walking back so that a tie keeps the later slot.
-// The entry past the end is the empty part.
+// from each slot to the end (maxsd is "a > b ? a : b", so a NaN slot leaves
+// the maximum as it was). The entry past the end is the empty part.
 void LookaheadLimiter::StartCycle() {
     const double* ring = mRing.data();
-    SlotPeak* tail = mCycleTail.data();
+    double* tail = mCycleTail.data();
     double v = -1.0;
-    int at = -1;
-    tail[mRingLength] = SlotPeak{v, at};
+    tail[mRingLength] = v;
     for (int k = mRingLength - 1; k >= 0; --k) {
-        // Walking back, a larger value is rare after the first few slots:
-        // the branch predicts well and keeps the walk off the select chain.
-        if (ring[k] > v) {
-            v = ring[k];
-            at = k;
-        }
-        tail[k] = SlotPeak{v, at};
+        v = ring[k] > v ? ring[k] : v;
+        tail[k] = v;
     }
     mCycleHead = SlotPeak{-1.0, -1};
 }
@@ -207,11 +201,20 @@ public:
             // larger of the two cycles' maxima, the last cycle's on a tie
             // (its slots come later); with no number in the ring the peak is
             // 0 and the held slot stays.
-            const SlotPeak tail = mTail[mPosition + 1];
-            const bool head = mHead.value > tail.value;
-            const double best = head ? mHead.value : tail.value;
-            mHeldIndex = best >= 0.0 ? (head ? mHead.slot : tail.slot) : mHeldIndex;
-            mHeld = best >= 0.0 ? best : 0.0;
+            const double tail = mTail[mPosition + 1];
+            if (mHead.value > tail) {
+                mHeld = mHead.value;
+                mHeldIndex = mHead.slot;
+            } else if (tail >= 0.0) {
+                // The last slot holding the tail's maximum is the last one
+                // from which that maximum still runs to the end.
+                int at = mPosition + 1;
+                while (mTail[at + 1] == tail) ++at;
+                mHeld = tail;
+                mHeldIndex = at;
+            } else {
+                mHeld = 0.0;
+            }
         }
         mHeld = newPeak ? m : mHeld;
         mHeldIndex = newPeak ? mPosition : mHeldIndex;
@@ -279,7 +282,7 @@ private:
     int mPosition;
     double mHeld;
     int mHeldIndex;
-    const SlotPeak* mTail = mLimiter.mCycleTail.data();
+    const double* mTail = mLimiter.mCycleTail.data();
     SlotPeak mHead = mLimiter.mCycleHead;
     double* mWindow;
     int mWindowPos;

@@ -115,10 +115,10 @@ private:
     // For the block form, which finds what Rescan finds without walking the
     // ring. The ring is filled in cycles from slot 0 to its end: the slots
     // before the write position belong to this cycle, the others to the
-    // last. Each part keeps its largest value and, among equal ones, the
-    // last slot; NaN is never the largest, and an empty part is (-1, -1).
-    // Valid while only the block form has written the ring since they were
-    // built.
+    // last. Of this cycle the largest value and, among equal ones, the last
+    // slot are kept; of the last, the largest value from each slot to the
+    // end. NaN is never the largest, and an empty part is -1. Valid while
+    // only the block form has written the ring since they were built.
     struct SlotPeak {
         double value;
         int slot;
@@ -130,7 +130,7 @@ private:
         p.value = take ? v : p.value;
         p.slot = take ? slot : p.slot;
     }
-    std::vector<SlotPeak> mCycleTail;  // [k]: slots k.. of the last cycle; [length] is empty
+    std::vector<double> mCycleTail;  // [k]: slots k.. of the last cycle; [length] is empty
     SlotPeak mCycleHead{-1.0, -1};     // this cycle's slots so far
     bool mMaximaValid = false;
     MovingAverage mGainAverage;
