@@ -159,6 +159,11 @@ bool LookaheadLimiter::FusedReady(int len) const {
 // rescan combines the two cycles' maxima instead of walking the ring: on a
 // falling envelope the held peak leaves the window on every sample, and the
 // walk would cost the whole window each time.
+//
+// The ring, the average's window and the two delays each keep a position.
+// They step together, so they are equal unless a length of 0 or 1 (which
+// leaves some of them still) came in between; kShared runs on one of them.
+template <bool kShared>
 class LookaheadLimiter::FusedRun {
 public:
     FusedRun(LookaheadLimiter& limiter, double threshold, double attackMs, double releaseMs, int sampleRate)
@@ -185,6 +190,9 @@ public:
     }
 
     void Step(double inL, double inR, double& outL, double& outR) {
+        const int p = mPosition;
+        const int pNext = Next(p);
+
         // Peak hold over the window; a new peak is taken without a branch, as
         // on noisy program it is unpredictable. Whether the held peak is over
         // the threshold is steady (the low band is driven far over it, the
@@ -193,22 +201,22 @@ public:
         const double aL = std::fabs(inL);
         const double aR = std::fabs(inR);
         const double m = aR > aL ? aR : aL;
-        mRing[mPosition] = m;
-        TakeIfNotLess(mHead, m, mPosition);
+        mRing[p] = m;
+        TakeIfNotLess(mHead, m, p);
         const bool newPeak = m >= mHeld;
-        if (!newPeak && mHeldIndex == mPosition) {
+        if (!newPeak && mHeldIndex == p) {
             // The held peak just left the window. Rescan would find the
             // larger of the two cycles' maxima, the last cycle's on a tie
             // (its slots come later); with no number in the ring the peak is
             // 0 and the held slot stays.
-            const double tail = mTail[mPosition + 1];
+            const double tail = mTail[p + 1];
             if (mHead.value > tail) {
                 mHeld = mHead.value;
                 mHeldIndex = mHead.slot;
             } else if (tail >= 0.0) {
                 // The last slot holding the tail's maximum is the last one
                 // from which that maximum still runs to the end.
-                int at = mPosition + 1;
+                int at = p + 1;
                 while (mTail[at + 1] == tail) ++at;
                 mHeld = tail;
                 mHeldIndex = at;
@@ -217,19 +225,15 @@ public:
             }
         }
         mHeld = newPeak ? m : mHeld;
-        mHeldIndex = newPeak ? mPosition : mHeldIndex;
-        if (++mPosition >= mLen) {
-            mPosition = 0;
-            mLimiter.StartCycle();
-            mHead = SlotPeak{-1.0, -1};
-        }
+        mHeldIndex = newPeak ? p : mHeldIndex;
         double target = 1.0;
         if (mHeld > mThreshold) target = mThreshold / mHeld;
 
         // Mean of the last len - 1 targets.
-        mWindow[mWindowPos] = target;
-        mWindowPos = mWindowPos + 1 < mLen ? mWindowPos + 1 : 0;
-        mLeft = mWindow[mWindowPos];
+        const int w = kShared ? p : mWindowPos;
+        const int wNext = kShared ? pNext : Next(w);
+        mWindow[w] = target;
+        mLeft = mWindow[wNext];
         mSum = mSum + target - mLeft;
         double average = mSum / mDivisor;
         average = velmor_dsp::IsZeroOrSubnormal(average) ? 0.0 : average;
@@ -241,12 +245,26 @@ public:
         mGain = std::isnan(next) ? 0.0 : next;
 
         // The audio, delayed to meet its gain.
-        mDelayL[mPosL] = inL;
-        mPosL = mPosL + 1 < mLen ? mPosL + 1 : 0;
-        mDelayR[mPosR] = inR;
-        mPosR = mPosR + 1 < mLen ? mPosR + 1 : 0;
-        outL = mDelayL[mPosL] * mGain;
-        outR = mDelayR[mPosR] * mGain;
+        const int l = kShared ? p : mPosL;
+        const int lNext = kShared ? pNext : Next(l);
+        const int r = kShared ? p : mPosR;
+        const int rNext = kShared ? pNext : Next(r);
+        mDelayL[l] = inL;
+        mDelayR[r] = inR;
+        outL = mDelayL[lNext] * mGain;
+        outR = mDelayR[rNext] * mGain;
+
+        mPosition = pNext;
+        if (!kShared) {
+            mWindowPos = wNext;
+            mPosL = lNext;
+            mPosR = rNext;
+        }
+        if (pNext == 0) {
+            // Slot 0 comes next: a new cycle of the ring begins.
+            mLimiter.StartCycle();
+            mHead = SlotPeak{-1.0, -1};
+        }
     }
 
     void Finish(double lastOutL, double lastOutR) {
@@ -256,12 +274,12 @@ public:
         l.mHeldIndex = mHeldIndex;
         l.mCycleHead = mHead;
         l.mMaximaValid = true;
-        l.mGainAverage.mDelay.mPosition = mWindowPos;
+        l.mGainAverage.mDelay.mPosition = kShared ? mPosition : mWindowPos;
         l.mGainAverage.mSum = mSum;
         l.mGainAverage.mLastOut = mLeft;
         l.mGainEnvelope.mY = mGain;
-        l.mDelayL.mPosition = mPosL;
-        l.mDelayR.mPosition = mPosR;
+        l.mDelayL.mPosition = kShared ? mPosition : mPosL;
+        l.mDelayR.mPosition = kShared ? mPosition : mPosR;
         l.mGain = mGain;
         l.mOutL = lastOutL;
         l.mOutR = lastOutR;
@@ -272,6 +290,8 @@ private:
         if (!limiter.mMaximaValid) limiter.RebuildMaxima();
         return limiter;
     }
+
+    int Next(int i) const { return i + 1 < mLen ? i + 1 : 0; }
 
     LookaheadLimiter& mLimiter;
     const int mLen;
@@ -293,12 +313,41 @@ private:
     int mPosL, mPosR;
 };
 
+bool LookaheadLimiter::SharedPosition() const {
+    return mGainAverage.mDelay.mPosition == mRingPosition && mDelayL.mPosition == mRingPosition &&
+           mDelayR.mPosition == mRingPosition;
+}
+
+namespace {
+
+template <class Run>
+void RunOne(Run run, const double* inL, const double* inR, double* outL, double* outR, int n) {
+    for (int i = 0; i < n; ++i) run.Step(inL[i], inR[i], outL[i], outR[i]);
+    run.Finish(outL[n - 1], outR[n - 1]);
+}
+
+// Two independent limiters in one loop: their recursions overlap.
+template <class RunA, class RunB>
+void RunTwo(RunA a, const double* aInL, const double* aInR, double* aOutL, double* aOutR, RunB b, const double* bInL,
+            const double* bInR, double* bOutL, double* bOutR, int n) {
+    for (int i = 0; i < n; ++i) {
+        a.Step(aInL[i], aInR[i], aOutL[i], aOutR[i]);
+        b.Step(bInL[i], bInR[i], bOutL[i], bOutR[i]);
+    }
+    a.Finish(aOutL[n - 1], aOutR[n - 1]);
+    b.Finish(bOutL[n - 1], bOutR[n - 1]);
+}
+
+}  // namespace
+
 void LookaheadLimiter::RunFused(const double* inL, const double* inR, double* outL, double* outR, int n,
                                 double threshold, double attackMs, double releaseMs, int sampleRate) {
     if (n <= 0) return;
-    FusedRun run(*this, threshold, attackMs, releaseMs, sampleRate);
-    for (int i = 0; i < n; ++i) run.Step(inL[i], inR[i], outL[i], outR[i]);
-    run.Finish(outL[n - 1], outR[n - 1]);
+    if (SharedPosition()) {
+        RunOne(FusedRun<true>(*this, threshold, attackMs, releaseMs, sampleRate), inL, inR, outL, outR, n);
+    } else {
+        RunOne(FusedRun<false>(*this, threshold, attackMs, releaseMs, sampleRate), inL, inR, outL, outR, n);
+    }
 }
 
 void LookaheadLimiter::ProcessBlockPair(LookaheadLimiter& a, const double* aInL, const double* aInR, double* aOutL,
@@ -309,15 +358,13 @@ void LookaheadLimiter::ProcessBlockPair(LookaheadLimiter& a, const double* aInL,
     a.UpdateLength(lookaheadMs, sampleRate);
     b.UpdateLength(lookaheadMs, sampleRate);
     if (a.mLength > 1 && b.mLength > 1 && a.FusedReady(a.mLength) && b.FusedReady(b.mLength)) {
-        // Two independent limiters in one loop: their recursions overlap.
-        FusedRun runA(a, threshold, attackMs, aReleaseMs, sampleRate);
-        FusedRun runB(b, threshold, attackMs, bReleaseMs, sampleRate);
-        for (int i = 0; i < n; ++i) {
-            runA.Step(aInL[i], aInR[i], aOutL[i], aOutR[i]);
-            runB.Step(bInL[i], bInR[i], bOutL[i], bOutR[i]);
+        if (a.SharedPosition() && b.SharedPosition()) {
+            RunTwo(FusedRun<true>(a, threshold, attackMs, aReleaseMs, sampleRate), aInL, aInR, aOutL, aOutR,
+                   FusedRun<true>(b, threshold, attackMs, bReleaseMs, sampleRate), bInL, bInR, bOutL, bOutR, n);
+        } else {
+            RunTwo(FusedRun<false>(a, threshold, attackMs, aReleaseMs, sampleRate), aInL, aInR, aOutL, aOutR,
+                   FusedRun<false>(b, threshold, attackMs, bReleaseMs, sampleRate), bInL, bInR, bOutL, bOutR, n);
         }
-        runA.Finish(aOutL[n - 1], aOutR[n - 1]);
-        runB.Finish(bOutL[n - 1], bOutR[n - 1]);
         return;
     }
     a.ProcessBlock(aInL, aInR, aOutL, aOutR, n, threshold, attackMs, aReleaseMs, lookaheadMs, sampleRate);

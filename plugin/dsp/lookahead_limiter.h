@@ -81,6 +81,7 @@ public:
     int HeldIndex() const { return mHeldIndex; }
 
 private:
+    template <bool kShared>
     class FusedRun;
 
     void UpdateLength(double lookaheadMs, int sampleRate) {
@@ -91,6 +92,7 @@ private:
         }
     }
     bool FusedReady(int len) const;
+    bool SharedPosition() const;
     void RunFused(const double* inL, const double* inR, double* outL, double* outR, int n, double threshold,
                   double attackMs, double releaseMs, int sampleRate);
     void ResizeRing(int n);
@@ -131,7 +133,7 @@ private:
         p.slot = take ? slot : p.slot;
     }
     std::vector<double> mCycleTail;  // [k]: slots k.. of the last cycle; [length] is empty
-    SlotPeak mCycleHead{-1.0, -1};     // this cycle's slots so far
+    SlotPeak mCycleHead{-1.0, -1};   // this cycle's slots so far
     bool mMaximaValid = false;
     MovingAverage mGainAverage;
     EnvelopeFollower mGainEnvelope;
