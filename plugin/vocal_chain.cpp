@@ -1,9 +1,9 @@
 #include "plugin/vocal_chain.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "plugin/dsp/denormal_guard.h"
-#include "plugin/dsp/float_bits.h"
 #include "plugin/vu_level.h"
 
 namespace {
@@ -37,12 +37,14 @@ inline double LargerMagnitude(double first, double second) {
     return a > b ? a : b;
 }
 
-// True when every value of a[0..n) has the bits of a[0].
-inline bool AllSame(const double* a, int n) {
-    for (int i = 1; i < n; ++i) {
-        if (!velmor_dsp::SameBits(a[i], a[0])) return false;
+// src[(offset + i) * step] into dst[i] for i < n: step 1 reads a channel,
+// step 0 repeats one value.
+inline void ReadChannel(const double* src, int step, int offset, double* dst, int n) {
+    if (step != 0) {
+        std::memcpy(dst, src + offset, static_cast<std::size_t>(n) * sizeof(double));
+    } else {
+        for (int i = 0; i < n; ++i) dst[i] = src[0];
     }
-    return true;
 }
 
 }  // namespace
@@ -51,10 +53,9 @@ void VocalChain::Process(double* const* inputs, int nIn, double* const* outputs,
                          const VocalChainSettings& settings, VuLevel* driveMeter, VuLevel* outputMeter) {
     if (frames <= 0 || outputs == nullptr || nOut < 1 || outputs[0] == nullptr) return;
 
-    // Mono set-up: a missing input is one silent value that does not advance,
-    // a missing right output one discarded scratch value.
+    // Mono set-up: a missing input is one silent value that does not advance;
+    // without a right output the right result is dropped.
     static const double kSilence = 0.0;
-    double discarded = 0.0;
     Channels io;
     const bool hasL = inputs != nullptr && nIn >= 1 && inputs[0] != nullptr;
     const bool hasR = hasL && nIn >= 2 && inputs[1] != nullptr;
@@ -64,8 +65,7 @@ void VocalChain::Process(double* const* inputs, int nIn, double* const* outputs,
     io.inR = hasR ? inputs[1] : &kSilence;
     io.inStepR = hasR ? 1 : 0;
     io.outL = outputs[0];
-    io.outR = outR ? outputs[1] : &discarded;
-    io.outStepR = outR ? 1 : 0;
+    io.outR = outR ? outputs[1] : nullptr;
 
     if (settings.sampleRate <= 0) {
         // No rate yet (or a nonsensical one): the filter design would divide
@@ -74,7 +74,7 @@ void VocalChain::Process(double* const* inputs, int nIn, double* const* outputs,
             const double l = io.inL[i * io.inStepL];
             const double r = io.inR[i * io.inStepR];
             io.outL[i] = l;
-            io.outR[i * io.outStepR] = r;
+            if (io.outR != nullptr) io.outR[i] = r;
         }
         return;
     }
@@ -124,13 +124,13 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
     // sample by sample while it glides. Both make the same calls per filter
     // in the same order, so the results are the same.
     auto filterPair = [&](BiquadCascade& fl, BiquadCascade& fr, const double* xl, const double* xr, double* yl,
-                          double* yr, const double* freq, int type) {
+                          double* yr, const double* freq, bool freqHeld, int type) {
         if constexpr (kGuardEachFilter) {
             for (int i = 0; i < n; ++i) {
                 yl[i] = fl.Process(xl[i], freq[i], kFilterQ, kFilterGainDb, fs, type, kExtraStages);
                 yr[i] = fr.Process(xr[i], freq[i], kFilterQ, kFilterGainDb, fs, type, kExtraStages);
             }
-        } else if (AllSame(freq, n)) {
+        } else if (freqHeld) {
             BiquadCascade::ProcessPairBlockFlushed(fl, fr, xl, xr, yl, yr, n, freq[0], kFilterQ, kFilterGainDb, fs,
                                                    type, kExtraStages);
         } else {
@@ -143,10 +143,8 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
 
     // Inputs are copied first: the host may process in place.
     double inL[kSliceFrames], inR[kSliceFrames];
-    for (int i = 0; i < n; ++i) {
-        inL[i] = io.inL[(offset + i) * io.inStepL];
-        inR[i] = io.inR[(offset + i) * io.inStepR];
-    }
+    ReadChannel(io.inL, io.inStepL, offset, inL, n);
+    ReadChannel(io.inR, io.inStepR, offset, inR, n);
 
     // Power mix, then the glides. The smoothed "Crispy" amount only fed the
     // unheard exciter, which is left out, so its smoother is too; the
@@ -156,8 +154,9 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
     mPowerSmoother.ProcessBlock(s.power, sr, kPowerMs, kPowerLo, kPowerHi, kTolerance, p, n);
     mPowerMix = p[n - 1];
     mDriveSmoother.ProcessBlock(s.presCompGain, sr, kGlideMs, kGainLo, kGainHi, kTolerance, gD, n);
-    mLowCutSmoother.ProcessBlock(s.lowCutHz, sr, kGlideMs, kFreqLo, kFreqHi, kTolerance, fL, n);
-    mCrossoverSmoother.ProcessBlock(s.crossoverHz, sr, kGlideMs, kFreqLo, kFreqHi, kTolerance, fX, n);
+    const bool lowCutHeld = mLowCutSmoother.ProcessBlock(s.lowCutHz, sr, kGlideMs, kFreqLo, kFreqHi, kTolerance, fL, n);
+    const bool crossoverHeld =
+        mCrossoverSmoother.ProcessBlock(s.crossoverHz, sr, kGlideMs, kFreqLo, kFreqHi, kTolerance, fX, n);
     mBassSmoother.ProcessBlock(s.bassGain, sr, kGlideMs, kBassLo, kBassHi, kTolerance, gB, n);
     mFinalSmoother.ProcessBlock(s.finalGain, sr, kGlideMs, kGainLo, kGainHi, kTolerance, gF, n);
     mOutputSmoother.ProcessBlock(s.outputGain, sr, kGlideMs, kOutputLo, kOutputHi, kTolerance, gO, n);
@@ -168,12 +167,12 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
         xL[i] = gD[i] * (p[i] * inL[i]);
         xR[i] = gD[i] * (p[i] * inR[i]);
     }
-    filterPair(mLowCutL, mLowCutR, xL, xR, hL, hR, fL, kHighPass);
+    filterPair(mLowCutL, mLowCutR, xL, xR, hL, hR, fL, lowCutHeld, kHighPass);
 
     // Two separate filters per band, not a complementary subtraction.
     double lowL[kSliceFrames], lowR[kSliceFrames], highL[kSliceFrames], highR[kSliceFrames];
-    filterPair(mLowBandL, mLowBandR, hL, hR, lowL, lowR, fX, kLowPass);
-    filterPair(mHighBandL, mHighBandR, hL, hR, highL, highR, fX, kHighPass);
+    filterPair(mLowBandL, mLowBandR, hL, hR, lowL, lowR, fX, crossoverHeld, kLowPass);
+    filterPair(mHighBandL, mHighBandR, hL, hR, highL, highR, fX, crossoverHeld, kHighPass);
 
     // The drive meter shows the high band after drive and low cut, before
     // its limiter.
@@ -212,10 +211,10 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
     // Output limiter, output gain and the wet/dry fade.
     mOutputLimiter.ProcessBlock(mixL, mixR, hL, hR, n, kOutputThreshold, s.attackOutputMs, s.releaseOutputMs,
                                 s.lookaheadOutputMs, sr);
-    for (int i = 0; i < n; ++i) {
-        const double yL = gO[i] * hL[i];
-        const double yR = gO[i] * hR[i];
-        io.outL[offset + i] = (1.0 - p[i]) * inL[i] + p[i] * yL;
-        io.outR[(offset + i) * io.outStepR] = (1.0 - p[i]) * inR[i] + p[i] * yR;
+    double* outL = io.outL + offset;
+    for (int i = 0; i < n; ++i) outL[i] = (1.0 - p[i]) * inL[i] + p[i] * (gO[i] * hL[i]);
+    if (io.outR != nullptr) {
+        double* outR = io.outR + offset;
+        for (int i = 0; i < n; ++i) outR[i] = (1.0 - p[i]) * inR[i] + p[i] * (gO[i] * hR[i]);
     }
 }

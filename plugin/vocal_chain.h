@@ -61,8 +61,8 @@ public:
     double PowerMix() const { return mPowerMix; }
 
 private:
-    // Channel pointers of one block; a step of 0 holds a pointer on one
-    // silent input value or one discarded output value.
+    // Channel pointers of one block. An input step of 0 holds a pointer on
+    // one silent value; outR is null when the right result is dropped.
     struct Channels {
         const double* inL;
         const double* inR;
@@ -70,7 +70,6 @@ private:
         double* outR;
         int inStepL;
         int inStepR;
-        int outStepR;
     };
 
     template <bool kGuardEachFilter>

@@ -35,15 +35,19 @@ public:
     // The same as n calls of Process with these settings, into out[0..n).
     // Once the value is within tolerance the state is left untouched, so
     // every later call answers the target itself: the rest is filled in.
-    void ProcessBlock(double target, int sampleRate, double timeMs, double lo, double hi, double tolerance, double* out,
+    // Returns true when every value is the target (settled from the start),
+    // which lets a caller treat the block as one constant value.
+    bool ProcessBlock(double target, int sampleRate, double timeMs, double lo, double hi, double tolerance, double* out,
                       int n) {
         for (int i = 0; i < n; ++i) {
             out[i] = Process(target, sampleRate, timeMs, lo, hi, tolerance);
             if (IsSettled(target, lo, hi, tolerance)) {
+                const bool held = i == 0 && velmor_dsp::SameBits(out[0], target);
                 for (++i; i < n; ++i) out[i] = target;
-                return;
+                return held;
             }
         }
+        return false;
     }
 
     // Normalised state, for tests: value is the last smoothed value, state
