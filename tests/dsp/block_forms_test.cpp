@@ -88,11 +88,16 @@ TEST(BlockForms, SmootherSettlesLikeOneCallAtATime) {
     for (int n : Cuts(kTotal)) {
         const double target = targets[(t++ / 5) % 6];
         double out[64];
-        block.ProcessBlock(target, 44100, 40.0, 20.0, 300.0, 0.01, out, n);
+        const bool held = block.ProcessBlock(target, 44100, 40.0, 20.0, 300.0, 0.01, out, n);
+        bool allTarget = true;
         for (int i = 0; i < n; ++i) {
             a.push_back(one.Process(target, 44100, 40.0, 20.0, 300.0, 0.01));
             b.push_back(out[i]);
+            allTarget = allTarget && out[i] == target;
         }
+        // "Held" means one constant block; a block that reaches the target
+        // only part-way is not held.
+        EXPECT_EQ(held, allTarget) << "run starting at " << a.size() - n;
     }
     ExpectSame(a, b);
     EXPECT_TRUE(SameBits(one.State(), block.State()));
