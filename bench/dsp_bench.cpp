@@ -9,6 +9,7 @@
 
 #include "plugin/dsp/biquad_cascade.h"
 #include "plugin/dsp/denormal_guard.h"
+#include "plugin/dsp/isa.h"
 #include "plugin/dsp/lookahead_limiter.h"
 #include "plugin/dsp/param_smoother.h"
 #include "plugin/vocal_chain.h"
@@ -46,8 +47,10 @@ void SetFrameCounters(benchmark::State& state, double framesPerIteration) {
 }
 
 // Args: voicing (0 = A, 1 = D), channels (1 or 2), flush scope (0 = block,
-// 1 = each filter call).
+// 1 = each filter call), loops (0 = as the processor allows, 1 = baseline
+// x86-64 copies even where AVX is there).
 void BM_Chain(benchmark::State& state) {
+    velmor_dsp::ForceBaselineLoops(state.range(3) != 0);
     const char voicing = state.range(0) == 0 ? 'A' : 'D';
     const int channels = static_cast<int>(state.range(1));
     const auto scope =
@@ -74,15 +77,18 @@ void BM_Chain(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     SetFrameCounters(state, kBlock);
+    velmor_dsp::ForceBaselineLoops(false);
 }
 BENCHMARK(BM_Chain)
-    ->ArgNames({"voicingD", "channels", "perCallFlush"})
-    ->Args({0, 2, 0})
-    ->Args({0, 1, 0})
-    ->Args({1, 2, 0})
-    ->Args({1, 1, 0})
-    ->Args({0, 2, 1})
-    ->Args({1, 2, 1});
+    ->ArgNames({"voicingD", "channels", "perCallFlush", "baseline"})
+    ->Args({0, 2, 0, 0})
+    ->Args({0, 1, 0, 0})
+    ->Args({1, 2, 0, 0})
+    ->Args({1, 1, 0, 0})
+    ->Args({0, 2, 0, 1})
+    ->Args({1, 2, 0, 1})
+    ->Args({0, 2, 1, 0})
+    ->Args({1, 2, 1, 0});
 
 void BM_Biquad4(benchmark::State& state) {
     const bool guardEachCall = state.range(0) != 0;

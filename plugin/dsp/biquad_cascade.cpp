@@ -1,5 +1,7 @@
 #include "plugin/dsp/biquad_cascade.h"
 
+#include "plugin/dsp/isa.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -148,8 +150,8 @@ namespace {
 inline __m128d ZeroNonFinite(__m128d v) { return _mm_and_pd(v, _mm_cmpord_pd(_mm_sub_pd(v, v), _mm_setzero_pd())); }
 
 // Four sections, left in lane 0 and right in lane 1.
-void RunPair(const BiquadCoefficients& c, double* z1l, double* z2l, double* z1r, double* z2r, int& counter,
-             const double* xl, const double* xr, double* yl, double* yr, int n) {
+VELMOR_ALWAYS_INLINE void RunPair(const BiquadCoefficients& c, double* z1l, double* z2l, double* z1r, double* z2r,
+                                  int& counter, const double* xl, const double* xr, double* yl, double* yr, int n) {
     const __m128d a0 = _mm_set1_pd(c.a0), a1 = _mm_set1_pd(c.a1), a2 = _mm_set1_pd(c.a2);
     const __m128d b1 = _mm_set1_pd(c.b1), b2 = _mm_set1_pd(c.b2);
     __m128d s1[4], s2[4];
@@ -195,7 +197,9 @@ void BiquadCascade::ProcessPairBlockFlushed(BiquadCascade& left, BiquadCascade& 
         right.CheckDesign(freqHz, q, gainDb, sampleRate, type);
         if (std::memcmp(&left.mCoef, &right.mCoef, sizeof(BiquadCoefficients)) == 0) {
             int counter = left.mCheckCounter;
-            RunPair(left.mCoef, left.mZ1, left.mZ2, right.mZ1, right.mZ2, counter, xl, xr, yl, yr, n);
+            velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
+                RunPair(left.mCoef, left.mZ1, left.mZ2, right.mZ1, right.mZ2, counter, xl, xr, yl, yr, n);
+            });
             left.mCheckCounter = counter;
             right.mCheckCounter = counter;
             left.mLastOut = yl[n - 1];

@@ -1,5 +1,9 @@
 #include "plugin/dsp/lookahead_limiter.h"
 
+#include <type_traits>
+
+#include "plugin/dsp/isa.h"
+
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #define VELMOR_SIMD_RESCAN 1
@@ -189,7 +193,7 @@ public:
         mGain = env.mY;
     }
 
-    void Step(double inL, double inR, double& outL, double& outR) {
+    VELMOR_ALWAYS_INLINE void Step(double inL, double inR, double& outL, double& outR) {
         const int p = mPosition;
         const int pNext = Next(p);
 
@@ -318,35 +322,23 @@ bool LookaheadLimiter::SharedPosition() const {
            mDelayR.mPosition == mRingPosition;
 }
 
-namespace {
-
-template <class Run>
-void RunOne(Run run, const double* inL, const double* inR, double* outL, double* outR, int n) {
-    for (int i = 0; i < n; ++i) run.Step(inL[i], inR[i], outL[i], outR[i]);
-    run.Finish(outL[n - 1], outR[n - 1]);
-}
-
-// Two independent limiters in one loop: their recursions overlap.
-template <class RunA, class RunB>
-void RunTwo(RunA a, const double* aInL, const double* aInR, double* aOutL, double* aOutR, RunB b, const double* bInL,
-            const double* bInR, double* bOutL, double* bOutR, int n) {
-    for (int i = 0; i < n; ++i) {
-        a.Step(aInL[i], aInR[i], aOutL[i], aOutR[i]);
-        b.Step(bInL[i], bInR[i], bOutL[i], bOutR[i]);
-    }
-    a.Finish(aOutL[n - 1], aOutR[n - 1]);
-    b.Finish(bOutL[n - 1], bOutR[n - 1]);
-}
-
-}  // namespace
-
+// The fused loops run on the active instruction set. Each run object is built
+// inside the loop's own copy, so its state can live in registers.
 void LookaheadLimiter::RunFused(const double* inL, const double* inR, double* outL, double* outR, int n,
                                 double threshold, double attackMs, double releaseMs, int sampleRate) {
     if (n <= 0) return;
+    auto runAs = [&](auto shared) {
+        constexpr bool kShared = decltype(shared)::value;
+        velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
+            FusedRun<kShared> run(*this, threshold, attackMs, releaseMs, sampleRate);
+            for (int i = 0; i < n; ++i) run.Step(inL[i], inR[i], outL[i], outR[i]);
+            run.Finish(outL[n - 1], outR[n - 1]);
+        });
+    };
     if (SharedPosition()) {
-        RunOne(FusedRun<true>(*this, threshold, attackMs, releaseMs, sampleRate), inL, inR, outL, outR, n);
+        runAs(std::true_type{});
     } else {
-        RunOne(FusedRun<false>(*this, threshold, attackMs, releaseMs, sampleRate), inL, inR, outL, outR, n);
+        runAs(std::false_type{});
     }
 }
 
@@ -358,12 +350,24 @@ void LookaheadLimiter::ProcessBlockPair(LookaheadLimiter& a, const double* aInL,
     a.UpdateLength(lookaheadMs, sampleRate);
     b.UpdateLength(lookaheadMs, sampleRate);
     if (a.mLength > 1 && b.mLength > 1 && a.FusedReady(a.mLength) && b.FusedReady(b.mLength)) {
+        // Two independent limiters in one loop: their recursions overlap.
+        auto runAs = [&](auto shared) {
+            constexpr bool kShared = decltype(shared)::value;
+            velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
+                FusedRun<kShared> runA(a, threshold, attackMs, aReleaseMs, sampleRate);
+                FusedRun<kShared> runB(b, threshold, attackMs, bReleaseMs, sampleRate);
+                for (int i = 0; i < n; ++i) {
+                    runA.Step(aInL[i], aInR[i], aOutL[i], aOutR[i]);
+                    runB.Step(bInL[i], bInR[i], bOutL[i], bOutR[i]);
+                }
+                runA.Finish(aOutL[n - 1], aOutR[n - 1]);
+                runB.Finish(bOutL[n - 1], bOutR[n - 1]);
+            });
+        };
         if (a.SharedPosition() && b.SharedPosition()) {
-            RunTwo(FusedRun<true>(a, threshold, attackMs, aReleaseMs, sampleRate), aInL, aInR, aOutL, aOutR,
-                   FusedRun<true>(b, threshold, attackMs, bReleaseMs, sampleRate), bInL, bInR, bOutL, bOutR, n);
+            runAs(std::true_type{});
         } else {
-            RunTwo(FusedRun<false>(a, threshold, attackMs, aReleaseMs, sampleRate), aInL, aInR, aOutL, aOutR,
-                   FusedRun<false>(b, threshold, attackMs, bReleaseMs, sampleRate), bInL, bInR, bOutL, bOutR, n);
+            runAs(std::false_type{});
         }
         return;
     }

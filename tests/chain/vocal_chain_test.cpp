@@ -1,5 +1,6 @@
 // VocalChain: the power fade, channel set-up, band levels, look-ahead delay,
-// fresh-instance behaviour and block-size invariance.
+// fresh-instance behaviour, and invariance under block sizes, flush-mode
+// scope and instruction set.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +9,7 @@
 
 #include "chain_harness.h"
 #include "plugin/dsp/denormal_guard.h"
+#include "plugin/dsp/isa.h"
 
 using namespace chain_test;
 
@@ -78,6 +80,17 @@ TEST(VocalChain, FlushModeScopeDoesNotChangeNormalRangeOutput) {
         const auto block = TwoSegmentRun(sr, {512}, VocalChain::FloatModeScope::kPerBlock);
         const auto perCall = TwoSegmentRun(sr, {512}, VocalChain::FloatModeScope::kPerFilterCall);
         EXPECT_TRUE(SameBits(block, perCall)) << sr;
+    }
+}
+
+TEST(VocalChain, BaselineAndAvxLoopsGiveTheSameBits) {
+    if (!velmor_dsp::UseAvxLoops()) GTEST_SKIP() << "this processor runs the baseline loops only";
+    for (int sr : {44100, 96000}) {
+        const auto avx = TwoSegmentRun(sr, {1, 7, 64, 3, 500}, VocalChain::FloatModeScope::kPerBlock);
+        velmor_dsp::ForceBaselineLoops(true);
+        const auto baseline = TwoSegmentRun(sr, {1, 7, 64, 3, 500}, VocalChain::FloatModeScope::kPerBlock);
+        velmor_dsp::ForceBaselineLoops(false);
+        EXPECT_TRUE(SameBits(avx, baseline)) << sr;
     }
 }
 

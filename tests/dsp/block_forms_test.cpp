@@ -10,11 +10,14 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "plugin/dsp/biquad_cascade.h"
 #include "plugin/dsp/denormal_guard.h"
 #include "plugin/dsp/envelope_follower.h"
+#include "plugin/dsp/isa.h"
 #include "plugin/dsp/lookahead_limiter.h"
 #include "plugin/dsp/param_smoother.h"
 
@@ -79,6 +82,18 @@ void ExpectSame(const std::vector<double>& a, const std::vector<double>& b) {
 
 constexpr int kTotal = 2000;
 
+// Runs the baseline copies of the hot loops while alive (when set); the tests
+// that take it run on both instruction sets.
+class LoopIsa {
+public:
+    explicit LoopIsa(bool baseline) { velmor_dsp::ForceBaselineLoops(baseline); }
+    ~LoopIsa() { velmor_dsp::ForceBaselineLoops(false); }
+    LoopIsa(const LoopIsa&) = delete;
+    LoopIsa& operator=(const LoopIsa&) = delete;
+};
+
+std::string IsaName(bool baseline) { return baseline ? "Baseline" : "Active"; }
+
 TEST(BlockForms, SmootherSettlesLikeOneCallAtATime) {
     // Targets change between runs so both the gliding and settled paths run.
     ParamSmoother one, block;
@@ -142,13 +157,16 @@ std::vector<double> Levels(int n, std::uint32_t seed) {
     return x;
 }
 
-class LimiterBlockForm : public ::testing::TestWithParam<std::vector<double> (*)(int, std::uint32_t)> {};
+using SignalMaker = std::vector<double> (*)(int, std::uint32_t);
+class LimiterBlockForm : public ::testing::TestWithParam<std::tuple<SignalMaker, bool>> {};
 
 TEST_P(LimiterBlockForm, IncludingRescansTiesAndLengthChanges) {
+    const LoopIsa isa(std::get<1>(GetParam()));
     // Long enough for held slots that differ only on ties to show at the
     // end of some run.
     constexpr int kLong = 10 * kTotal;
-    const std::vector<double> l = GetParam()(kLong, 11), r = GetParam()(kLong, 12);
+    const SignalMaker signal = std::get<0>(GetParam());
+    const std::vector<double> l = signal(kLong, 11), r = signal(kLong, 12);
     // mixed alternates the two forms, so the block form often starts from a
     // ring the one-sample form has written.
     LookaheadLimiter one, block, mixed;
@@ -180,9 +198,17 @@ TEST_P(LimiterBlockForm, IncludingRescansTiesAndLengthChanges) {
     ExpectSame(a, c);
 }
 
-INSTANTIATE_TEST_SUITE_P(BlockForms, LimiterBlockForm, ::testing::Values(&Signal, &Levels));
+INSTANTIATE_TEST_SUITE_P(BlockForms, LimiterBlockForm,
+                         ::testing::Combine(::testing::Values(&Signal, &Levels), ::testing::Bool()),
+                         [](const auto& info) {
+                             return (std::get<0>(info.param) == &Signal ? "Program" : "Levels") +
+                                    IsaName(std::get<1>(info.param));
+                         });
 
-TEST(BlockForms, LimiterPairKeepsEachLimitersOwnSettingsAndState) {
+class IsaBlockForms : public ::testing::TestWithParam<bool> {};
+
+TEST_P(IsaBlockForms, LimiterPairKeepsEachLimitersOwnSettingsAndState) {
+    const LoopIsa isa(GetParam());
     // Two limiters interleaved in one loop (a band split's two bands), each
     // with its own input and release, against each run alone.
     const std::vector<double> l1 = Signal(kTotal, 31), r1 = Signal(kTotal, 32);
@@ -208,7 +234,8 @@ TEST(BlockForms, LimiterPairKeepsEachLimitersOwnSettingsAndState) {
     EXPECT_EQ(oneB.HeldIndex(), pairB.HeldIndex());
 }
 
-TEST(BlockForms, FilterBlockAndStereoPairIncludingScrubs) {
+TEST_P(IsaBlockForms, FilterBlockAndStereoPairIncludingScrubs) {
+    const LoopIsa isa(GetParam());
     DenormalGuard guard;
     const std::vector<double> l = Signal(kTotal, 21), r = Signal(kTotal, 22);
     BiquadCascade oneL, oneR, blockL, blockR, pairL, pairR;
@@ -238,5 +265,8 @@ TEST(BlockForms, FilterBlockAndStereoPairIncludingScrubs) {
         EXPECT_TRUE(SameBits(oneR.Z2(s), pairR.Z2(s)));
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(BlockForms, IsaBlockForms, ::testing::Bool(),
+                         [](const auto& info) { return IsaName(info.param); });
 
 }  // namespace
