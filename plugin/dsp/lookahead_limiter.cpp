@@ -322,6 +322,30 @@ bool LookaheadLimiter::SharedPosition() const {
            mDelayR.mPosition == mRingPosition;
 }
 
+namespace {
+
+// The loops over one or two runs. The arguments are taken by value: the
+// loop calls out (a new ring cycle), and a value the callee cannot reach
+// need not be reloaded after each call.
+template <class Run>
+VELMOR_ALWAYS_INLINE void StepOne(Run& run, const double* inL, const double* inR, double* outL, double* outR, int n) {
+    for (int i = 0; i < n; ++i) run.Step(inL[i], inR[i], outL[i], outR[i]);
+    run.Finish(outL[n - 1], outR[n - 1]);
+}
+
+template <class Run>
+VELMOR_ALWAYS_INLINE void StepTwo(Run& a, const double* aInL, const double* aInR, double* aOutL, double* aOutR, Run& b,
+                                  const double* bInL, const double* bInR, double* bOutL, double* bOutR, int n) {
+    for (int i = 0; i < n; ++i) {
+        a.Step(aInL[i], aInR[i], aOutL[i], aOutR[i]);
+        b.Step(bInL[i], bInR[i], bOutL[i], bOutR[i]);
+    }
+    a.Finish(aOutL[n - 1], aOutR[n - 1]);
+    b.Finish(bOutL[n - 1], bOutR[n - 1]);
+}
+
+}  // namespace
+
 // The fused loops run on the active instruction set. Each run object is built
 // inside the loop's own copy, so its state can live in registers.
 void LookaheadLimiter::RunFused(const double* inL, const double* inR, double* outL, double* outR, int n,
@@ -331,8 +355,7 @@ void LookaheadLimiter::RunFused(const double* inL, const double* inR, double* ou
         constexpr bool kShared = decltype(shared)::value;
         velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
             FusedRun<kShared> run(*this, threshold, attackMs, releaseMs, sampleRate);
-            for (int i = 0; i < n; ++i) run.Step(inL[i], inR[i], outL[i], outR[i]);
-            run.Finish(outL[n - 1], outR[n - 1]);
+            StepOne(run, inL, inR, outL, outR, n);
         });
     };
     if (SharedPosition()) {
@@ -356,12 +379,7 @@ void LookaheadLimiter::ProcessBlockPair(LookaheadLimiter& a, const double* aInL,
             velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
                 FusedRun<kShared> runA(a, threshold, attackMs, aReleaseMs, sampleRate);
                 FusedRun<kShared> runB(b, threshold, attackMs, bReleaseMs, sampleRate);
-                for (int i = 0; i < n; ++i) {
-                    runA.Step(aInL[i], aInR[i], aOutL[i], aOutR[i]);
-                    runB.Step(bInL[i], bInR[i], bOutL[i], bOutR[i]);
-                }
-                runA.Finish(aOutL[n - 1], aOutR[n - 1]);
-                runB.Finish(bOutL[n - 1], bOutR[n - 1]);
+                StepTwo(runA, aInL, aInR, aOutL, aOutR, runB, bInL, bInR, bOutL, bOutR, n);
             });
         };
         if (a.SharedPosition() && b.SharedPosition()) {
