@@ -32,10 +32,18 @@ void LookaheadLimiter::StartCycle() {
     double* tail = mCycleTail.data();
     double v = -1.0;
     tail[mRingLength] = v;
-    for (int k = mRingLength - 1; k >= 0; --k) {
+    auto take = [&](int k) {
         v = ring[k] > v ? ring[k] : v;
         tail[k] = v;
+    };
+    int k = mRingLength - 1;
+    for (; k >= 3; k -= 4) {  // unrolled: the walk is one maxsd per slot
+        take(k);
+        take(k - 1);
+        take(k - 2);
+        take(k - 3);
     }
+    for (; k >= 0; --k) take(k);
     mCycleHead = SlotPeak{-1.0, -1};
 }
 
