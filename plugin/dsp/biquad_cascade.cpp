@@ -149,7 +149,10 @@ namespace {
 // their bits: v - v is 0 for a finite value and NaN otherwise.
 inline __m128d ZeroNonFinite(__m128d v) { return _mm_and_pd(v, _mm_cmpord_pd(_mm_sub_pd(v, v), _mm_setzero_pd())); }
 
-// Four sections, left in lane 0 and right in lane 1.
+// Four sections, left in lane 0 and right in lane 1. kA2IsA0: a2 has the
+// bits of a0 (true of every low- and high-pass design), so a2 x is a0 x and
+// is not multiplied twice.
+template <bool kA2IsA0>
 VELMOR_ALWAYS_INLINE void RunPair(const BiquadCoefficients& c, double* z1l, double* z2l, double* z1r, double* z2r,
                                   int& counter, const double* xl, const double* xr, double* yl, double* yr, int n) {
     const __m128d a0 = _mm_set1_pd(c.a0), a1 = _mm_set1_pd(c.a1), a2 = _mm_set1_pd(c.a2);
@@ -170,9 +173,10 @@ VELMOR_ALWAYS_INLINE void RunPair(const BiquadCoefficients& c, double* z1l, doub
         __m128d v = _mm_set_pd(xr[i], xl[i]);
         for (int s = 0; s < 4; ++s) {
             const __m128d in = v;
-            v = _mm_add_pd(_mm_mul_pd(a0, in), s1[s]);
+            const __m128d a0x = _mm_mul_pd(a0, in);
+            v = _mm_add_pd(a0x, s1[s]);
             s1[s] = _mm_sub_pd(_mm_add_pd(_mm_mul_pd(a1, in), s2[s]), _mm_mul_pd(b1, v));
-            s2[s] = _mm_sub_pd(_mm_mul_pd(a2, in), _mm_mul_pd(b2, v));
+            s2[s] = _mm_sub_pd(kA2IsA0 ? a0x : _mm_mul_pd(a2, in), _mm_mul_pd(b2, v));
         }
         _mm_store_sd(&yl[i], v);
         _mm_storeh_pd(&yr[i], v);
@@ -197,9 +201,16 @@ void BiquadCascade::ProcessPairBlockFlushed(BiquadCascade& left, BiquadCascade& 
         right.CheckDesign(freqHz, q, gainDb, sampleRate, type);
         if (std::memcmp(&left.mCoef, &right.mCoef, sizeof(BiquadCoefficients)) == 0) {
             int counter = left.mCheckCounter;
-            velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
-                RunPair(left.mCoef, left.mZ1, left.mZ2, right.mZ1, right.mZ2, counter, xl, xr, yl, yr, n);
-            });
+            const BiquadCoefficients& c = left.mCoef;
+            if (std::memcmp(&c.a0, &c.a2, sizeof(double)) == 0) {
+                velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
+                    RunPair<true>(c, left.mZ1, left.mZ2, right.mZ1, right.mZ2, counter, xl, xr, yl, yr, n);
+                });
+            } else {
+                velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
+                    RunPair<false>(c, left.mZ1, left.mZ2, right.mZ1, right.mZ2, counter, xl, xr, yl, yr, n);
+                });
+            }
             left.mCheckCounter = counter;
             right.mCheckCounter = counter;
             left.mLastOut = yl[n - 1];
