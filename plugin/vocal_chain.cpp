@@ -198,19 +198,29 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
     }
     double* outputLevels = xL;
     for (int i = 0; i < n; ++i) outputLevels[i] = LargerMagnitude(mixR[i], mixL[i]);
-    // The meters keep their own state, so feeding them here, together, is
-    // the same as feeding each where its level arises.
+
+    // Output limiter. The meters keep their own state, so feeding them here,
+    // together, is the same as feeding each where its level arises; their
+    // ballistics ride along in the limiter's loop, where their recursion
+    // overlaps with the limiter's.
     if (driveMeter != nullptr && outputMeter != nullptr) {
-        VuLevel::SetLevelsPair(*driveMeter, driveLevels, *outputMeter, outputLevels, n, sr);
-    } else if (driveMeter != nullptr) {
-        driveMeter->SetLevels(driveLevels, n, sr);
-    } else if (outputMeter != nullptr) {
-        outputMeter->SetLevels(outputLevels, n, sr);
+        VuLevel::ClampLevels(driveLevels, n);
+        VuLevel::ClampLevels(outputLevels, n);
+        EnvelopeFollower::SeriesPair needles = VuLevel::Ballistics(*driveMeter, *outputMeter, sr);
+        mOutputLimiter.ProcessBlockAlongside(mixL, mixR, hL, hR, n, kOutputThreshold, s.attackOutputMs,
+                                             s.releaseOutputMs, s.lookaheadOutputMs, sr, needles, driveLevels,
+                                             outputLevels);
+        needles.Finish();
+        driveMeter->Publish(driveLevels[n - 1]);
+        outputMeter->Publish(outputLevels[n - 1]);
+    } else {
+        if (driveMeter != nullptr) driveMeter->SetLevels(driveLevels, n, sr);
+        if (outputMeter != nullptr) outputMeter->SetLevels(outputLevels, n, sr);
+        mOutputLimiter.ProcessBlock(mixL, mixR, hL, hR, n, kOutputThreshold, s.attackOutputMs, s.releaseOutputMs,
+                                    s.lookaheadOutputMs, sr);
     }
 
-    // Output limiter, output gain and the wet/dry fade.
-    mOutputLimiter.ProcessBlock(mixL, mixR, hL, hR, n, kOutputThreshold, s.attackOutputMs, s.releaseOutputMs,
-                                s.lookaheadOutputMs, sr);
+    // Output gain and the wet/dry fade.
     double* outL = io.outL + offset;
     for (int i = 0; i < n; ++i) outL[i] = (1.0 - p[i]) * inL[i] + p[i] * (gO[i] * hL[i]);
     if (io.outR != nullptr) {

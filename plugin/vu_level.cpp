@@ -21,20 +21,31 @@ void VuLevel::SetLevels(const double* x, int n, int sampleRate) {
     mLevel.store(level, std::memory_order_relaxed);
 }
 
+void VuLevel::ClampLevels(double* x, int n) {
+    for (int i = 0; i < n; ++i) x[i] = std::min(x[i], kLevelCeiling);
+}
+
+EnvelopeFollower::SeriesPair VuLevel::Ballistics(VuLevel& a, VuLevel& b, int sampleRate) {
+    return EnvelopeFollower::SeriesPair(a.mPeakFollower, a.mNeedleFollower, b.mPeakFollower, b.mNeedleFollower,
+                                        sampleRate, 0.0, kPeakFallMs, kNeedleRiseMs, 0.0);
+}
+
 void VuLevel::SetLevelsPair(VuLevel& a, const double* xa, VuLevel& b, const double* xb, int n, int sampleRate) {
+    if (n <= 0) return;
     constexpr int kChunk = 64;
     double ca[kChunk], cb[kChunk];
+    EnvelopeFollower::SeriesPair needles = Ballistics(a, b, sampleRate);
     for (int done = 0; done < n; done += kChunk) {
         const int m = n - done < kChunk ? n - done : kChunk;
-        for (int i = 0; i < m; ++i) {
-            ca[i] = std::min(xa[done + i], kLevelCeiling);
-            cb[i] = std::min(xb[done + i], kLevelCeiling);
-        }
-        EnvelopeFollower::ProcessPairSeries(a.mPeakFollower, a.mNeedleFollower, b.mPeakFollower, b.mNeedleFollower, ca,
-                                            cb, ca, cb, m, sampleRate, 0.0, kPeakFallMs, kNeedleRiseMs, 0.0);
+        std::copy(xa + done, xa + done + m, ca);
+        std::copy(xb + done, xb + done + m, cb);
+        ClampLevels(ca, m);
+        ClampLevels(cb, m);
+        for (int i = 0; i < m; ++i) needles.Step(ca[i], cb[i], ca[i], cb[i]);
         if (done + m >= n) {
-            a.mLevel.store(ca[m - 1], std::memory_order_relaxed);
-            b.mLevel.store(cb[m - 1], std::memory_order_relaxed);
+            a.Publish(ca[m - 1]);
+            b.Publish(cb[m - 1]);
         }
     }
+    needles.Finish();
 }

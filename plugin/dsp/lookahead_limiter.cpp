@@ -335,9 +335,14 @@ namespace {
 // The loops over one or two runs. The arguments are taken by value: the
 // loop calls out (a new ring cycle), and a value the callee cannot reach
 // need not be reloaded after each call.
-template <class Run>
-VELMOR_ALWAYS_INLINE void StepOne(Run& run, const double* inL, const double* inR, double* outL, double* outR, int n) {
-    for (int i = 0; i < n; ++i) run.Step(inL[i], inR[i], outL[i], outR[i]);
+// side(i) runs independent work for sample i in the same loop.
+template <class Run, class Side>
+VELMOR_ALWAYS_INLINE void StepOne(Run& run, const double* inL, const double* inR, double* outL, double* outR, int n,
+                                  Side side) {
+    for (int i = 0; i < n; ++i) {
+        run.Step(inL[i], inR[i], outL[i], outR[i]);
+        side(i);
+    }
     run.Finish(outL[n - 1], outR[n - 1]);
 }
 
@@ -363,7 +368,7 @@ void LookaheadLimiter::RunFused(const double* inL, const double* inR, double* ou
         constexpr bool kShared = decltype(shared)::value;
         velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
             FusedRun<kShared> run(*this, threshold, attackMs, releaseMs, sampleRate);
-            StepOne(run, inL, inR, outL, outR, n);
+            StepOne(run, inL, inR, outL, outR, n, [](int) VELMOR_INLINE_LAMBDA {});
         });
     };
     if (SharedPosition()) {
@@ -371,6 +376,34 @@ void LookaheadLimiter::RunFused(const double* inL, const double* inR, double* ou
     } else {
         runAs(std::false_type{});
     }
+}
+
+void LookaheadLimiter::ProcessBlockAlongside(const double* inL, const double* inR, double* outL, double* outR, int n,
+                                             double threshold, double attackMs, double releaseMs, double lookaheadMs,
+                                             int sampleRate, EnvelopeFollower::SeriesPair& side, double* sideA,
+                                             double* sideB) {
+    if (n <= 0) return;
+    UpdateLength(lookaheadMs, sampleRate);
+    if (mLength > 1 && FusedReady(mLength)) {
+        auto runAs = [&](auto shared) {
+            constexpr bool kShared = decltype(shared)::value;
+            velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
+                FusedRun<kShared> run(*this, threshold, attackMs, releaseMs, sampleRate);
+                EnvelopeFollower::SeriesPair pair = side;
+                StepOne(run, inL, inR, outL, outR, n,
+                        [&](int i) VELMOR_INLINE_LAMBDA { pair.Step(sideA[i], sideB[i], sideA[i], sideB[i]); });
+                side = pair;
+            });
+        };
+        if (SharedPosition()) {
+            runAs(std::true_type{});
+        } else {
+            runAs(std::false_type{});
+        }
+        return;
+    }
+    ProcessBlock(inL, inR, outL, outR, n, threshold, attackMs, releaseMs, lookaheadMs, sampleRate);
+    for (int i = 0; i < n; ++i) side.Step(sideA[i], sideB[i], sideA[i], sideB[i]);
 }
 
 void LookaheadLimiter::ProcessBlockPair(LookaheadLimiter& a, const double* aInL, const double* aInR, double* aOutL,

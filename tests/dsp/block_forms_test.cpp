@@ -234,6 +234,35 @@ TEST_P(IsaBlockForms, LimiterPairKeepsEachLimitersOwnSettingsAndState) {
     EXPECT_EQ(oneB.HeldIndex(), pairB.HeldIndex());
 }
 
+TEST_P(IsaBlockForms, LimiterWithFollowersAlongsideEqualsBothRunApart) {
+    const LoopIsa isa(GetParam());
+    const std::vector<double> l = Signal(kTotal, 41), r = Signal(kTotal, 42);
+    const std::vector<double> sa = Signal(kTotal, 43), sb = Signal(kTotal, 44);
+    LookaheadLimiter apart, along;
+    EnvelopeFollower a1, a2, b1, b2, c1, c2, d1, d2;
+    int pos = 0, run = 0;
+    for (int n : Cuts(kTotal)) {
+        const double lookahead = LookaheadForRun(run++);
+        double outL[64], outR[64], alongL[64], alongR[64], ya[64], yb[64], za[64], zb[64];
+        apart.ProcessBlock(&l[pos], &r[pos], outL, outR, n, 1.0, 0.0, 50.0, lookahead, 44100);
+        EnvelopeFollower::ProcessPairSeries(a1, a2, b1, b2, &sa[pos], &sb[pos], ya, yb, n, 44100, 0.0, 300.0, 300.0,
+                                            0.0);
+        std::copy(&sa[pos], &sa[pos] + n, za);
+        std::copy(&sb[pos], &sb[pos] + n, zb);
+        EnvelopeFollower::SeriesPair side(c1, c2, d1, d2, 44100, 0.0, 300.0, 300.0, 0.0);
+        along.ProcessBlockAlongside(&l[pos], &r[pos], alongL, alongR, n, 1.0, 0.0, 50.0, lookahead, 44100, side, za,
+                                    zb);
+        side.Finish();
+        for (int i = 0; i < n; ++i) {
+            ASSERT_TRUE(SameBits(outL[i], alongL[i]) && SameBits(outR[i], alongR[i])) << "sample " << pos + i;
+            ASSERT_TRUE(SameBits(ya[i], za[i]) && SameBits(yb[i], zb[i])) << "sample " << pos + i;
+        }
+        pos += n;
+    }
+    EXPECT_TRUE(SameBits(a1.Value(), c1.Value()) && SameBits(b2.Value(), d2.Value()));
+    EXPECT_EQ(apart.HeldIndex(), along.HeldIndex());
+}
+
 TEST_P(IsaBlockForms, FilterBlockAndStereoPairIncludingScrubs) {
     const LoopIsa isa(GetParam());
     DenormalGuard guard;
