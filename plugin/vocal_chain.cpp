@@ -1,7 +1,6 @@
 #include "plugin/vocal_chain.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "plugin/dsp/denormal_guard.h"
 #include "plugin/vu_level.h"
@@ -35,16 +34,6 @@ inline double LargerMagnitude(double first, double second) {
     const double a = std::fabs(first);
     const double b = std::fabs(second);
     return a > b ? a : b;
-}
-
-// src[(offset + i) * step] into dst[i] for i < n: step 1 reads a channel,
-// step 0 repeats one value.
-inline void ReadChannel(const double* src, int step, int offset, double* dst, int n) {
-    if (step != 0) {
-        std::memcpy(dst, src + offset, static_cast<std::size_t>(n) * sizeof(double));
-    } else {
-        for (int i = 0; i < n; ++i) dst[i] = src[0];
-    }
 }
 
 }  // namespace
@@ -141,10 +130,12 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
         }
     };
 
-    // Inputs are copied first: the host may process in place.
-    double inL[kSliceFrames], inR[kSliceFrames];
-    ReadChannel(io.inL, io.inStepL, offset, inL, n);
-    ReadChannel(io.inR, io.inStepR, offset, inR, n);
+    // The inputs are read in place: the drive reads them before anything is
+    // written, and the last loop reads each frame before writing it, so a
+    // host processing in place (even with the channels crossed) is served.
+    static const double kSilentSlice[kSliceFrames] = {};
+    const double* inL = io.inStepL != 0 ? io.inL + offset : kSilentSlice;
+    const double* inR = io.inStepR != 0 ? io.inR + offset : kSilentSlice;
 
     // Power mix, then the glides. The smoothed "Crispy" amount only fed the
     // unheard exciter, which is left out, so its smoother is too; the
@@ -222,9 +213,15 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
 
     // Output gain and the wet/dry fade.
     double* outL = io.outL + offset;
-    for (int i = 0; i < n; ++i) outL[i] = (1.0 - p[i]) * inL[i] + p[i] * (gO[i] * hL[i]);
     if (io.outR != nullptr) {
         double* outR = io.outR + offset;
-        for (int i = 0; i < n; ++i) outR[i] = (1.0 - p[i]) * inR[i] + p[i] * (gO[i] * hR[i]);
+        for (int i = 0; i < n; ++i) {
+            const double l = (1.0 - p[i]) * inL[i] + p[i] * (gO[i] * hL[i]);
+            const double r = (1.0 - p[i]) * inR[i] + p[i] * (gO[i] * hR[i]);
+            outL[i] = l;
+            outR[i] = r;
+        }
+    } else {
+        for (int i = 0; i < n; ++i) outL[i] = (1.0 - p[i]) * inL[i] + p[i] * (gO[i] * hL[i]);
     }
 }

@@ -344,6 +344,18 @@ TEST(VocalChain, ProcessesInPlace) {
     }
     EXPECT_TRUE(SameBits(buf.l, expected.l));
     EXPECT_TRUE(SameBits(buf.r, expected.r));
+
+    // In place with the channels crossed: each output is the other input.
+    VocalChain c;
+    Stereo crossed = in;
+    for (int pos = 0; pos < 5000; pos += 256) {
+        const int n = std::min(256, 5000 - pos);
+        double* ins[2] = {crossed.l.data() + pos, crossed.r.data() + pos};
+        double* outs[2] = {crossed.r.data() + pos, crossed.l.data() + pos};
+        c.Process(ins, 2, outs, 2, n, DefaultSettings(sr), nullptr, nullptr);
+    }
+    EXPECT_TRUE(SameBits(crossed.r, expected.l));
+    EXPECT_TRUE(SameBits(crossed.l, expected.r));
 }
 
 }  // namespace
