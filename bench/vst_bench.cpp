@@ -1,7 +1,8 @@
 // Velmor's whole chain through the effect record, as a host drives it: the
 // single-precision callback (what real hosts use: widening, ProcessBlock,
 // narrowing) and the double-precision one, at 48 kHz, voicings A and D,
-// stereo and mono (a mono host connects one input and one output).
+// stereo and mono (a mono host connects one input and one output); and the
+// float stereo path once more on the x86-64 baseline loops.
 //
 // Counters: time_per_frame (one stereo or mono frame) and realtime_x, how
 // many times faster than real time one core runs the chain.
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "plugin/dsp/isa.h"
 #include "plugin/velmor.h"
 #include "vst/create_effect.h"
 #include "vst/effect_vst.h"
@@ -71,7 +73,8 @@ void SetCounters(benchmark::State& state, int framesPerIteration) {
 }
 
 template <typename Sample>
-void Run(benchmark::State& state, int mode, bool mono) {
+void Run(benchmark::State& state, int mode, bool mono, bool baselineLoops = false) {
+    velmor_dsp::ForceBaselineLoops(baselineLoops);
     Running r(mode, mono);
     const std::vector<double> left = VoiceLikeSignal(kSignalFrames, 0.0);
     const std::vector<double> right = VoiceLikeSignal(kSignalFrames, 3.0);
@@ -92,6 +95,7 @@ void Run(benchmark::State& state, int mode, bool mono) {
         if (position + kBlock > kSignalFrames) position = 0;
     }
     SetCounters(state, kBlock);
+    velmor_dsp::ForceBaselineLoops(false);
 }
 
 void FloatStereoA(benchmark::State& s) { Run<float>(s, 1, false); }
@@ -102,6 +106,9 @@ void DoubleStereoA(benchmark::State& s) { Run<double>(s, 1, false); }
 void DoubleStereoD(benchmark::State& s) { Run<double>(s, 4, false); }
 void DoubleMonoA(benchmark::State& s) { Run<double>(s, 1, true); }
 void DoubleMonoD(benchmark::State& s) { Run<double>(s, 4, true); }
+// The same on the x86-64 baseline loops, as a processor without AVX runs it.
+void FloatStereoABaseline(benchmark::State& s) { Run<float>(s, 1, false, true); }
+void FloatStereoDBaseline(benchmark::State& s) { Run<float>(s, 4, false, true); }
 
 BENCHMARK(FloatStereoA);
 BENCHMARK(FloatStereoD);
@@ -111,6 +118,8 @@ BENCHMARK(DoubleStereoA);
 BENCHMARK(DoubleStereoD);
 BENCHMARK(DoubleMonoA);
 BENCHMARK(DoubleMonoD);
+BENCHMARK(FloatStereoABaseline);
+BENCHMARK(FloatStereoDBaseline);
 
 }  // namespace
 
