@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs the whole test suite: native, AddressSanitizer + UndefinedBehavior-
-# Sanitizer (with a bounded fuzz run), ThreadSanitizer on the threading tests,
-# and the Windows build under Wine. Ends with one pass/fail summary line.
+# Runs the whole test suite: the source format check, native,
+# AddressSanitizer + UndefinedBehaviorSanitizer (with a bounded fuzz run),
+# ThreadSanitizer on the threading tests, and the Windows build under Wine.
+# Ends with one pass/fail summary line.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -73,6 +74,7 @@ windows() {
     "$here/run-wine.sh" "$root/build/windows" ctest --test-dir "$root/build/windows" -j"$jobs" --output-on-failure
 }
 
+stage format "$here/check-format.sh"
 stage native native
 stage sanitize sanitize
 stage fuzz fuzz
