@@ -89,8 +89,8 @@ private:
 // Public so that another block's loop can carry it along: its recursion
 // waits on its own latency, and interleaved with independent work it costs
 // little more than that work. A copy carries the state on (the loop's own
-// copy keeps it in registers). The followers must not be used otherwise
-// between construction and Finish.
+// copy keeps it in registers). Audio thread; the followers must not be used
+// otherwise between construction and Finish.
 class EnvelopeFollower::SeriesPair {
 public:
     SeriesPair(EnvelopeFollower& a1, EnvelopeFollower& a2, EnvelopeFollower& b1, EnvelopeFollower& b2, int sampleRate,

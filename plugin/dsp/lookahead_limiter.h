@@ -56,10 +56,10 @@ public:
     void ProcessBlock(const double* inL, const double* inR, double* outL, double* outR, int n, double threshold,
                       double attackMs, double releaseMs, double lookaheadMs, int sampleRate);
 
-    // ProcessBlock with a follower pair carried along in the same loop: after
-    // sample i, side.Step(sideA[i], sideB[i], sideA[i], sideB[i]). The two
-    // recursions are independent, so interleaved they overlap. side is left
-    // unfinished; its owner calls Finish.
+    // Audio thread. ProcessBlock with a follower pair carried along in the
+    // same loop: after sample i, side.Step(sideA[i], sideB[i], sideA[i],
+    // sideB[i]). The two recursions are independent, so interleaved they
+    // overlap. side is left unfinished; its owner calls Finish.
     void ProcessBlockAlongside(const double* inL, const double* inR, double* outL, double* outR, int n,
                                double threshold, double attackMs, double releaseMs, double lookaheadMs, int sampleRate,
                                EnvelopeFollower::SeriesPair& side, double* sideA, double* sideB);
