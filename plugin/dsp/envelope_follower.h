@@ -95,7 +95,7 @@ class EnvelopeFollower::SeriesPair {
 public:
     SeriesPair(EnvelopeFollower& a1, EnvelopeFollower& a2, EnvelopeFollower& b1, EnvelopeFollower& b2, int sampleRate,
                double rise1Ms, double fall1Ms, double rise2Ms, double fall2Ms)
-        : mA1(&a1), mA2(&a2), mB1(&b1), mB2(&b2), mRate(sampleRate), mTimes{rise1Ms, fall1Ms, rise2Ms, fall2Ms} {
+        : mA1(&a1), mA2(&a2), mB1(&b1), mB2(&b2) {
         a1.CheckTimes(sampleRate, rise1Ms, fall1Ms);
         b1.CheckTimes(sampleRate, rise1Ms, fall1Ms);
         a2.CheckTimes(sampleRate, rise2Ms, fall2Ms);
@@ -107,6 +107,12 @@ public:
         mFall2 = _mm_set_pd(b2.mCoefFall, a2.mCoefFall);
         mEnv1 = _mm_set_pd(b1.mY, a1.mY);
         mEnv2 = _mm_set_pd(b2.mY, a2.mY);
+#else
+        mRate = sampleRate;
+        mTimes[0] = rise1Ms;
+        mTimes[1] = fall1Ms;
+        mTimes[2] = rise2Ms;
+        mTimes[3] = fall2Ms;
 #endif
     }
 
@@ -154,6 +160,8 @@ private:
     EnvelopeFollower* mA2;
     EnvelopeFollower* mB1;
     EnvelopeFollower* mB2;
+#if !VELMOR_PAIRED_FOLLOWER
     int mRate;
     double mTimes[4];
+#endif
 };

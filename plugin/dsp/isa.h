@@ -1,17 +1,21 @@
 // Which instruction set the hot loops run on. Each hot loop is compiled
 // twice: for the x86-64 baseline (SSE2) and with the VEX encoding of AVX,
 // whose three-operand forms save the register copies that SSE2's
-// two-operand forms need. Only 128-bit operations are used and no FMA, so
-// both copies perform the same IEEE operations in the same order and give
-// the same bits; the AVX copy runs where the processor and the operating
-// system support AVX.
+// two-operand forms need. AVX has no fused multiply-add, so both copies
+// perform the same IEEE operations in the same order and give the same bits;
+// the AVX copy runs where the processor and the operating system support
+// AVX.
 #pragma once
 
 #if defined(__GNUC__) && defined(__x86_64__)
 #define VELMOR_AVX_LOOPS 1
-// 128-bit vectors only: besides matching the arithmetic, it keeps 32-byte
-// spills (which 64-bit Windows does not align the stack for) out of the code.
+#if defined(__clang__)
+#define VELMOR_TARGET_AVX __attribute__((target("avx")))
+#else
+// GCC: 128-bit vectors only. GCC does not realign the 64-bit Windows stack
+// for 32-byte spills, so code with 256-bit registers could fault there.
 #define VELMOR_TARGET_AVX __attribute__((target("avx,prefer-vector-width=128")))
+#endif
 #else
 #define VELMOR_AVX_LOOPS 0
 #define VELMOR_TARGET_AVX
