@@ -334,8 +334,8 @@ namespace {
 
 // The loops over one or two runs. The arguments are taken by value: the
 // loop calls out (a new ring cycle), and a value the callee cannot reach
-// need not be reloaded after each call.
-// side(i) runs independent work for sample i in the same loop.
+// need not be reloaded after each call. side(i) runs independent work for
+// sample i in the same loop.
 template <class Run, class Side>
 VELMOR_ALWAYS_INLINE void StepOne(Run& run, const double* inL, const double* inR, double* outL, double* outR, int n,
                                   Side side) {
@@ -357,6 +357,17 @@ VELMOR_ALWAYS_INLINE void StepTwo(Run& a, const double* aInL, const double* aInR
     b.Finish(bOutL[n - 1], bOutR[n - 1]);
 }
 
+// Runs run(kShared) with kShared as a type (std::true_type when every
+// position agrees), so each case compiles its own loop.
+template <class Run>
+void WithPositions(bool shared, Run run) {
+    if (shared) {
+        run(std::true_type{});
+    } else {
+        run(std::false_type{});
+    }
+}
+
 }  // namespace
 
 // The fused loops run on the active instruction set. Each run object is built
@@ -364,18 +375,13 @@ VELMOR_ALWAYS_INLINE void StepTwo(Run& a, const double* aInL, const double* aInR
 void LookaheadLimiter::RunFused(const double* inL, const double* inR, double* outL, double* outR, int n,
                                 double threshold, double attackMs, double releaseMs, int sampleRate) {
     if (n <= 0) return;
-    auto runAs = [&](auto shared) {
+    WithPositions(SharedPosition(), [&](auto shared) {
         constexpr bool kShared = decltype(shared)::value;
         velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
             FusedRun<kShared> run(*this, threshold, attackMs, releaseMs, sampleRate);
             StepOne(run, inL, inR, outL, outR, n, [](int) VELMOR_INLINE_LAMBDA {});
         });
-    };
-    if (SharedPosition()) {
-        runAs(std::true_type{});
-    } else {
-        runAs(std::false_type{});
-    }
+    });
 }
 
 void LookaheadLimiter::ProcessBlockAlongside(const double* inL, const double* inR, double* outL, double* outR, int n,
@@ -385,7 +391,7 @@ void LookaheadLimiter::ProcessBlockAlongside(const double* inL, const double* in
     if (n <= 0) return;
     UpdateLength(lookaheadMs, sampleRate);
     if (mLength > 1 && FusedReady(mLength)) {
-        auto runAs = [&](auto shared) {
+        WithPositions(SharedPosition(), [&](auto shared) {
             constexpr bool kShared = decltype(shared)::value;
             velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
                 FusedRun<kShared> run(*this, threshold, attackMs, releaseMs, sampleRate);
@@ -394,12 +400,7 @@ void LookaheadLimiter::ProcessBlockAlongside(const double* inL, const double* in
                         [&](int i) VELMOR_INLINE_LAMBDA { pair.Step(sideA[i], sideB[i], sideA[i], sideB[i]); });
                 side = pair;
             });
-        };
-        if (SharedPosition()) {
-            runAs(std::true_type{});
-        } else {
-            runAs(std::false_type{});
-        }
+        });
         return;
     }
     ProcessBlock(inL, inR, outL, outR, n, threshold, attackMs, releaseMs, lookaheadMs, sampleRate);
@@ -415,19 +416,14 @@ void LookaheadLimiter::ProcessBlockPair(LookaheadLimiter& a, const double* aInL,
     b.UpdateLength(lookaheadMs, sampleRate);
     if (a.mLength > 1 && b.mLength > 1 && a.FusedReady(a.mLength) && b.FusedReady(b.mLength)) {
         // Two independent limiters in one loop: their recursions overlap.
-        auto runAs = [&](auto shared) {
+        WithPositions(a.SharedPosition() && b.SharedPosition(), [&](auto shared) {
             constexpr bool kShared = decltype(shared)::value;
             velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
                 FusedRun<kShared> runA(a, threshold, attackMs, aReleaseMs, sampleRate);
                 FusedRun<kShared> runB(b, threshold, attackMs, bReleaseMs, sampleRate);
                 StepTwo(runA, aInL, aInR, aOutL, aOutR, runB, bInL, bInR, bOutL, bOutR, n);
             });
-        };
-        if (a.SharedPosition() && b.SharedPosition()) {
-            runAs(std::true_type{});
-        } else {
-            runAs(std::false_type{});
-        }
+        });
         return;
     }
     a.ProcessBlock(aInL, aInR, aOutL, aOutR, n, threshold, attackMs, aReleaseMs, lookaheadMs, sampleRate);
