@@ -1,9 +1,10 @@
 #include "plugin/dsp/biquad_cascade.h"
 
-#include "plugin/dsp/isa.h"
-
 #include <cmath>
 #include <cstring>
+
+#include "plugin/dsp/float_bits.h"
+#include "plugin/dsp/isa.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -202,7 +203,7 @@ void BiquadCascade::ProcessPairBlockFlushed(BiquadCascade& left, BiquadCascade& 
         if (std::memcmp(&left.mCoef, &right.mCoef, sizeof(BiquadCoefficients)) == 0) {
             int counter = left.mCheckCounter;
             const BiquadCoefficients& c = left.mCoef;
-            if (std::memcmp(&c.a0, &c.a2, sizeof(double)) == 0) {
+            if (velmor_dsp::SameBits(c.a0, c.a2)) {
                 velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
                     RunPair<true>(c, left.mZ1, left.mZ2, right.mZ1, right.mZ2, counter, xl, xr, yl, yr, n);
                 });
