@@ -86,6 +86,11 @@ IRasterBitmap* DecodePng(MemoryReadState* memory, std::FILE* file, IRasterBitmap
     }
     // libpng refuses larger headers itself (an error, so the jump above).
     png_set_user_limits(png, kMaxPngSide, kMaxPngSide);
+    // Only IHDR, PLTE, tRNS, IDAT and IEND make the picture; every other
+    // chunk is skipped unread. libpng would otherwise read some ancillary
+    // chunks whole into a buffer as long as the chunk claims to be: its size
+    // check is only a warning, and a 100-byte file could claim 2 GB of sPLT.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
 #ifdef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
     // Fuzz builds only: mutated chunks almost never keep a valid CRC, which
     // would stop every input at its first chunk.
