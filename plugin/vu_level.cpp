@@ -29,23 +29,3 @@ EnvelopeFollower::SeriesPair VuLevel::Ballistics(VuLevel& a, VuLevel& b, int sam
     return EnvelopeFollower::SeriesPair(a.mPeakFollower, a.mNeedleFollower, b.mPeakFollower, b.mNeedleFollower,
                                         sampleRate, 0.0, kPeakFallMs, kNeedleRiseMs, 0.0);
 }
-
-void VuLevel::SetLevelsPair(VuLevel& a, const double* xa, VuLevel& b, const double* xb, int n, int sampleRate) {
-    if (n <= 0) return;
-    constexpr int kChunk = 64;
-    double ca[kChunk], cb[kChunk];
-    EnvelopeFollower::SeriesPair needles = Ballistics(a, b, sampleRate);
-    for (int done = 0; done < n; done += kChunk) {
-        const int m = n - done < kChunk ? n - done : kChunk;
-        std::copy(xa + done, xa + done + m, ca);
-        std::copy(xb + done, xb + done + m, cb);
-        ClampLevels(ca, m);
-        ClampLevels(cb, m);
-        for (int i = 0; i < m; ++i) needles.Step(ca[i], cb[i], ca[i], cb[i]);
-        if (done + m >= n) {
-            a.Publish(ca[m - 1]);
-            b.Publish(cb[m - 1]);
-        }
-    }
-    needles.Finish();
-}

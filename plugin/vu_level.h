@@ -22,11 +22,9 @@ public:
     // last (the editor reads it at most 25 times a second).
     void SetLevels(const double* x, int n, int sampleRate);
 
-    // SetLevels of two meters at once (the chain's drive and output meters).
-    static void SetLevelsPair(VuLevel& a, const double* xa, VuLevel& b, const double* xb, int n, int sampleRate);
-
-    // Audio thread. SetLevelsPair in parts, for a block that carries the
-    // ballistics of two meters along in its own loop: ClampLevels on each level array, step
+    // Audio thread. SetLevels of two meters at once (the chain's drive and
+    // output meters), in parts, for a block that carries their ballistics
+    // along in its own loop: ClampLevels on each level array, step
     // the Ballistics over them (each level becomes the needle's value),
     // Finish them, and Publish the last needle values.
     static void ClampLevels(double* x, int n);
