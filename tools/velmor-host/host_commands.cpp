@@ -11,6 +11,8 @@
 #include "tools/velmor-host/command_line.h"
 #include "tools/velmor-host/file_io.h"
 #include "tools/velmor-host/hosted_plugin.h"
+#include "tools/velmor-host/interrupt.h"
+#include "tools/velmor-host/output_file.h"
 #include "tools/velmor-host/parameter_access.h"
 #include "tools/velmor-host/progress_bar.h"
 #include "tools/velmor-host/render.h"
@@ -44,10 +46,17 @@ bool SameFile(const std::string& a, const std::string& b) {
     return a == b;
 }
 
-void RemoveFile(const std::string& path) {
-    std::error_code ec;
-    std::filesystem::remove(PathOf(path), ec);
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+    if (from.empty()) return;
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
 }
+
+// Clears the file a second signal would remove when the render is over.
+struct CleanupFileScope {
+    explicit CleanupFileScope(const std::string& path) { SetInterruptCleanupFile(path.c_str()); }
+    ~CleanupFileScope() { SetInterruptCleanupFile(nullptr); }
+};
 
 std::string FourChars(VstInt32 id) {
     std::string text;
@@ -172,20 +181,45 @@ private:
                 "the plug-in does not support 64-bit processing (no processDoubleReplacing); leave out --double");
         if (!Configure(error)) return Fail(error);
 
-        std::unique_ptr<AudioWriter> writer = OpenAudioWriter(outPath, outFormat, error);
-        if (!writer) return Fail(error);
-        ProgressBar progress(mErr, mEnvironment.showProgress);
-        RenderSettings settings;
-        settings.blockSize = mLine.blockSize;
-        settings.doublePrecision = mLine.doublePrecision;
-        const bool rendered = RenderAudio(mPlugin, *reader, *writer, settings, &progress, error);
+        if (InterruptSignal() != 0) return Interrupted(outPath);
+
+        // The render goes to a temporary file beside OUT that replaces OUT
+        // only when complete; its name stays out of the messages.
+        PendingOutput pending;
+        std::string writePath = outPath;
+        if (!IsStdStream(outPath)) {
+            if (!pending.Create(outPath, error)) return Fail(error);
+            writePath = pending.TempPath();
+        }
+        CleanupFileScope cleanup(pending.TempPath());
+        std::unique_ptr<AudioWriter> writer = OpenAudioWriter(writePath, outFormat, error);
+        bool ok = writer != nullptr;
+        if (ok) {
+            ProgressBar progress(mErr, mEnvironment.showProgress);
+            RenderSettings settings;
+            settings.blockSize = mLine.blockSize;
+            settings.doublePrecision = mLine.doublePrecision;
+            settings.interrupted = InterruptSignal;
+            ok = RenderAudio(mPlugin, *reader, *writer, settings, &progress, error) && writer->Close(error);
+        }
         mPlugin.Close();
-        if (!rendered || !writer->Close(error)) {
-            writer.reset();
-            RemoveFile(outPath);  // a partial render must not pass for a finished one
+        writer.reset();
+        if (ok && InterruptSignal() == 0 && !IsStdStream(outPath)) ok = pending.Commit(error);
+        if (InterruptSignal() != 0) return Interrupted(outPath);
+        if (!ok) {
+            ReplaceAll(error, writePath, outPath);
             return Fail(error);
         }
         return kExitOk;
+    }
+
+    // A render stopped by SIGINT or SIGTERM: the temporary file is gone
+    // (PendingOutput's destructor), OUT is as it was.
+    int Interrupted(const std::string& outPath) {
+        mErr << "velmor-host: interrupted; "
+             << (IsStdStream(outPath) ? std::string("the output is incomplete") : "nothing written to " + outPath)
+             << "\n";
+        return InterruptExitStatus(InterruptSignal());
     }
 
     int Info() {

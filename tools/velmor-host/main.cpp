@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/velmor-host/host_commands.h"
+#include "tools/velmor-host/interrupt.h"
 
 #if defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN
@@ -40,6 +41,7 @@ int main(int argc, char** argv) {
         LocalFree(wide);
     }
 #endif
+    InstallInterruptHandlers();
     HostEnvironment environment;
     environment.defaultPluginPath = DefaultPluginPath();
     environment.showProgress = VELMOR_ISATTY(VELMOR_FILENO(stderr)) != 0;

@@ -148,6 +148,10 @@ bool RenderAudio(HostedPlugin& plugin, AudioReader& reader, AudioWriter& writer,
             ok = false;
         }
         if (progress) progress->Update(processed, std::max(expected, read) + latency);
+        if (ok && settings.interrupted && settings.interrupted() != 0) {
+            error = "interrupted";
+            ok = false;
+        }
     }
     if (progress) progress->Finish();
     plugin.Suspend();

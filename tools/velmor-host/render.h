@@ -11,6 +11,8 @@
 struct RenderSettings {
     int blockSize = 512;
     bool doublePrecision = false;
+    // Polled between blocks: a non-zero answer (the signal) stops the render.
+    int (*interrupted)() = nullptr;
 };
 
 // Whether the effect can take a file of `channels` channels: file channel c

@@ -5,7 +5,8 @@
 //   2 "Trim"  -12..12 dB, linear in x (display "-6.00", label "dB"; typed text refused)
 // The stereo build (2 in, 2 out) also has program chunks, 64-bit processing
 // and a latency of kGainStereoLatency samples which it really applies; the
-// mono build (HOST_TEST_MONO: 1 in, 1 out) has none of these.
+// mono build (HOST_TEST_MONO: 1 in, 1 out) has none of these; HOST_TEST_SLOW
+// makes each block take 2 ms, so that a test can interrupt a render midway.
 // It checks what a host owes it (open before use, resumed while processing,
 // blocks no longer than announced, a transport position that follows the
 // processed samples) and counts violations for the tests to read.
@@ -13,6 +14,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#if defined(HOST_TEST_SLOW)
+#include <chrono>
+#include <thread>
+#endif
 
 #include "tests/host/plugins/gain_plugin.h"
 #include "tests/host/plugins/test_plugin_export.h"
@@ -87,6 +92,10 @@ void VSTCALLBACK ProcessReplacing(AEffect* e, float** in, float** out, VstInt32 
     GainPlugin* p = Self(e);
     CheckProcessCall(p, frames);
     ++p->floatBlocks;
+#if defined(HOST_TEST_SLOW)
+    // Long enough per block that a test can interrupt a render midway.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+#endif
     Process(p, in, out, frames);
 }
 
