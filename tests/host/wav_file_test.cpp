@@ -47,6 +47,8 @@ Bytes Riff(const std::vector<Bytes>& chunks) {
     for (const Bytes& c : chunks) body.insert(body.end(), c.begin(), c.end());
     return Chunk("RIFF", body);
 }
+// The 28 bytes the writer keeps free before fmt for an RF64 ds64 chunk.
+Bytes Reserved() { return Chunk("JUNK", Bytes(28, 0)); }
 Bytes ReadBytes(const std::string& path) {
     Bytes bytes;
     std::string error;
@@ -125,7 +127,8 @@ TEST(WavWriter, WritesTheCanonicalPcmAndFloatLayouts) {
     ScratchDir dir;
     host_test::WriteWav(dir.File("pcm.wav"), Wav(AudioEncoding::kPcm16, 2, 44100), {0.5, -1.0});
     const Bytes pcm = ReadBytes(dir.File("pcm.wav"));
-    Bytes expected = Riff({Chunk("fmt ", Fmt(1, 2, 44100, 16, 4)), Chunk("data", {0x00, 0x40, 0x00, 0x80})});
+    Bytes expected =
+        Riff({Reserved(), Chunk("fmt ", Fmt(1, 2, 44100, 16, 4)), Chunk("data", {0x00, 0x40, 0x00, 0x80})});
     EXPECT_EQ(pcm, expected);
 
     host_test::WriteWav(dir.File("f.wav"), Wav(AudioEncoding::kFloat32, 1, 8000), {0.5, 0.25, 1.0});
@@ -134,21 +137,67 @@ TEST(WavWriter, WritesTheCanonicalPcmAndFloatLayouts) {
     Bytes fact;
     Append32(fact, 3);  // frames
     // 0.5f = 0x3F000000, 0.25f = 0x3E800000, 1.0f = 0x3F800000, little-endian.
-    expected = Riff(
-        {Chunk("fmt ", fmt), Chunk("fact", fact), Chunk("data", {0, 0, 0, 0x3F, 0, 0, 0x80, 0x3E, 0, 0, 0x80, 0x3F})});
+    expected = Riff({Reserved(), Chunk("fmt ", fmt), Chunk("fact", fact),
+                     Chunk("data", {0, 0, 0, 0x3F, 0, 0, 0x80, 0x3E, 0, 0, 0x80, 0x3F})});
     EXPECT_EQ(ReadBytes(dir.File("f.wav")), expected);
 
     // Odd data (three 8-bit frames) is padded to an even chunk size.
     host_test::WriteWav(dir.File("u8.wav"), Wav(AudioEncoding::kPcm8, 1, 8000), {0.0, 0.5, -1.0});
     const Bytes u8 = ReadBytes(dir.File("u8.wav"));
-    expected = Chunk("RIFF", {}, 4 + 24 + 8 + 3 + 1);
+    expected = Chunk("RIFF", {}, 4 + 36 + 24 + 8 + 3 + 1);
     expected.insert(expected.end(), {'W', 'A', 'V', 'E'});
+    const Bytes junk = Reserved();
+    expected.insert(expected.end(), junk.begin(), junk.end());
     const Bytes tail = Chunk("fmt ", Fmt(1, 1, 8000, 8, 1));
     expected.insert(expected.end(), tail.begin(), tail.end());
     const Bytes data = Chunk("data", {128, 192, 0}, 3);
     expected.insert(expected.end(), data.begin(), data.end());
     expected.push_back(0);
     EXPECT_EQ(u8, expected);
+}
+
+// Past the RIFF size limit (4 GiB, made small here) the file becomes RF64:
+// the reserved chunk turns into ds64 with the 64-bit sizes, the 32-bit
+// fields read 0xFFFFFFFF, and the audio stays where it was. Under the limit
+// it stays plain RIFF. Both read back whole.
+TEST(WavWriter, SwitchesToRf64PastTheRiffLimit) {
+    for (const bool over : {false, true}) {
+        SCOPED_TRACE(over ? "over the limit" : "under it");
+        ScratchDir dir;
+        const std::vector<double> samples = host_test::Ramp(3000, 2);  // 12000 bytes of 16-bit data
+        const std::uint64_t limit = over ? 12000 : 12100;
+        std::string error;
+        auto writer = OpenWavWriter(dir.File("x.wav"), Wav(AudioEncoding::kPcm16, 2), error, limit);
+        ASSERT_TRUE(writer) << error;
+        ASSERT_TRUE(writer->Write(samples.data(), 3000, error)) << error;
+        ASSERT_TRUE(writer->Close(error)) << error;
+
+        const Bytes bytes = ReadBytes(dir.File("x.wav"));
+        ASSERT_EQ(bytes.size(), 80u + 12000);
+        Bytes head;
+        if (over) {
+            head = {'R', 'F', '6', '4', 0xFF, 0xFF, 0xFF, 0xFF, 'W', 'A', 'V', 'E', 'd', 's', '6', '4', 28, 0, 0, 0};
+            for (const std::uint32_t v : {12072u, 0u, 12000u, 0u, 3000u, 0u, 0u}) Append32(head, v);
+        } else {
+            head = Chunk("RIFF", {'W', 'A', 'V', 'E'}, 12072);
+            const Bytes junk = Reserved();
+            head.insert(head.end(), junk.begin(), junk.end());
+        }
+        const Bytes fmt = Chunk("fmt ", Fmt(1, 2, 44100, 16, 4));
+        head.insert(head.end(), fmt.begin(), fmt.end());
+        const Bytes data = Chunk("data", {}, over ? 0xFFFFFFFFu : 12000u);
+        head.insert(head.end(), data.begin(), data.end());
+        EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 80), head);
+
+        // The build's reader (libsndfile where present) and the built-in one.
+        EXPECT_EQ(host_test::ReadAudio(dir.File("x.wav")).samples, samples);
+        auto reader = OpenWavReader(dir.File("x.wav"), error);
+        ASSERT_TRUE(reader) << error;
+        std::vector<double> back(samples.size() + 2);
+        EXPECT_EQ(reader->Read(back.data(), 3001, error), 3000);
+        back.resize(samples.size());
+        EXPECT_EQ(back, samples);
+    }
 }
 
 TEST(WavReader, ReadsExtensibleFormatAndSkipsUnknownChunks) {
@@ -254,7 +303,7 @@ TEST(WavReader, EveryTruncationFailsCleanlyOrReadsWhatIsThere) {
             EXPECT_FALSE(error.empty()) << length;
             continue;
         }
-        const std::int64_t available = (static_cast<std::int64_t>(length) - 44) / 6;
+        const std::int64_t available = (static_cast<std::int64_t>(length) - 80) / 6;  // 80-byte header
         EXPECT_EQ(reader->Format().frames, available) << length;
         std::vector<double> out(64);
         EXPECT_EQ(reader->Read(out.data(), 10, error), available) << length;

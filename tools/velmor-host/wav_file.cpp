@@ -80,11 +80,14 @@ public:
         }
         const std::int64_t fileSize = FileSize(mFile);
         std::uint8_t riff[12];
-        if (fileSize < 12 || !ReadAt(mFile, 0, riff, sizeof riff) || std::memcmp(riff, "RIFF", 4) != 0 ||
+        if (fileSize < 12 || !ReadAt(mFile, 0, riff, sizeof riff) ||
+            (std::memcmp(riff, "RIFF", 4) != 0 && std::memcmp(riff, "RF64", 4) != 0) ||
             std::memcmp(riff + 8, "WAVE", 4) != 0) {
             error = path + " is not a WAV file (no RIFF/WAVE header)";
             return false;
         }
+        const bool rf64 = std::memcmp(riff, "RF64", 4) == 0;
+        std::int64_t rf64DataBytes = -1;  // from the ds64 chunk
 
         // Walk the chunks. Each step advances at least 8 bytes and never
         // past the file's end, so the walk ends on any input.
@@ -96,8 +99,19 @@ public:
         while (offset + 8 <= fileSize && !(haveFormat && haveData)) {
             std::uint8_t header[8];
             if (!ReadAt(mFile, offset, header, sizeof header)) break;
-            const std::int64_t size = U32(header + 4);
+            std::int64_t size = U32(header + 4);
             const std::int64_t body = offset + 8;
+            if (rf64 && std::memcmp(header, "ds64", 4) == 0 && size >= 16 && body + 16 <= fileSize) {
+                // RIFF size, then data size, 64-bit each; the data chunk's
+                // own size field holds 0xFFFFFFFF.
+                std::uint8_t sizes[16];
+                if (ReadAt(mFile, body, sizes, sizeof sizes)) {
+                    const std::uint64_t data = U32(sizes + 8) | (static_cast<std::uint64_t>(U32(sizes + 12)) << 32);
+                    rf64DataBytes =
+                        data > static_cast<std::uint64_t>(fileSize) ? fileSize : static_cast<std::int64_t>(data);
+                }
+            }
+            if (std::memcmp(header, "data", 4) == 0 && size == 0xFFFFFFFF && rf64DataBytes >= 0) size = rf64DataBytes;
             if (std::memcmp(header, "fmt ", 4) == 0 && !haveFormat) {
                 if (size < 16 || body + size > fileSize) {
                     error = path + ": truncated or malformed fmt chunk";
@@ -201,6 +215,7 @@ private:
 
 class WavWriter final : public AudioWriter {
 public:
+    explicit WavWriter(std::uint64_t riffLimit) : mRiffLimit(riffLimit) {}
     ~WavWriter() override {
         if (mFile) std::fclose(mFile);
     }
@@ -219,8 +234,9 @@ public:
             error = "cannot create " + path + ": " + ErrnoText(errno);
             return false;
         }
+        // RIFF/WAVE, JUNK or ds64, fmt (with cbSize for float), fact for float, data.
+        mHeaderBytes = 12 + 36 + 8 + (IsFloat() ? 18 : 16) + (IsFloat() ? 12 : 0) + 8;
         const std::vector<std::uint8_t> header = Header();
-        mHeaderBytes = header.size();
         if (std::fwrite(header.data(), 1, header.size(), mFile) != header.size()) {
             error = "cannot write " + path;
             return false;
@@ -231,11 +247,6 @@ public:
     bool Write(const double* interleaved, std::int64_t frames, std::string& error) override {
         if (frames <= 0) return true;
         const std::uint64_t bytes = static_cast<std::uint64_t>(frames) * static_cast<std::uint64_t>(mBlockAlign);
-        // RIFF sizes are 32-bit: the whole file must stay below 4 GiB.
-        if (mDataBytes + bytes + mHeaderBytes + 1 > 0xFFFFFFFFull) {
-            error = "cannot write " + mPath + ": a WAV file is limited to 4 GiB";
-            return false;
-        }
         mBytes.resize(static_cast<std::size_t>(bytes));
         EncodeSamples(mFormat.encoding, interleaved, static_cast<std::size_t>(frames * mFormat.channels),
                       mBytes.data());
@@ -266,13 +277,27 @@ private:
     }
 
     // The header with the current sizes. Float data gets the cbSize field
-    // and the fact chunk that non-PCM WAV files carry.
+    // and the fact chunk that non-PCM WAV files carry. The second chunk is
+    // JUNK while the file fits RIFF's 32-bit sizes; past that it becomes the
+    // ds64 chunk of an RF64 file (of the same length, so the audio never
+    // moves), and every 32-bit size that overflowed reads 0xFFFFFFFF.
     std::vector<std::uint8_t> Header() const {
         const int bits = 8 * BytesPerSample(mFormat.encoding);
+        const std::uint64_t riffSize = mHeaderBytes - 8 + mDataBytes + (mDataBytes & 1);
+        const bool rf64 = riffSize > mRiffLimit;
+        const auto low = [](std::uint64_t v) { return static_cast<std::uint32_t>(v); };
+        const auto high = [](std::uint64_t v) { return static_cast<std::uint32_t>(v >> 32); };
         std::vector<std::uint8_t> out;
-        PutId(out, "RIFF");
-        Put32(out, 0);  // patched below
+        PutId(out, rf64 ? "RF64" : "RIFF");
+        Put32(out, rf64 ? 0xFFFFFFFFu : low(riffSize));
         PutId(out, "WAVE");
+        PutId(out, rf64 ? "ds64" : "JUNK");
+        Put32(out, 28);  // RIFF size, data size, frame count (64-bit each), empty table
+        for (const std::uint64_t v : {riffSize, mDataBytes, mFrames}) {
+            Put32(out, rf64 ? low(v) : 0);
+            Put32(out, rf64 ? high(v) : 0);
+        }
+        Put32(out, 0);
         PutId(out, "fmt ");
         Put32(out, IsFloat() ? 18 : 16);
         Put16(out, IsFloat() ? kTagFloat : kTagPcm);
@@ -285,15 +310,14 @@ private:
             Put16(out, 0);
             PutId(out, "fact");
             Put32(out, 4);
-            Put32(out, static_cast<std::uint32_t>(mFrames));
+            Put32(out, rf64 ? 0xFFFFFFFFu : low(mFrames));
         }
         PutId(out, "data");
-        Put32(out, static_cast<std::uint32_t>(mDataBytes));
-        const std::uint64_t riffSize = out.size() - 8 + mDataBytes + (mDataBytes & 1);
-        for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<std::uint8_t>(riffSize >> (8 * i));
+        Put32(out, rf64 ? 0xFFFFFFFFu : low(mDataBytes));
         return out;
     }
 
+    std::uint64_t mRiffLimit;
     std::FILE* mFile = nullptr;
     AudioFormat mFormat;
     std::string mPath;
@@ -312,12 +336,13 @@ std::unique_ptr<AudioReader> OpenWavReader(const std::string& path, std::string&
     return reader;
 }
 
-std::unique_ptr<AudioWriter> OpenWavWriter(const std::string& path, const AudioFormat& format, std::string& error) {
+std::unique_ptr<AudioWriter> OpenWavWriter(const std::string& path, const AudioFormat& format, std::string& error,
+                                           std::uint64_t riffLimit) {
     if (format.container != AudioContainer::kWav) {
         error = "cannot write " + path + ": only WAV files are written by this build";
         return nullptr;
     }
-    auto writer = std::make_unique<WavWriter>();
+    auto writer = std::make_unique<WavWriter>(riffLimit);
     if (!writer->Open(path, format, error)) return nullptr;
     return writer;
 }

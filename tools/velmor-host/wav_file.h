@@ -1,15 +1,23 @@
-// Built-in RIFF/WAVE reader and writer: integer PCM of 8, 16, 24 and 32 bits
-// and IEEE float of 32 and 64 bits, plain or WAVE_FORMAT_EXTENSIBLE. Used
+// Built-in RIFF/WAVE (and RF64) reader and writer: integer PCM of 8, 16, 24
+// and 32 bits and IEEE float of 32 and 64 bits, plain or
+// WAVE_FORMAT_EXTENSIBLE. Used
 // where libsndfile is not available (the Windows build) and tested on every
 // platform. Every header field is checked against the file's real size
 // before it is trusted, so hostile or truncated files give an error, never
 // an out-of-bounds read.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "tools/velmor-host/audio_file.h"
 
 std::unique_ptr<AudioReader> OpenWavReader(const std::string& path, std::string& error);
-std::unique_ptr<AudioWriter> OpenWavWriter(const std::string& path, const AudioFormat& format, std::string& error);
+// RIFF sizes are 32-bit. The writer reserves room for RF64's ds64 chunk and
+// turns the file into RF64 when its RIFF size passes `riffLimit` (the 4 GiB
+// of the format; the tests pass a small one to see the switch happen).
+// Readers of plain WAV skip the reserved JUNK chunk.
+constexpr std::uint64_t kRiffSizeLimit = 0xFFFFFFFFull;
+std::unique_ptr<AudioWriter> OpenWavWriter(const std::string& path, const AudioFormat& format, std::string& error,
+                                           std::uint64_t riffLimit = kRiffSizeLimit);
