@@ -108,6 +108,22 @@ void MeterPocket(cairo_t* cr) {
     cairo_pattern_destroy(lip);
 }
 
+// One fine engraved line across the plate parts the meter bay from the
+// controls: a dark cut with the light catching its lower edge.
+void Groove(cairo_t* cr) {
+    constexpr double kY = 205.5;
+    constexpr double kInset = 34.0;
+    cairo_set_line_width(cr, 1.0);
+    SetColour(cr, {0, 0, 0}, 0.40);
+    cairo_move_to(cr, kInset, kY);
+    cairo_line_to(cr, kEditorWidth - kInset, kY);
+    cairo_stroke(cr);
+    SetColour(cr, {1, 1, 1}, 0.07);
+    cairo_move_to(cr, kInset, kY + 1.0);
+    cairo_line_to(cr, kEditorWidth - kInset, kY + 1.0);
+    cairo_stroke(cr);
+}
+
 // A countersunk slotted screw; the slot angles are fixed so the four screws
 // do not look stamped from one picture.
 void Screw(cairo_t* cr, double x, double y, double slotDegrees) {
@@ -233,6 +249,7 @@ void DrawBackground(cairo_t* cr) {
     PaintBrushedPlate(cairo_get_target(cr));
     LightPlate(cr);
     MeterPocket(cr);
+    Groove(cr);
     Screw(cr, 13, 13, 28);
     Screw(cr, kEditorWidth - 14, 13, -41);
     Screw(cr, 13, kEditorHeight - 14, 67);

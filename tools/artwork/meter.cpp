@@ -47,6 +47,13 @@ void Ray(cairo_t* cr, double degrees, double from, double to) {
 }
 
 void Card(cairo_t* cr) {
+    // Outside the bezel's rounded corners the face shows the pocket it sits
+    // in, not the card.
+    SetColour(cr, kPlateRecess);
+    cairo_paint(cr);
+    cairo_save(cr);
+    RoundedRectPath(cr, kWindowX - 4.0, kWindowY - 4.0, kWindowW + 8.0, kWindowH + 8.0, kWindowRadius + 3.0);
+    cairo_clip(cr);
     // Lamps behind the card light it from below the scale's middle; the
     // edges fall off warmer and darker.
     cairo_pattern_t* light =
@@ -57,6 +64,7 @@ void Card(cairo_t* cr) {
     cairo_set_source(cr, light);
     cairo_paint(cr);
     cairo_pattern_destroy(light);
+    cairo_restore(cr);
 }
 
 void Scale(cairo_t* cr) {
@@ -106,8 +114,12 @@ void Legends(cairo_t* cr, MeterLegend legend) {
     Text(cr, name, 8.0, 40.0, kLedTop + 12.0, Align::Centre, 0.8);
 }
 
-// One frame's warmth 0..1 of the lamp.
 double Warmth(double t) { return t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t); }
+// 0 below 0, 1 above 1, an S-curve between.
+double SmoothStep(double t) {
+    t = Warmth(t);
+    return t * t * (3.0 - 2.0 * t);
+}
 
 }  // namespace
 
@@ -128,7 +140,7 @@ void DrawNeedle(cairo_t* cr, int frame) {
     Ray(cr, angle, kNeedleFrom, kNeedleTip);
     cairo_stroke(cr);
     cairo_restore(cr);
-    cairo_set_line_width(cr, 1.5);
+    cairo_set_line_width(cr, 1.6);
     SetColour(cr, kNeedleRed);
     Ray(cr, angle, kNeedleFrom, kNeedleTip);
     cairo_stroke(cr);
@@ -194,16 +206,19 @@ void DrawMeterFrame(cairo_t* cr) {
     cairo_restore(cr);
 }
 
+// The lamp heats quickly once current flows and cools with a lingering
+// glow, so the die-away spends longer in the dim orange than the warm-up.
 double OnStateWarmth(int frame) { return Warmth((frame - 1) / 59.0); }
-double OffStateWarmth(int frame) { return Warmth(1.0 - (frame - 1) / 59.0); }
+double OffStateWarmth(int frame) { return std::pow(Warmth(1.0 - (frame - 1) / 59.0), 1.4); }
 
 void DrawLampOverlay(cairo_t* cr, double warmth) {
     // A filament's light: the glass goes from black through a dim orange
-    // glow to the full cream of the card, brightening faster as it heats.
-    const double light = warmth * warmth * (3.0 - 2.0 * warmth);
-    const double alpha = 0.9 * (1.0 - light);
+    // glow to the full cream of the card. The tint reaches the ember's
+    // orange early; the overlay then thins out until nothing is left.
+    const double glow = SmoothStep(warmth / 0.4);
+    const double alpha = 0.93 * (1.0 - SmoothStep((warmth - 0.15) / 0.85));
     if (alpha <= 0.0) return;
-    const Rgb tint = Mix(kLampCold, kLampEmber, std::fmin(1.0, warmth * 2.2));
+    const Rgb tint = Mix(kLampCold, kLampEmber, glow);
     RoundedRectPath(cr, kWindowX - 3.0, kWindowY - 3.0, kWindowW + 6.0, kWindowH + 6.0, kWindowRadius + 2.0);
     // The LED has its own light: the overlay leaves its spot alone.
     CirclePath(cr, kLedLeft + kLedSize / 2.0, kLedTop + kLedSize / 2.0, kLedHolder);

@@ -27,7 +27,7 @@ constexpr Rgb kInk = {0.090, 0.075, 0.060};
 constexpr Rgb kRedZone = {0.780, 0.120, 0.090};
 constexpr Rgb kNeedleRed = {0.860, 0.060, 0.040};
 constexpr Rgb kLampCold = {0.020, 0.018, 0.016};
-constexpr Rgb kLampEmber = {0.300, 0.090, 0.010};
+constexpr Rgb kLampEmber = {0.560, 0.200, 0.020};
 
 // Knobs: black bakelite bodies on a machined aluminium skirt.
 constexpr Rgb kKnobBlack = {0.045, 0.045, 0.050};
