@@ -37,6 +37,31 @@ TEST(CommandLine, ParsesEveryCommandWithOptionsInAnyPosition) {
 
     ASSERT_TRUE(ParseCommandLine({"--help"}, line, error));
     EXPECT_EQ(line.command, CommandLine::Command::kHelp);
+
+    // Short forms, the output format, "-" as a file and "--" ending the options.
+    ASSERT_TRUE(ParseCommandLine({"render", "-", "-t", "flac", "-b", "24", "-q", "-v", "--no-dither",
+                                  "--no-latency-compensation", "--mix-to-mono", "-e", "signed", "--", "-odd.wav"},
+                                 line, error))
+        << error;
+    EXPECT_EQ(line.files, (Args{"-", "-odd.wav"}));
+    EXPECT_EQ(line.type, "flac");
+    EXPECT_EQ(line.bits, 24);
+    EXPECT_EQ(line.sampleKind, CommandLine::SampleKind::kInteger);
+    EXPECT_TRUE(line.quiet && line.verbose && line.mixToMono);
+    EXPECT_FALSE(line.dither || line.latencyCompensation);
+    ASSERT_TRUE(ParseCommandLine({"render", "a.wav", "b.wav", "--float", "--bits=64"}, line, error)) << error;
+    EXPECT_EQ(line.sampleKind, CommandLine::SampleKind::kFloat);
+    EXPECT_EQ(line.bits, 64);
+
+    // "COMMAND --help" asks for that command's help, whatever else is there.
+    for (const Args& args : {Args{"render", "--help"}, Args{"render", "a.wav", "-h"}, Args{"help", "render"}}) {
+        ASSERT_TRUE(ParseCommandLine(args, line, error)) << error;
+        EXPECT_EQ(line.command, CommandLine::Command::kHelp);
+        EXPECT_EQ(line.helpTopic, "render");
+    }
+    ASSERT_TRUE(ParseCommandLine({"--version", "--plugin", "p.so"}, line, error)) << error;
+    EXPECT_EQ(line.command, CommandLine::Command::kVersion);
+    EXPECT_EQ(line.pluginPath, "p.so");
 }
 
 TEST(CommandLine, RejectsMalformedInvocationsWithTheReason) {
@@ -63,6 +88,14 @@ TEST(CommandLine, RejectsMalformedInvocationsWithTheReason) {
         {{"state"}, "state save"},
         {{"state", "save"}, "one FILE"},
         {{"state", "save", "s.bin", "--block", "64"}, "unknown option --block"},
+        {{"render", "a.wav", "b.wav", "-x"}, "unknown option -x for render"},
+        {{"info", "-q"}, "unknown option -q for info"},
+        {{"render", "a.wav", "b.wav", "--bits", "20"}, "--bits expects 8, 16, 24, 32 or 64"},
+        {{"render", "a.wav", "b.wav", "-e", "unsigned"}, "--encoding expects signed or float"},
+        {{"render", "a.wav", "b.wav", "--float", "-b", "16"}, "float output has 32 or 64 bits"},
+        {{"render", "a.wav", "b.wav", "-e", "signed", "-b", "64"}, "integer output has at most 32 bits"},
+        {{"render", "a.wav", "b.wav", "--state", "s", "--chunk", "c"}, "give one"},
+        {{"render", "a.wav", "b.wav", "-t"}, "needs a value"},
     };
     for (const auto& c : cases) {
         CommandLine line;

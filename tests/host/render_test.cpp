@@ -215,7 +215,7 @@ TEST(State, SavedStateRestoresAndSettingsApplyOnTop) {
     auto r =
         RunCli({"state", "save", dir.File("s.bin"), "--plugin", kStereo, "--set", "Gain=0.5", "--set", "Mode=Invert"});
     ASSERT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(dir.File("s.bin"))), 16u);
+    EXPECT_EQ(std::filesystem::file_size(std::filesystem::path(dir.File("s.bin"))), 32u + 16u);  // header, chunk
 
     // A state saved from a state plus one more setting.
     r = RunCli(
@@ -303,8 +303,8 @@ TEST(Errors, EveryUserMistakeGivesOneClearLineAndNoOutputFile) {
         {{"render", in, in, "--plugin", kStereo}, "must be another file"},
         {{"render", in, dir.File("no/dir/out.wav"), "--plugin", kStereo}, "cannot create"},
         {{"render", in, out, "--plugin", kStereo, "--state", dir.File("none.state")}, "cannot open"},
-        {{"render", in, out, "--plugin", kStereo, "--state", dir.File("bad.state")}, "did not accept the state"},
-        {{"state", "save", dir.File("s.bin"), "--plugin", kMono}, "gives no state chunk"},
+        {{"render", in, out, "--plugin", kStereo, "--state", dir.File("bad.state")}, "not a velmor-host state file"},
+        {{"render", in, out, "--plugin", kStereo, "--chunk", dir.File("bad.state")}, "did not accept the state"},
         {{"info", "--plugin", WRONG_MAGIC_PATH}, "wrong magic"},
         {{"render", in}, "IN and OUT"},
     };

@@ -1,38 +1,170 @@
 #include "tools/velmor-host/command_line.h"
 
-#include <cerrno>
 #include <cstdlib>
 
 #include "tools/velmor-host/hosted_plugin.h"
 
-const char kUsage[] =
-    "usage: velmor-host render IN OUT [--plugin PATH] [--set NAME=VALUE]... [--block N] [--double] [--state FILE]\n"
-    "       velmor-host info [--plugin PATH]\n"
-    "       velmor-host state save FILE [--plugin PATH] [--set NAME=VALUE]... [--state FILE]\n"
-    "\n"
-    "  render      runs IN (WAV, AIFF or FLAC, mono or stereo) through a VST 2.4 effect into OUT,\n"
-    "              keeping IN's sample rate, channels and (where OUT's type allows) encoding\n"
-    "  info        shows the effect record and every parameter's range, default and display text\n"
-    "  state save  writes the effect's program state (its chunk) to FILE\n"
-    "\n"
-    "  --plugin PATH      the plug-in library (default: the one beside velmor-host)\n"
-    "  --set NAME=VALUE   a parameter by name, VALUE in its units (\"Pres Comp=18\") or one of\n"
-    "                     its display texts (\"Mode=B\", \"Power=off\"); may be repeated\n"
-    "  --state FILE       loads a saved state before the --set values apply\n"
-    "  --block N          frames per processing block (default 512)\n"
-    "  --double           64-bit processing (processDoubleReplacing)\n";
-
 namespace {
 
-bool ParseBlockSize(const std::string& text, int& value) {
+enum CommandSet : unsigned { kRender = 1, kInfo = 2, kState = 4, kVersion = 8, kAll = 15 };
+
+const char kRenderUsage[] =
+    "usage: velmor-host render IN OUT [--plugin PATH] [--set NAME=VALUE]... [--state FILE] [options]\n"
+    "\n"
+    "  Runs IN through a VST 2.4 effect into OUT, keeping IN's sample rate, channels and\n"
+    "  (unless told otherwise) sample format. IN or OUT may be \"-\" for standard input or\n"
+    "  output. OUT is written under a temporary name beside it and replaces an existing\n"
+    "  OUT only when complete; an error or Ctrl-C leaves OUT as it was.\n"
+    "\n"
+    "  --plugin PATH            the plug-in library (default: the one beside velmor-host)\n"
+    "  --set NAME=VALUE         a parameter by name, VALUE in its units (\"Pres Comp=18\") or\n"
+    "                           one of its display texts (\"Mode=B\"); may be repeated\n"
+    "  --state FILE             loads a state saved with `state save` before the --set values\n"
+    "  --chunk FILE             loads a bare program chunk (state files of older versions)\n"
+    "  -t, --type TYPE          output type when OUT's extension does not say it: wav, aiff,\n"
+    "                           flac, caf, w64, au, ogg, opus, mp3 (the Windows build: wav)\n"
+    "  -b, --bits N             output sample size: 8, 16, 24, 32 or 64 (64: float)\n"
+    "  -e, --encoding KIND      output samples signed (integer) or float\n"
+    "  --float                  32-bit float output (--bits 64 with it: 64-bit)\n"
+    "  --no-dither              integer output of 16 bits or fewer is rounded without the\n"
+    "                           default TPDF dither\n"
+    "  --no-latency-compensation  keeps the plug-in's delay in the output\n"
+    "  --mix-to-mono            a mono file through a stereo plug-in: mix its two outputs\n"
+    "                           (default: keep the left one)\n"
+    "  --block N                frames per processing block (default 512)\n"
+    "  --double                 64-bit processing (processDoubleReplacing)\n"
+    "  -v, --verbose            says what was done to fit the file to the plug-in\n"
+    "  -q, --quiet              no progress display\n";
+
+const char kInfoUsage[] =
+    "usage: velmor-host info [--plugin PATH]\n"
+    "\n"
+    "  Shows the effect record and every parameter's range, default and display text.\n";
+
+const char kStateUsage[] =
+    "usage: velmor-host state save FILE [--plugin PATH] [--set NAME=VALUE]... [--state FILE]\n"
+    "\n"
+    "  Writes the effect's state to FILE: its program chunk, or for a plug-in without\n"
+    "  program chunks its parameters' values, behind a header naming the plug-in.\n"
+    "  --state and --chunk load a state first; --set values apply on top.\n";
+
+const char kGeneralUsage[] =
+    "usage: velmor-host render IN OUT [--plugin PATH] [--set NAME=VALUE]... [--state FILE] [options]\n"
+    "       velmor-host info [--plugin PATH]\n"
+    "       velmor-host state save FILE [--plugin PATH] [--set NAME=VALUE]... [--state FILE]\n"
+    "       velmor-host --version [--plugin PATH]\n"
+    "       velmor-host COMMAND --help\n"
+    "\n"
+    "  render      runs IN through a VST 2.4 effect into OUT\n"
+    "  info        shows the effect record and every parameter\n"
+    "  state save  writes the effect's state to FILE\n";
+
+struct OptionSpec {
+    const char* name;
+    char shortName;  // 0: none
+    bool takesValue;
+    unsigned commands;
+};
+
+const OptionSpec kOptions[] = {
+    {"--plugin", 0, true, kAll},
+    {"--set", 0, true, kRender | kState},
+    {"--state", 0, true, kRender | kState},
+    {"--chunk", 0, true, kRender | kState},
+    {"--block", 0, true, kRender},
+    {"--double", 0, false, kRender},
+    {"--type", 't', true, kRender},
+    {"--bits", 'b', true, kRender},
+    {"--encoding", 'e', true, kRender},
+    {"--float", 0, false, kRender},
+    {"--no-dither", 0, false, kRender},
+    {"--no-latency-compensation", 0, false, kRender},
+    {"--mix-to-mono", 0, false, kRender},
+    {"--verbose", 'v', false, kRender},
+    {"--quiet", 'q', false, kRender},
+    {"--help", 'h', false, kAll},
+};
+
+bool ParseWholeNumber(const std::string& text, long low, long high, int& value) {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 8) return false;
     const long parsed = std::strtol(text.c_str(), nullptr, 10);
-    if (parsed < 1 || parsed > kMaxBlockSize) return false;
+    if (parsed < low || parsed > high) return false;
     value = static_cast<int>(parsed);
     return true;
 }
 
+bool Apply(const std::string& name, const std::string& value, CommandLine& line, std::string& error) {
+    if (name == "--plugin") {
+        line.pluginPath = value;
+    } else if (name == "--set") {
+        line.settings.push_back(value);
+    } else if (name == "--state") {
+        line.statePath = value;
+    } else if (name == "--chunk") {
+        line.chunkPath = value;
+    } else if (name == "--double") {
+        line.doublePrecision = true;
+    } else if (name == "--block") {
+        if (!ParseWholeNumber(value, 1, kMaxBlockSize, line.blockSize)) {
+            error =
+                "--block expects a whole number from 1 to " + std::to_string(kMaxBlockSize) + ", got \"" + value + "\"";
+            return false;
+        }
+    } else if (name == "--type") {
+        line.type = value;
+    } else if (name == "--bits") {
+        if (!ParseWholeNumber(value, 8, 64, line.bits) ||
+            (line.bits != 8 && line.bits != 16 && line.bits != 24 && line.bits != 32 && line.bits != 64)) {
+            error = "--bits expects 8, 16, 24, 32 or 64, got \"" + value + "\"";
+            return false;
+        }
+    } else if (name == "--encoding") {
+        if (value == "signed" || value == "signed-integer" || value == "integer") {
+            line.sampleKind = CommandLine::SampleKind::kInteger;
+        } else if (value == "float" || value == "floating-point") {
+            line.sampleKind = CommandLine::SampleKind::kFloat;
+        } else {
+            error = "--encoding expects signed or float, got \"" + value + "\"";
+            return false;
+        }
+    } else if (name == "--float") {
+        line.sampleKind = CommandLine::SampleKind::kFloat;
+    } else if (name == "--no-dither") {
+        line.dither = false;
+    } else if (name == "--no-latency-compensation") {
+        line.latencyCompensation = false;
+    } else if (name == "--mix-to-mono") {
+        line.mixToMono = true;
+    } else if (name == "--verbose") {
+        line.verbose = true;
+    } else if (name == "--quiet") {
+        line.quiet = true;
+    }
+    return true;
+}
+
+// The output sample format asked for must be one that exists.
+bool CheckSampleFormat(const CommandLine& line, std::string& error) {
+    using Kind = CommandLine::SampleKind;
+    if (line.sampleKind == Kind::kFloat && line.bits != 0 && line.bits != 32 && line.bits != 64) {
+        error = "float output has 32 or 64 bits, not " + std::to_string(line.bits);
+        return false;
+    }
+    if (line.sampleKind == Kind::kInteger && line.bits == 64) {
+        error = "integer output has at most 32 bits (64 bits is float: use --float --bits 64)";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+std::string UsageText(const std::string& topic) {
+    if (topic == "render") return kRenderUsage;
+    if (topic == "info") return kInfoUsage;
+    if (topic == "state") return kStateUsage;
+    return kGeneralUsage;
+}
 
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& line, std::string& error) {
     line = CommandLine{};
@@ -42,16 +174,29 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& line, s
     }
     std::size_t next = 1;
     std::size_t fileCount = 0;
+    unsigned set = 0;
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
         line.command = CommandLine::Command::kHelp;
+        if (args.size() > 1) line.helpTopic = args[1];
         return true;
+    } else if (command == "--version" || command == "version") {
+        line.command = CommandLine::Command::kVersion;
+        set = kVersion;
     } else if (command == "render") {
         line.command = CommandLine::Command::kRender;
         fileCount = 2;
+        set = kRender;
     } else if (command == "info") {
         line.command = CommandLine::Command::kInfo;
+        set = kInfo;
     } else if (command == "state") {
+        set = kState;
+        if (args.size() >= 2 && (args[1] == "--help" || args[1] == "-h")) {
+            line.command = CommandLine::Command::kHelp;
+            line.helpTopic = "state";
+            return true;
+        }
         if (args.size() < 2 || args[1] != "save") {
             error = "unknown state command (use: state save FILE)";
             return false;
@@ -63,60 +208,63 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& line, s
         error = "unknown command \"" + command + "\" (render, info or state save)";
         return false;
     }
+    const std::string topic = command == "--version" ? "version" : command;
 
-    const bool isRender = line.command == CommandLine::Command::kRender;
-    const bool takesSettings = isRender || line.command == CommandLine::Command::kStateSave;
+    bool optionsEnded = false;
     for (std::size_t i = next; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
             line.files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
             continue;
         }
         std::string name = arg;
         std::string value;
         bool hasValue = false;
+        const bool isLong = arg.compare(0, 2, "--") == 0;
         const std::size_t equals = arg.find('=');
-        if (equals != std::string::npos) {
+        if (isLong && equals != std::string::npos) {
             name = arg.substr(0, equals);
             value = arg.substr(equals + 1);
             hasValue = true;
         }
-        const bool wantsValue = name == "--plugin" || name == "--set" || name == "--block" || name == "--state";
-        if (wantsValue && !hasValue) {
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& o : kOptions)
+            if (isLong ? name == o.name : (arg.size() == 2 && o.shortName == arg[1])) spec = &o;
+        if (!spec || !(spec->commands & set)) {
+            error = "unknown option " + name + " for " + topic + " (see velmor-host " + topic + " --help)";
+            return false;
+        }
+        if (std::string(spec->name) == "--help") {
+            line = CommandLine{};
+            line.command = CommandLine::Command::kHelp;
+            line.helpTopic = topic;
+            return true;
+        }
+        if (spec->takesValue && !hasValue) {
             if (i + 1 >= args.size()) {
                 error = name + " needs a value";
                 return false;
             }
             value = args[++i];
-        } else if (!wantsValue && hasValue) {
+        } else if (!spec->takesValue && hasValue) {
             error = name + " takes no value";
             return false;
         }
-        const bool allowed = name == "--plugin" || ((name == "--set" || name == "--state") && takesSettings) ||
-                             ((name == "--block" || name == "--double") && isRender);
-        if (!allowed) {
-            error = "unknown option " + name + " for " + command;
-            return false;
-        }
-        if (name == "--plugin") {
-            line.pluginPath = value;
-        } else if (name == "--set") {
-            line.settings.push_back(value);
-        } else if (name == "--state") {
-            line.statePath = value;
-        } else if (name == "--double") {
-            line.doublePrecision = true;
-        } else if (!ParseBlockSize(value, line.blockSize)) {
-            error =
-                "--block expects a whole number from 1 to " + std::to_string(kMaxBlockSize) + ", got \"" + value + "\"";
-            return false;
-        }
+        if (!Apply(spec->name, value, line, error)) return false;
     }
     if (line.files.size() != fileCount) {
-        error = isRender         ? "render needs IN and OUT files"
-                : fileCount == 1 ? "state save needs one FILE"
-                                 : "info takes no file names";
+        error = line.command == CommandLine::Command::kRender      ? "render needs IN and OUT files"
+                : line.command == CommandLine::Command::kStateSave ? "state save needs one FILE"
+                                                                   : topic + " takes no file names";
         return false;
     }
-    return true;
+    if (!line.statePath.empty() && !line.chunkPath.empty()) {
+        error = "--state and --chunk both load a state; give one";
+        return false;
+    }
+    return CheckSampleFormat(line, error);
 }

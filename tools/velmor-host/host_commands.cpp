@@ -16,6 +16,7 @@
 #include "tools/velmor-host/parameter_access.h"
 #include "tools/velmor-host/progress_bar.h"
 #include "tools/velmor-host/render.h"
+#include "tools/velmor-host/state_file.h"
 
 #if defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN
@@ -74,6 +75,17 @@ std::string Hex(VstInt32 value) {
     return s.str();
 }
 
+// A unique ID as hosts show it: "HtGn (0x4874476E)", or the number alone.
+std::string IdText(VstInt32 id) {
+    const std::string chars = FourChars(id);
+    return chars.empty() ? Hex(id) : chars + " (" + Hex(id) + ")";
+}
+
+std::string VersionText(int version) {
+    return std::to_string(version / 10000) + "." + std::to_string(version / 100 % 100) + "." +
+           std::to_string(version % 100);
+}
+
 std::string DecodeFlags(VstInt32 flags) {
     static const struct {
         VstInt32 bit;
@@ -114,8 +126,10 @@ public:
     int Run() {
         switch (mLine.command) {
             case CommandLine::Command::kHelp:
-                mOut << kUsage;
+                mOut << UsageText(mLine.helpTopic);
                 return kExitOk;
+            case CommandLine::Command::kVersion:
+                return Version();
             case CommandLine::Command::kRender:
                 return Render();
             case CommandLine::Command::kInfo:
@@ -132,29 +146,84 @@ private:
         return kExitFailure;
     }
 
+    // The library named by --plugin is a file, never a name for the
+    // dynamic loader to look up on its search path: a bare name is taken
+    // from the current folder, as any other file argument is.
     std::string PluginPath() const {
-        return mLine.pluginPath.empty() ? mEnvironment.defaultPluginPath : mLine.pluginPath;
+        if (mLine.pluginPath.empty()) return mEnvironment.defaultPluginPath;
+        if (mLine.pluginPath.find_first_of("/\\") != std::string::npos) return mLine.pluginPath;
+#if defined(_WIN32)
+        if (mLine.pluginPath.find(':') != std::string::npos) return mLine.pluginPath;
+        return ".\\" + mLine.pluginPath;
+#else
+        return "./" + mLine.pluginPath;
+#endif
     }
 
-    // --state first, then every --set in order.
+    // --state or --chunk first, then every --set in order.
     bool Configure(std::string& error) {
-        if (!mLine.statePath.empty() && !LoadState(error)) return false;
+        if (!mLine.statePath.empty() && !LoadState(mLine.statePath, error)) return false;
+        if (!mLine.chunkPath.empty() && !LoadBareChunk(mLine.chunkPath, error)) return false;
         ParameterAccess parameters(mPlugin);
         for (const std::string& setting : mLine.settings)
             if (!parameters.Apply(setting, error)) return false;
         return true;
     }
 
-    bool LoadState(std::string& error) {
+    bool LoadState(const std::string& path, std::string& error) {
         std::vector<std::uint8_t> bytes;
-        if (!ReadWholeFile(mLine.statePath, kMaxStateBytes, bytes, error)) return false;
-        if (bytes.empty()) {
-            error = mLine.statePath + " is empty";
+        PluginState state;
+        if (!ReadWholeFile(path, kMaxStateBytes, bytes, error) || !DecodeState(bytes, path, state, error)) return false;
+        const AEffect& effect = *mPlugin.Effect();
+        if (state.pluginId != effect.uniqueID) {
+            error = path + " holds the state of plug-in " + IdText(state.pluginId) + ", not of this one, " +
+                    IdText(effect.uniqueID);
             return false;
         }
-        // A program chunk (index 1), as `state save` writes it.
+        if (state.kind == StateKind::kParameters)
+            return SetParameterValues(path, DecodeParameterValues(state.payload), error);
+        if (!(effect.flags & effFlagsProgramChunks)) {
+            error = path + " holds a chunk, but the plug-in takes its state as parameter values";
+            return false;
+        }
+        const VstInt32 index = state.kind == StateKind::kProgramChunk ? 1 : 0;
+        if (state.payload.empty() || mPlugin.Dispatch(effSetChunk, index, static_cast<VstIntPtr>(state.payload.size()),
+                                                      state.payload.data()) == 0) {
+            error = "the plug-in did not accept the state in " + path;
+            return false;
+        }
+        return true;
+    }
+
+    bool SetParameterValues(const std::string& path, const std::vector<float>& values, std::string& error) {
+        ParameterAccess parameters(mPlugin);
+        if (static_cast<int>(values.size()) != parameters.Count()) {
+            error = path + " holds " + std::to_string(values.size()) + " parameter values; the plug-in has " +
+                    std::to_string(parameters.Count()) + " parameters";
+            return false;
+        }
+        // Checked whole before any is set, so a bad file changes nothing.
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (!(values[i] >= 0.0f && values[i] <= 1.0f)) {
+                error = path + " holds an invalid value for parameter " + std::to_string(i);
+                return false;
+            }
+        }
+        for (std::size_t i = 0; i < values.size(); ++i) parameters.Set(static_cast<int>(i), values[i]);
+        return true;
+    }
+
+    // A program chunk without a header, as velmor-host wrote state files
+    // before they had one. Nothing tells its origin: the user vouches for it.
+    bool LoadBareChunk(const std::string& path, std::string& error) {
+        std::vector<std::uint8_t> bytes;
+        if (!ReadWholeFile(path, kMaxStateBytes, bytes, error)) return false;
+        if (bytes.empty()) {
+            error = path + " is empty";
+            return false;
+        }
         if (mPlugin.Dispatch(effSetChunk, 1, static_cast<VstIntPtr>(bytes.size()), bytes.data()) == 0) {
-            error = "the plug-in did not accept the state in " + mLine.statePath;
+            error = "the plug-in did not accept the state in " + path;
             return false;
         }
         return true;
@@ -281,14 +350,55 @@ private:
         std::string error;
         if (!mPlugin.Load(PluginPath(), kDefaultSampleRate, kDefaultBlockSize, error)) return Fail(error);
         if (!Configure(error)) return Fail(error);
-        void* data = nullptr;
-        const VstIntPtr size = mPlugin.Dispatch(effGetChunk, 1, 0, &data);
-        if (size <= 0 || !data) return Fail("the plug-in gives no state chunk; nothing written to " + path);
-        if (static_cast<std::size_t>(size) > kMaxStateBytes)
-            return Fail("the plug-in's state chunk is implausibly large (" + std::to_string(size) + " bytes)");
-        // The chunk belongs to the plug-in until its next chunk call: write
-        // it before anything else is asked of the plug-in.
-        if (!WriteWholeFile(path, data, static_cast<std::size_t>(size), error)) return Fail(error);
+        const AEffect& effect = *mPlugin.Effect();
+        PluginState state;
+        state.pluginId = effect.uniqueID;
+        state.pluginVersion = effect.version;
+        if (effect.flags & effFlagsProgramChunks) {
+            void* data = nullptr;
+            const VstIntPtr size = mPlugin.Dispatch(effGetChunk, 1, 0, &data);
+            if (size <= 0 || !data) return Fail("the plug-in gives no state chunk; nothing written to " + path);
+            if (static_cast<std::size_t>(size) > kMaxStateBytes)
+                return Fail("the plug-in's state chunk is implausibly large (" + std::to_string(size) + " bytes)");
+            // The chunk belongs to the plug-in until its next chunk call:
+            // copy it before anything else is asked of the plug-in.
+            const auto* bytes = static_cast<const std::uint8_t*>(data);
+            state.kind = StateKind::kProgramChunk;
+            state.payload.assign(bytes, bytes + size);
+        } else {
+            // Without program chunks a plug-in's state is its parameters,
+            // which is how hosts keep it.
+            ParameterAccess parameters(mPlugin);
+            if (parameters.Count() == 0)
+                return Fail("the plug-in has neither a state chunk nor parameters; nothing written to " + path);
+            std::vector<float> values;
+            for (int i = 0; i < parameters.Count(); ++i) values.push_back(parameters.Get(i));
+            state.kind = StateKind::kParameters;
+            state.payload = EncodeParameterValues(values);
+        }
+        const std::vector<std::uint8_t> bytes = EncodeState(state);
+        if (IsStdStream(path)) {
+            mOut.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            return mOut.flush() ? kExitOk : Fail("cannot write the state to standard output");
+        }
+        PendingOutput pending;
+        if (!pending.Create(path, error)) return Fail(error);
+        if (!WriteWholeFile(pending.TempPath(), bytes.data(), bytes.size(), error) || !pending.Commit(error)) {
+            ReplaceAll(error, pending.TempPath(), path);
+            return Fail(error);
+        }
+        return kExitOk;
+    }
+
+    int Version() {
+        mOut << "velmor-host " << VersionText(kHostVendorVersion) << "\n";
+        if (mLine.pluginPath.empty()) return kExitOk;
+        std::string error;
+        if (!mPlugin.Load(PluginPath(), kDefaultSampleRate, kDefaultBlockSize, error)) return Fail(error);
+        const AEffect& e = *mPlugin.Effect();
+        mOut << "plug-in " << mPlugin.Path() << ": " << DispatchText(mPlugin, effGetEffectName) << " by "
+             << DispatchText(mPlugin, effGetVendorString) << ", version " << e.version << ", vendor version "
+             << mPlugin.Dispatch(effGetVendorVersion) << ", unique id " << IdText(e.uniqueID) << "\n";
         return kExitOk;
     }
 
@@ -307,7 +417,7 @@ int RunHost(const std::vector<std::string>& args, const HostEnvironment& environ
     std::string error;
     if (!ParseCommandLine(args, line, error)) {
         err << "velmor-host: " << error << "\n";
-        if (args.empty()) err << kUsage;
+        if (args.empty()) err << UsageText();
         return kExitUsage;
     }
     return Command(line, environment, out, err).Run();

@@ -241,7 +241,7 @@ HOST_TEST_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
     e.initialDelay = kLatency;
     e.ioRatio = 1.0f;
     e.object = p;
-    e.uniqueID = VstFourCC('H', 't', 'G', 'n');
+    e.uniqueID = kChannels == 2 ? VstFourCC('H', 't', 'G', 'n') : VstFourCC('H', 't', 'G', 'm');
     e.version = 1;
     return &e;
 }

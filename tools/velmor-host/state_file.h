@@ -1,0 +1,44 @@
+// velmor-host's state files. A bare plug-in chunk says nothing about where
+// it came from, so `state save` wraps the state in a small header of its
+// own, and loading refuses anything without it: another plug-in's state, an
+// audio file or random bytes never reach a plug-in.
+//
+// Layout, little-endian:
+//   0   8  "VMHSTATE"
+//   8   4  format version (1)
+//   12  4  the plug-in's unique ID
+//   16  4  the plug-in's version
+//   20  4  what follows: 0 bank chunk, 1 program chunk, 2 parameter values
+//   24  8  length of what follows, in bytes
+//   32     the chunk as the plug-in gave it, or one 32-bit float normalised
+//          value per parameter (for plug-ins without program chunks, whose
+//          state hosts keep as parameter values)
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class StateKind : std::uint32_t { kBankChunk = 0, kProgramChunk = 1, kParameters = 2 };
+
+struct PluginState {
+    std::int32_t pluginId = 0;
+    std::int32_t pluginVersion = 0;
+    StateKind kind = StateKind::kProgramChunk;
+    std::vector<std::uint8_t> payload;  // chunk bytes or float values
+};
+
+constexpr std::size_t kStateHeaderBytes = 32;
+constexpr std::uint32_t kStateFormatVersion = 1;
+
+std::vector<std::uint8_t> EncodeState(const PluginState& state);
+
+// Parses a state file's bytes; `name` is the file name for the one-line
+// error (not a state file, a newer format, truncated, trailing bytes, a
+// parameter list of odd length).
+bool DecodeState(const std::vector<std::uint8_t>& bytes, const std::string& name, PluginState& state,
+                 std::string& error);
+
+// Parameter values to and from a kParameters payload.
+std::vector<std::uint8_t> EncodeParameterValues(const std::vector<float>& values);
+std::vector<float> DecodeParameterValues(const std::vector<std::uint8_t>& payload);
