@@ -2,38 +2,121 @@
 
 #include <cctype>
 
-bool ContainerFromExtension(const std::string& path, AudioContainer& container) {
-    const std::size_t dot = path.find_last_of('.');
-    const std::size_t slash = path.find_last_of("/\\");
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
-    std::string ext = path.substr(dot + 1);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (ext == "wav" || ext == "wave") {
-        container = AudioContainer::kWav;
-    } else if (ext == "aif" || ext == "aiff" || ext == "aifc") {
-        container = AudioContainer::kAiff;
-    } else if (ext == "flac") {
-        container = AudioContainer::kFlac;
-    } else {
-        return false;
-    }
-    return true;
+namespace {
+
+struct TypeName {
+    const char* name;
+    AudioContainer container;
+};
+
+const TypeName kTypeNames[] = {
+    {"wav", AudioContainer::kWav},  {"wave", AudioContainer::kWav},  {"aiff", AudioContainer::kAiff},
+    {"aif", AudioContainer::kAiff}, {"aifc", AudioContainer::kAiff}, {"flac", AudioContainer::kFlac},
+    {"caf", AudioContainer::kCaf},  {"w64", AudioContainer::kW64},   {"au", AudioContainer::kAu},
+    {"snd", AudioContainer::kAu},   {"raw", AudioContainer::kRaw},   {"ogg", AudioContainer::kOgg},
+    {"oga", AudioContainer::kOgg},  {"opus", AudioContainer::kOpus}, {"mp3", AudioContainer::kMp3},
+};
+
+const char kTypeList[] = "wav, aiff, flac, caf, w64, au, raw, ogg, opus, mp3";
+
+bool IsLossy(AudioContainer c) {
+    return c == AudioContainer::kOgg || c == AudioContainer::kOpus || c == AudioContainer::kMp3;
 }
 
-bool ChooseOutputFormat(const AudioFormat& input, const std::string& outPath, AudioFormat& output, std::string& error) {
+AudioEncoding IntegerEncoding(int bits) {
+    return bits == 8    ? AudioEncoding::kPcm8
+           : bits == 16 ? AudioEncoding::kPcm16
+           : bits == 24 ? AudioEncoding::kPcm24
+                        : AudioEncoding::kPcm32;
+}
+
+}  // namespace
+
+int IntegerBits(AudioEncoding encoding) {
+    switch (encoding) {
+        case AudioEncoding::kPcm8:
+            return 8;
+        case AudioEncoding::kPcm16:
+            return 16;
+        case AudioEncoding::kPcm24:
+            return 24;
+        case AudioEncoding::kPcm32:
+            return 32;
+        default:
+            return 0;
+    }
+}
+
+bool ContainerFromName(const std::string& name, AudioContainer& container) {
+    std::string lower = name;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const TypeName& t : kTypeNames) {
+        if (lower == t.name) {
+            container = t.container;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string ExtensionOf(const std::string& path) {
+    const std::size_t dot = path.find_last_of('.');
+    const std::size_t slash = path.find_last_of("/\\");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::string();
+    if (dot == (slash == std::string::npos ? 0 : slash + 1)) return std::string();  // ".name" is a name
+    return path.substr(dot + 1);
+}
+
+bool ChooseOutputFormat(const AudioFormat& input, const std::string& outPath, const std::string& type,
+                        const SampleRequest& request, AudioFormat& output, std::string& error) {
     output = input;
     output.frames = 0;
-    if (!ContainerFromExtension(outPath, output.container)) output.container = input.container;
-    if (!CanWriteContainer(output.container)) {
-        error = "cannot write " + outPath + ": this build writes only WAV files";
+    const std::string extension = ExtensionOf(outPath);
+    if (!type.empty()) {
+        if (!ContainerFromName(type, output.container)) {
+            error = "unknown output type \"" + type + "\" (known: " + kTypeList + ")";
+            return false;
+        }
+    } else if (outPath == "-") {
+        output.container = input.container;
+    } else if (extension.empty()) {
+        error = "cannot tell the output type from the name " + outPath + "; add --type (" + kTypeList + ")";
+        return false;
+    } else if (!ContainerFromName(extension, output.container)) {
+        error = "unknown output type \"." + extension + "\" (" + outPath + "); use a known extension or --type (" +
+                kTypeList + ")";
         return false;
     }
-    // FLAC stores integers of at most 24 bits: wider or float input keeps
-    // the most precision FLAC has.
-    if (output.container == AudioContainer::kFlac &&
-        (input.encoding == AudioEncoding::kPcm32 || input.encoding == AudioEncoding::kFloat32 ||
-         input.encoding == AudioEncoding::kFloat64)) {
+    const char* name = ContainerName(output.container);
+
+    if (IsLossy(output.container)) {
+        if (request.bits != 0 || request.integer || request.floating) {
+            error = std::string(name) + " output has no sample format to choose; leave out --bits, -e and --float";
+            return false;
+        }
+        output.encoding = AudioEncoding::kLossy;
+    } else if (request.floating || request.bits == 64) {
+        output.encoding = request.bits == 64 ? AudioEncoding::kFloat64 : AudioEncoding::kFloat32;
+    } else if (request.integer || request.bits != 0) {
+        output.encoding = IntegerEncoding(request.bits != 0 ? request.bits : 24);
+    } else if (output.encoding == AudioEncoding::kLossy) {
+        output.encoding = AudioEncoding::kPcm24;  // lossy input: a plain lossless encoding
+    } else if (output.container == AudioContainer::kFlac &&
+               (output.encoding == AudioEncoding::kPcm32 || IsFloat(output.encoding))) {
+        // FLAC stores integers of at most 24 bits: wider or float input
+        // keeps the most precision FLAC has.
         output.encoding = AudioEncoding::kPcm24;
+    }
+    if (output.container == AudioContainer::kFlac &&
+        (output.encoding == AudioEncoding::kPcm32 || IsFloat(output.encoding))) {
+        error = "FLAC holds integer samples of 8, 16 or 24 bits, not " + std::string(EncodingName(output.encoding));
+        return false;
+    }
+    if (!CanWrite(output)) {
+        error = "cannot write " + outPath + ": this build cannot write " + name +
+                (IsLossy(output.container) ? std::string()
+                                           : std::string(" with ") + EncodingName(output.encoding) + " samples");
+        return false;
     }
     return true;
 }
@@ -46,6 +129,20 @@ const char* ContainerName(AudioContainer container) {
             return "AIFF";
         case AudioContainer::kFlac:
             return "FLAC";
+        case AudioContainer::kCaf:
+            return "CAF";
+        case AudioContainer::kW64:
+            return "W64";
+        case AudioContainer::kAu:
+            return "AU";
+        case AudioContainer::kRaw:
+            return "raw";
+        case AudioContainer::kOgg:
+            return "Ogg Vorbis";
+        case AudioContainer::kOpus:
+            return "Opus";
+        case AudioContainer::kMp3:
+            return "MP3";
     }
     return "?";
 }
@@ -64,6 +161,8 @@ const char* EncodingName(AudioEncoding encoding) {
             return "32-bit float";
         case AudioEncoding::kFloat64:
             return "64-bit float";
+        case AudioEncoding::kLossy:
+            return "lossy";
     }
     return "?";
 }

@@ -7,12 +7,19 @@
 #include <memory>
 #include <string>
 
-enum class AudioContainer { kWav, kAiff, kFlac };
+// Output types, chosen from OUT's extension or --type as sox does. Only kWav
+// exists in a build without libsndfile.
+enum class AudioContainer { kWav, kAiff, kFlac, kCaf, kW64, kAu, kRaw, kOgg, kOpus, kMp3 };
 
 // Sample encodings the host keeps from input to output. Anything else a
 // reader meets (ADPCM, mu-law, MP3...) is reported as kPcm24 so that the
 // rendered file gets a sensible lossless encoding rather than a lossy one.
-enum class AudioEncoding { kPcm8, kPcm16, kPcm24, kPcm32, kFloat32, kFloat64 };
+// kLossy is the one encoding of the lossy types (Vorbis, Opus, MP3).
+enum class AudioEncoding { kPcm8, kPcm16, kPcm24, kPcm32, kFloat32, kFloat64, kLossy };
+
+inline bool IsFloat(AudioEncoding e) { return e == AudioEncoding::kFloat32 || e == AudioEncoding::kFloat64; }
+// Bits of an integer encoding; 0 for float and lossy ones.
+int IntegerBits(AudioEncoding encoding);
 
 struct AudioFormat {
     AudioContainer container = AudioContainer::kWav;
@@ -20,6 +27,9 @@ struct AudioFormat {
     int sampleRate = 0;
     int channels = 0;
     std::int64_t frames = 0;  // as announced by the file; readers may deliver fewer
+    // What the header claims where it claims more than the file holds (a
+    // file cut short); else equal to `frames`.
+    std::int64_t declaredFrames = 0;
 };
 
 class AudioReader {
@@ -47,18 +57,32 @@ std::unique_ptr<AudioReader> OpenAudioReader(const std::string& path, std::strin
 // caller picks these with ChooseOutputFormat); null with an error on failure.
 std::unique_ptr<AudioWriter> OpenAudioWriter(const std::string& path, const AudioFormat& format, std::string& error);
 
-// Whether this build (libsndfile or the built-in WAV code) writes `container`.
-bool CanWriteContainer(AudioContainer container);
+// Whether this build (libsndfile or the built-in WAV code) writes `format`'s
+// container with its encoding.
+bool CanWrite(const AudioFormat& format);
 
-// The container named by the file name's extension (.wav, .aif/.aiff/.aifc,
-// .flac, any case); false when the extension names none of them.
-bool ContainerFromExtension(const std::string& path, AudioContainer& container);
+// The container named by a type name or extension (wav, aif/aiff/aifc,
+// flac, caf, w64, au/snd, raw, ogg/oga, opus, mp3; any case).
+bool ContainerFromName(const std::string& name, AudioContainer& container);
+// The extension of a path's file name without the dot; empty if none.
+std::string ExtensionOf(const std::string& path);
 
-// Output format of a render: the input's rate and channels; the container of
-// OUT's extension (the input's when OUT has none we know); the input's
-// encoding when that container can hold it, else the nearest lossless one.
-// False with an error when this build cannot write the container.
-bool ChooseOutputFormat(const AudioFormat& input, const std::string& outPath, AudioFormat& output, std::string& error);
+// What the user asked of the output's samples: bits (0: not asked) and
+// integer or float (neither: not asked).
+struct SampleRequest {
+    int bits = 0;
+    bool integer = false;
+    bool floating = false;
+};
+
+// Output format of a render: the input's rate and channels; the container
+// of `type` when given, else of OUT's extension (the input's for "-"); the
+// requested encoding, else the input's when that container can hold it,
+// else the nearest lossless one. False with a one-line error for an unknown
+// or missing type, a sample format the container cannot hold, or one this
+// build cannot write.
+bool ChooseOutputFormat(const AudioFormat& input, const std::string& outPath, const std::string& type,
+                        const SampleRequest& request, AudioFormat& output, std::string& error);
 
 const char* ContainerName(AudioContainer container);
 const char* EncodingName(AudioEncoding encoding);

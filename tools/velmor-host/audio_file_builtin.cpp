@@ -3,7 +3,9 @@
 #include "tools/velmor-host/audio_file.h"
 #include "tools/velmor-host/wav_file.h"
 
-bool CanWriteContainer(AudioContainer container) { return container == AudioContainer::kWav; }
+bool CanWrite(const AudioFormat& format) {
+    return format.container == AudioContainer::kWav && format.encoding != AudioEncoding::kLossy;
+}
 
 std::unique_ptr<AudioReader> OpenAudioReader(const std::string& path, std::string& error) {
     return OpenWavReader(path, error);

@@ -28,14 +28,15 @@ AudioEncoding EncodingOf(int subtype) {
         case SF_FORMAT_DOUBLE:
             return AudioEncoding::kFloat64;
         default:
-            return AudioEncoding::kPcm24;  // lossy or exotic input: render to a plain lossless encoding
+            return AudioEncoding::kLossy;  // lossy or exotic input: the output picks a plain lossless encoding
     }
 }
 
 int SubtypeOf(AudioEncoding encoding, AudioContainer container) {
     switch (encoding) {
         case AudioEncoding::kPcm8:
-            return container == AudioContainer::kWav ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_S8;
+            return container == AudioContainer::kWav || container == AudioContainer::kW64 ? SF_FORMAT_PCM_U8
+                                                                                          : SF_FORMAT_PCM_S8;
         case AudioEncoding::kPcm16:
             return SF_FORMAT_PCM_16;
         case AudioEncoding::kPcm24:
@@ -46,20 +47,48 @@ int SubtypeOf(AudioEncoding encoding, AudioContainer container) {
             return SF_FORMAT_FLOAT;
         case AudioEncoding::kFloat64:
             return SF_FORMAT_DOUBLE;
+        case AudioEncoding::kLossy:
+            return container == AudioContainer::kOpus  ? SF_FORMAT_OPUS
+                   : container == AudioContainer::kMp3 ? SF_FORMAT_MPEG_LAYER_III
+                                                       : SF_FORMAT_VORBIS;
     }
     return SF_FORMAT_PCM_24;
 }
 
+struct Major {
+    AudioContainer container;
+    int major;
+};
+
+// Ogg holds Vorbis and Opus alike: the subtype tells them apart.
+const Major kMajors[] = {
+    {AudioContainer::kWav, SF_FORMAT_WAV},   {AudioContainer::kAiff, SF_FORMAT_AIFF},
+    {AudioContainer::kFlac, SF_FORMAT_FLAC}, {AudioContainer::kCaf, SF_FORMAT_CAF},
+    {AudioContainer::kW64, SF_FORMAT_W64},   {AudioContainer::kAu, SF_FORMAT_AU},
+    {AudioContainer::kRaw, SF_FORMAT_RAW},   {AudioContainer::kOgg, SF_FORMAT_OGG},
+    {AudioContainer::kOpus, SF_FORMAT_OGG},  {AudioContainer::kMp3, SF_FORMAT_MPEG},
+};
+
 int MajorOf(AudioContainer container) {
-    switch (container) {
-        case AudioContainer::kWav:
-            return SF_FORMAT_WAV;
-        case AudioContainer::kAiff:
-            return SF_FORMAT_AIFF;
-        case AudioContainer::kFlac:
-            return SF_FORMAT_FLAC;
-    }
+    for (const Major& m : kMajors)
+        if (m.container == container) return m.major;
     return SF_FORMAT_WAV;
+}
+
+AudioContainer ContainerOf(int major, int subtype) {
+    if (major == SF_FORMAT_OGG && subtype == SF_FORMAT_OPUS) return AudioContainer::kOpus;
+    if (major == SF_FORMAT_RF64) return AudioContainer::kWav;
+    for (const Major& m : kMajors)
+        if (m.major == major) return m.container;
+    return AudioContainer::kWav;
+}
+
+SF_INFO InfoOf(const AudioFormat& format) {
+    SF_INFO info{};
+    info.samplerate = format.sampleRate;
+    info.channels = format.channels;
+    info.format = MajorOf(format.container) | SubtypeOf(format.encoding, format.container);
+    return info;
 }
 
 // libsndfile's own message, without its trailing full stop.
@@ -72,14 +101,12 @@ std::string SndfileError(SNDFILE* file) {
 class SndfileReader final : public AudioReader {
 public:
     explicit SndfileReader(SNDFILE* file, const SF_INFO& info) : mFile(file) {
-        const int major = info.format & SF_FORMAT_TYPEMASK;
-        mFormat.container = major == SF_FORMAT_AIFF   ? AudioContainer::kAiff
-                            : major == SF_FORMAT_FLAC ? AudioContainer::kFlac
-                                                      : AudioContainer::kWav;
+        mFormat.container = ContainerOf(info.format & SF_FORMAT_TYPEMASK, info.format & SF_FORMAT_SUBMASK);
         mFormat.encoding = EncodingOf(info.format & SF_FORMAT_SUBMASK);
         mFormat.sampleRate = info.samplerate;
         mFormat.channels = info.channels;
         mFormat.frames = info.frames;
+        mFormat.declaredFrames = info.frames;
     }
     ~SndfileReader() override { sf_close(mFile); }
 
@@ -132,9 +159,24 @@ private:
 
 }  // namespace
 
-bool CanWriteContainer(AudioContainer) { return true; }
+bool CanWrite(const AudioFormat& format) {
+    if (format.container == AudioContainer::kWav) return format.encoding != AudioEncoding::kLossy;  // built-in
+    // Whether this libsndfile has the codec (Opus, MP3 and Vorbis are
+    // optional when it is built); rate and channels are checked when the
+    // file is opened.
+    AudioFormat probe = format;
+    probe.sampleRate = 48000;
+    probe.channels = 1;
+    SF_INFO info = InfoOf(probe);
+    return sf_format_check(&info) != 0;
+}
 
 std::unique_ptr<AudioReader> OpenAudioReader(const std::string& path, std::string& error) {
+    // PCM and float WAV go through the built-in reader, as in the Windows
+    // build: the same files read the same everywhere, and it tells a file cut
+    // short from a complete one. libsndfile takes everything else.
+    std::string wavError;
+    if (auto wav = OpenWavReader(path, wavError)) return wav;
     // Tell a missing or unreadable file apart from one libsndfile does not
     // understand; its own message for the first is less direct.
     if (std::FILE* probe = OpenFileUtf8(path, "rb")) {
@@ -162,10 +204,7 @@ std::unique_ptr<AudioWriter> OpenAudioWriter(const std::string& path, const Audi
     // file into RF64 when it passes 4 GiB. Standard output cannot be
     // rewound to patch a header, which libsndfile handles.
     if (format.container == AudioContainer::kWav && !IsStdStream(path)) return OpenWavWriter(path, format, error);
-    SF_INFO info{};
-    info.samplerate = format.sampleRate;
-    info.channels = format.channels;
-    info.format = MajorOf(format.container) | SubtypeOf(format.encoding, format.container);
+    SF_INFO info = InfoOf(format);
     if (!sf_format_check(&info)) {
         error = std::string("cannot write ") + ContainerName(format.container) + " with " +
                 EncodingName(format.encoding) + " samples (" + path + ")";

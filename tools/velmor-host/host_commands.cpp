@@ -1,5 +1,7 @@
 #include "tools/velmor-host/host_commands.h"
 
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -23,6 +25,9 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+// windows.h first.
+#include <fcntl.h>
+#include <io.h>
 #else
 #include <unistd.h>
 #endif
@@ -32,6 +37,10 @@ namespace {
 constexpr double kDefaultSampleRate = 44100.0;
 constexpr int kDefaultBlockSize = 512;
 constexpr std::size_t kMaxStateBytes = 64u << 20;
+// Rates a plug-in can be expected to run at; outside them a hand-made or
+// damaged header is far likelier than real audio.
+constexpr int kMinSampleRate = 8000;
+constexpr int kMaxSampleRate = 768000;
 
 std::filesystem::path PathOf(const std::string& utf8) {
 #if defined(__cpp_char8_t)
@@ -51,6 +60,47 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
     if (from.empty()) return;
     for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
+}
+
+// A PE image: "MZ", then at the offset in bytes 60..63 the "PE\0\0" signature.
+bool IsWindowsDll(const std::string& path) {
+    std::FILE* file = OpenFileUtf8(path, "rb");
+    if (!file) return false;
+    unsigned char head[64] = {};
+    unsigned char signature[4] = {};
+    bool pe = std::fread(head, 1, sizeof head, file) == sizeof head && head[0] == 'M' && head[1] == 'Z';
+    if (pe) {
+        const long offset = head[60] | (head[61] << 8) | (head[62] << 16) | (static_cast<long>(head[63] & 0x7F) << 24);
+        pe = std::fseek(file, offset, SEEK_SET) == 0 && std::fread(signature, 1, 4, file) == 4 &&
+             std::memcmp(signature, "PE\0\0", 4) == 0;
+    }
+    std::fclose(file);
+    return pe;
+}
+
+// Copies standard input into a temporary file of `spool`.
+bool SpoolStandardInput(PendingOutput& spool, std::string& error) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "velmor-host-stdin";
+    if (!spool.Create(folder.u8string(), error)) return false;
+#if defined(_WIN32)
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    std::FILE* file = OpenFileUtf8(spool.TempPath(), "wb");
+    if (!file) {
+        error = "cannot create a temporary file for standard input: " + ErrnoText(errno);
+        return false;
+    }
+    std::vector<char> buffer(1 << 16);
+    bool ok = true;
+    for (;;) {
+        const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), stdin);
+        if (n > 0 && std::fwrite(buffer.data(), 1, n, file) != n) ok = false;
+        if (n < buffer.size() || !ok) break;
+    }
+    ok = !std::ferror(stdin) && ok;
+    ok = std::fclose(file) == 0 && ok;
+    if (!ok) error = "cannot copy standard input to a temporary file";
+    return ok;
 }
 
 // Clears the file a second signal would remove when the render is over.
@@ -233,22 +283,47 @@ private:
         const std::string& inPath = mLine.files[0];
         const std::string& outPath = mLine.files[1];
         std::string error;
-        if (SameFile(inPath, outPath)) return Fail("OUT must be another file than IN (" + outPath + ")");
-        std::unique_ptr<AudioReader> reader = OpenAudioReader(inPath, error);
-        if (!reader) return Fail(error);
+        if (!IsStdStream(inPath) && !IsStdStream(outPath) && SameFile(inPath, outPath))
+            return Fail("OUT must be another file than IN (" + outPath + ")");
+        if (std::filesystem::is_directory(PathOf(inPath), mIgnored))
+            return Fail(inPath + " is a directory, not an audio file");
+        // Standard input is copied whole to a temporary file first: the
+        // readers seek, and the length is known for the progress display.
+        PendingOutput spool;
+        std::string readPath = inPath;
+        if (IsStdStream(inPath)) {
+            if (!SpoolStandardInput(spool, error)) return Fail(error);
+            readPath = spool.TempPath();
+        }
+        std::unique_ptr<AudioReader> reader = OpenAudioReader(readPath, error);
+        if (!reader) {
+            if (IsStdStream(inPath)) ReplaceAll(error, readPath, "standard input");
+            return Fail(error);
+        }
         const AudioFormat& format = reader->Format();
-        if (format.channels > 2)
-            return Fail(inPath + " has " + std::to_string(format.channels) +
-                        " channels; only mono and stereo files can be rendered");
+        if (format.sampleRate < kMinSampleRate || format.sampleRate > kMaxSampleRate)
+            return Fail(inPath + " has a sample rate of " + std::to_string(format.sampleRate) +
+                        " Hz; velmor-host renders from " + std::to_string(kMinSampleRate) + " to " +
+                        std::to_string(kMaxSampleRate) + " Hz");
         AudioFormat outFormat;
-        if (!ChooseOutputFormat(format, outPath, outFormat, error)) return Fail(error);
+        SampleRequest request;
+        request.bits = mLine.bits;
+        request.integer = mLine.sampleKind == CommandLine::SampleKind::kInteger;
+        request.floating = mLine.sampleKind == CommandLine::SampleKind::kFloat;
+        if (!ChooseOutputFormat(format, outPath, mLine.type, request, outFormat, error)) return Fail(error);
 
-        if (!mPlugin.Load(PluginPath(), format.sampleRate, mLine.blockSize, error)) return Fail(error);
+        if (!LoadPlugin(format.sampleRate, mLine.blockSize, error)) return Fail(error);
         if (!CheckChannels(*mPlugin.Effect(), format.channels, error)) return Fail(error + " (" + inPath + ")");
         if (mLine.doublePrecision && !mPlugin.CanProcessDouble())
             return Fail(
                 "the plug-in does not support 64-bit processing (no processDoubleReplacing); leave out --double");
         if (!Configure(error)) return Fail(error);
+        if (mLine.verbose)
+            Note("writing " + std::string(ContainerName(outFormat.container)) +
+                 (outFormat.encoding == AudioEncoding::kLossy ? ""
+                                                              : std::string(", ") + EncodingName(outFormat.encoding)) +
+                 ", " + std::to_string(outFormat.sampleRate) + " Hz, " + std::to_string(outFormat.channels) +
+                 (outFormat.channels == 1 ? " channel" : " channels"));
 
         if (InterruptSignal() != 0) return Interrupted(outPath);
 
@@ -263,23 +338,80 @@ private:
         CleanupFileScope cleanup(pending.TempPath());
         std::unique_ptr<AudioWriter> writer = OpenAudioWriter(writePath, outFormat, error);
         bool ok = writer != nullptr;
+        RenderReport report;
         if (ok) {
-            ProgressBar progress(mErr, mEnvironment.showProgress);
+            ProgressBar progress(mErr, mEnvironment.showProgress && !mLine.quiet);
             RenderSettings settings;
             settings.blockSize = mLine.blockSize;
             settings.doublePrecision = mLine.doublePrecision;
+            settings.latencyCompensation = mLine.latencyCompensation;
+            settings.mixToMono = mLine.mixToMono;
+            settings.outputEncoding = outFormat.encoding;
+            settings.dither = mLine.dither;
             settings.interrupted = InterruptSignal;
-            ok = RenderAudio(mPlugin, *reader, *writer, settings, &progress, error) && writer->Close(error);
+            ok = RenderAudio(mPlugin, *reader, *writer, settings, &progress, error, &report) && writer->Close(error);
         }
+        const int announcedLatency = mPlugin.Latency();
         mPlugin.Close();
         writer.reset();
         if (ok && InterruptSignal() == 0 && !IsStdStream(outPath)) ok = pending.Commit(error);
         if (InterruptSignal() != 0) return Interrupted(outPath);
         if (!ok) {
             ReplaceAll(error, writePath, outPath);
+            if (IsStdStream(inPath)) ReplaceAll(error, readPath, "standard input");
             return Fail(error);
         }
+        Report(report, format, inPath, announcedLatency);
         return kExitOk;
+    }
+
+    // What the user should know about a finished render (always), and what
+    // was done to fit the file to the plug-in (with --verbose).
+    void Report(const RenderReport& report, const AudioFormat& input, const std::string& inPath, int announcedLatency) {
+        if (mLine.verbose) {
+            if (report.monoToBothInputs)
+                Note(std::string("mono input fed to both of the plug-in's first two inputs; output: ") +
+                     (mLine.mixToMono ? "the mean of its first two outputs" : "its first (left) output"));
+            if (!mLine.latencyCompensation) {
+                Note("latency compensation off; the output keeps the plug-in's delay of " +
+                     std::to_string(announcedLatency) + " frames");
+            } else if (report.latency == 0) {
+                Note("latency: none reported");
+            } else {
+                Note("latency: " + std::to_string(report.latency) + " frames compensated" +
+                     (report.latencyAnnouncedLate ? " (announced after the first block)" : ""));
+            }
+        }
+        if (report.latencyChangeFrame >= 0)
+            Note("warning: the plug-in changed its latency from " + std::to_string(report.previousLatency) + " to " +
+                 std::to_string(report.latency) + " frames after " + std::to_string(report.latencyChangeFrame) +
+                 " output frames; the output before that point is out of line by the difference");
+        if (input.declaredFrames > report.framesRead)
+            Note("warning: input ends after " + std::to_string(report.framesRead) + " of " +
+                 std::to_string(input.declaredFrames) + " frames (" + inPath +
+                 " is cut short); rendered what is there");
+        if (report.nonFinite > 0)
+            Note("warning: the plug-in produced " + std::to_string(report.nonFinite) +
+                 " non-finite samples (NaN or infinity), written as silence");
+        if (report.clipped > 0) {
+            std::ostringstream peak;
+            peak << std::showpos << std::fixed << std::setprecision(1) << 20.0 * std::log10(report.peak);
+            Note("clipped " + std::to_string(report.clipped) + " samples (peak " + peak.str() +
+                 " dBFS); lower Db Output or use a float output");
+        }
+    }
+
+    void Note(const std::string& message) { mErr << "velmor-host: " << message << "\n"; }
+
+    // Loads the plug-in; a Windows DLL given to the Linux build is named as
+    // such rather than reported as an unreadable library.
+    bool LoadPlugin(double sampleRate, int blockSize, std::string& error) {
+        const std::string path = PluginPath();
+        if (mPlugin.Load(path, sampleRate, blockSize, error)) return true;
+#if !defined(_WIN32)
+        if (IsWindowsDll(path)) error = path + ": this is a Windows DLL; use the Windows build of velmor-host";
+#endif
+        return false;
     }
 
     // A render stopped by SIGINT or SIGTERM: the temporary file is gone
@@ -293,7 +425,7 @@ private:
 
     int Info() {
         std::string error;
-        if (!mPlugin.Load(PluginPath(), kDefaultSampleRate, kDefaultBlockSize, error)) return Fail(error);
+        if (!LoadPlugin(kDefaultSampleRate, kDefaultBlockSize, error)) return Fail(error);
         const AEffect& e = *mPlugin.Effect();
         const std::string id = FourChars(e.uniqueID);
         mOut << "plug-in        " << mPlugin.Path() << "\n"
@@ -348,7 +480,7 @@ private:
     int SaveState() {
         const std::string& path = mLine.files[0];
         std::string error;
-        if (!mPlugin.Load(PluginPath(), kDefaultSampleRate, kDefaultBlockSize, error)) return Fail(error);
+        if (!LoadPlugin(kDefaultSampleRate, kDefaultBlockSize, error)) return Fail(error);
         if (!Configure(error)) return Fail(error);
         const AEffect& effect = *mPlugin.Effect();
         PluginState state;
@@ -394,7 +526,7 @@ private:
         mOut << "velmor-host " << VersionText(kHostVendorVersion) << "\n";
         if (mLine.pluginPath.empty()) return kExitOk;
         std::string error;
-        if (!mPlugin.Load(PluginPath(), kDefaultSampleRate, kDefaultBlockSize, error)) return Fail(error);
+        if (!LoadPlugin(kDefaultSampleRate, kDefaultBlockSize, error)) return Fail(error);
         const AEffect& e = *mPlugin.Effect();
         mOut << "plug-in " << mPlugin.Path() << ": " << DispatchText(mPlugin, effGetEffectName) << " by "
              << DispatchText(mPlugin, effGetVendorString) << ", version " << e.version << ", vendor version "
@@ -407,6 +539,7 @@ private:
     std::ostream& mOut;
     std::ostream& mErr;
     HostedPlugin mPlugin;
+    std::error_code mIgnored;
 };
 
 }  // namespace

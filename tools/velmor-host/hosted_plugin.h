@@ -13,7 +13,7 @@
 
 // Bounds on what the effect record may announce; anything larger is a broken
 // record, not a plug-in this host should size buffers for.
-constexpr int kMaxPluginChannels = 64;
+constexpr int kMaxPluginChannels = 256;
 constexpr int kMaxPluginParameters = 100000;
 constexpr int kMaxBlockSize = 1 << 20;
 

@@ -4,7 +4,10 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
+
+#include "tools/velmor-host/output_samples.h"
 
 namespace {
 
@@ -30,11 +33,15 @@ struct Planar {
     }
 };
 
+// Moves one block between the file's interleaved frames and the plug-in's
+// planar buffers, with the channel mapping of CheckChannels.
 class BlockRunner {
 public:
-    BlockRunner(HostedPlugin& plugin, int fileChannels, int blockSize, bool doublePrecision)
+    BlockRunner(HostedPlugin& plugin, int fileChannels, int blockSize, bool doublePrecision, bool mixToMono)
         : mPlugin(plugin), mFileChannels(fileChannels), mDouble(doublePrecision) {
         const AEffect& effect = *plugin.Effect();
+        mMonoToBoth = fileChannels == 1 && effect.numInputs >= 2;
+        mMixOutputs = fileChannels == 1 && mixToMono && effect.numOutputs >= 2;
         if (mDouble) {
             mInDouble.Resize(effect.numInputs, blockSize);
             mOutDouble.Resize(effect.numOutputs, blockSize);
@@ -44,32 +51,58 @@ public:
         }
     }
 
-    // Processes `frames` interleaved file frames (null: silence) and
-    // writes output frames [skip, frames) interleaved into `out`.
-    void Run(const double* in, int frames, double* out, int skip) {
-        const auto c = static_cast<std::size_t>(mFileChannels);
-        const auto n = static_cast<std::size_t>(frames);
+    bool MonoToBoth() const { return mMonoToBoth; }
+
+    // Processes `frames` interleaved file frames (null: silence) and writes
+    // the whole block's output interleaved into `out`.
+    void Run(const double* in, int frames, double* out) {
         if (mDouble) {
-            for (std::size_t ch = 0; ch < c; ++ch)
-                for (std::size_t i = 0; i < n; ++i) mInDouble.channels[ch][i] = in ? in[i * c + ch] : 0.0;
-            mPlugin.ProcessDouble(mInDouble.pointers.data(), mOutDouble.pointers.data(), frames);
-            for (std::size_t ch = 0; ch < c; ++ch)
-                for (std::size_t i = static_cast<std::size_t>(skip); i < n; ++i)
-                    out[(i - static_cast<std::size_t>(skip)) * c + ch] = mOutDouble.channels[ch][i];
+            Run(in, frames, out, mInDouble, mOutDouble);
         } else {
-            for (std::size_t ch = 0; ch < c; ++ch)
-                for (std::size_t i = 0; i < n; ++i) mInFloat.channels[ch][i] = in ? ToFloat(in[i * c + ch]) : 0.0f;
-            mPlugin.ProcessFloat(mInFloat.pointers.data(), mOutFloat.pointers.data(), frames);
-            for (std::size_t ch = 0; ch < c; ++ch)
-                for (std::size_t i = static_cast<std::size_t>(skip); i < n; ++i)
-                    out[(i - static_cast<std::size_t>(skip)) * c + ch] = mOutFloat.channels[ch][i];
+            Run(in, frames, out, mInFloat, mOutFloat);
         }
     }
 
 private:
+    template <typename Sample>
+    void Run(const double* in, int frames, double* out, Planar<Sample>& input, Planar<Sample>& output) {
+        const auto c = static_cast<std::size_t>(mFileChannels);
+        const auto n = static_cast<std::size_t>(frames);
+        for (std::size_t ch = 0; ch < c; ++ch)
+            for (std::size_t i = 0; i < n; ++i) input.channels[ch][i] = in ? Narrow<Sample>(in[i * c + ch]) : Sample(0);
+        // A stereo plug-in hears a mono file on both inputs, as a mono
+        // track in a mixer feeds a stereo insert.
+        if (mMonoToBoth)
+            std::copy(input.channels[0].begin(), input.channels[0].begin() + frames, input.channels[1].begin());
+        if constexpr (std::is_same_v<Sample, double>) {
+            mPlugin.ProcessDouble(input.pointers.data(), output.pointers.data(), frames);
+        } else {
+            mPlugin.ProcessFloat(input.pointers.data(), output.pointers.data(), frames);
+        }
+        if (mMixOutputs) {
+            for (std::size_t i = 0; i < n; ++i)
+                out[i] =
+                    0.5 * (static_cast<double>(output.channels[0][i]) + static_cast<double>(output.channels[1][i]));
+            return;
+        }
+        for (std::size_t ch = 0; ch < c; ++ch)
+            for (std::size_t i = 0; i < n; ++i) out[i * c + ch] = output.channels[ch][i];
+    }
+
+    template <typename Sample>
+    static Sample Narrow(double x) {
+        if constexpr (std::is_same_v<Sample, float>) {
+            return ToFloat(x);
+        } else {
+            return x;
+        }
+    }
+
     HostedPlugin& mPlugin;
     int mFileChannels;
     bool mDouble;
+    bool mMonoToBoth = false;
+    bool mMixOutputs = false;
     // Inputs beyond the file's channels stay silent: they are zeroed once
     // and never written.
     Planar<float> mInFloat, mOutFloat;
@@ -95,7 +128,9 @@ bool CheckChannels(const AEffect& effect, int channels, std::string& error) {
 }
 
 bool RenderAudio(HostedPlugin& plugin, AudioReader& reader, AudioWriter& writer, const RenderSettings& settings,
-                 ProgressBar* progress, std::string& error) {
+                 ProgressBar* progress, std::string& error, RenderReport* report) {
+    RenderReport local;
+    RenderReport& r = report ? *report : local;
     const int channels = reader.Format().channels;
     const int block = settings.blockSize;
     plugin.Resume(settings.doublePrecision);
@@ -110,14 +145,18 @@ bool RenderAudio(HostedPlugin& plugin, AudioReader& reader, AudioWriter& writer,
         plugin.Suspend();
         return false;
     }
-    const std::int64_t latency = plugin.Latency();
+    std::int64_t latency = settings.latencyCompensation ? plugin.Latency() : 0;
 
-    BlockRunner runner(plugin, channels, block, settings.doublePrecision);
+    BlockRunner runner(plugin, channels, block, settings.doublePrecision, settings.mixToMono);
+    r.monoToBothInputs = runner.MonoToBoth();
+    const int outChannels = channels;
+    OutputQuantiser quantiser(settings.outputEncoding, settings.dither);
     std::vector<double> in(static_cast<std::size_t>(block) * static_cast<std::size_t>(channels));
-    std::vector<double> out(in.size());
+    std::vector<double> out(static_cast<std::size_t>(block) * static_cast<std::size_t>(outChannels));
     const std::int64_t expected = reader.Format().frames;
     std::int64_t read = 0;       // input frames taken from the file
     std::int64_t processed = 0;  // frames sent through the plug-in
+    std::int64_t written = 0;    // output frames in the file
     bool atEnd = false;
     bool ok = true;
     while (ok) {
@@ -132,20 +171,44 @@ bool RenderAudio(HostedPlugin& plugin, AudioReader& reader, AudioWriter& writer,
             read += frames;
         }
         const bool silence = frames == 0;
-        if (silence) frames = std::min<std::int64_t>(block, read + latency - processed);
-        if (frames <= 0) break;
+        if (silence) {
+            // Flush the delay; should the latency have dropped mid-render,
+            // still make the output as long as the input.
+            if (written >= read) break;
+            frames = std::min<std::int64_t>(std::max(read + latency - processed, read - written), block);
+        }
 
-        // Output frame p carries input frame p - latency; keep those that
-        // map onto the file's frames.
-        const std::int64_t skip = std::clamp<std::int64_t>(latency - processed, 0, frames);
-        runner.Run(silence ? nullptr : in.data(), static_cast<int>(frames), out.data(), static_cast<int>(skip));
-        const std::int64_t keep = std::min(frames - skip, read + latency - processed - skip);
+        runner.Run(silence ? nullptr : in.data(), static_cast<int>(frames), out.data());
+        const std::int64_t first = processed;  // output frame index of out[0]
         processed += frames;
-        if (keep > 0) ok = writer.Write(out.data(), keep, error);
 
-        if (plugin.TakeIoChanged() && (effect.numInputs != inputs || effect.numOutputs != outputs)) {
-            error = "the plug-in changed its channel counts during the render";
-            ok = false;
+        if (plugin.TakeIoChanged()) {
+            if (effect.numInputs != inputs || effect.numOutputs != outputs) {
+                error = "the plug-in changed its channel counts during the render";
+                ok = false;
+                break;
+            }
+            const std::int64_t now = settings.latencyCompensation ? plugin.Latency() : 0;
+            if (now != latency) {
+                if (written > 0) {
+                    r.latencyChangeFrame = written;
+                    r.previousLatency = static_cast<int>(latency);
+                } else {
+                    r.latencyAnnouncedLate = true;
+                }
+                latency = now;
+            }
+        }
+
+        // Output frame p carries input frame p - latency: keep those that
+        // map onto the file's frames, never more than the input holds.
+        const std::int64_t start = std::max(first, latency);
+        const std::int64_t keep = std::min(processed - start, std::max<std::int64_t>(0, read - written));
+        if (keep > 0) {
+            double* slice = out.data() + (start - first) * outChannels;
+            quantiser.Process(slice, static_cast<std::size_t>(keep * outChannels));
+            ok = writer.Write(slice, keep, error);
+            written += keep;
         }
         if (progress) progress->Update(processed, std::max(expected, read) + latency);
         if (ok && settings.interrupted && settings.interrupted() != 0) {
@@ -155,5 +218,11 @@ bool RenderAudio(HostedPlugin& plugin, AudioReader& reader, AudioWriter& writer,
     }
     if (progress) progress->Finish();
     plugin.Suspend();
+    r.latency = static_cast<int>(latency);
+    r.framesRead = read;
+    r.framesWritten = written;
+    r.clipped = quantiser.Clipped();
+    r.nonFinite = quantiser.NonFinite();
+    r.peak = quantiser.Peak();
     return ok;
 }

@@ -48,6 +48,8 @@ int BytesPerSample(AudioEncoding encoding) {
             return 4;
         case AudioEncoding::kFloat64:
             return 8;
+        case AudioEncoding::kLossy:
+            return 0;
     }
     return 0;
 }
@@ -84,6 +86,9 @@ void DecodeSamples(AudioEncoding encoding, const std::uint8_t* bytes, std::size_
                 std::memcpy(&samples[i], &u, sizeof(double));
                 break;
             }
+            case AudioEncoding::kLossy:
+                samples[i] = 0.0;
+                break;
         }
     }
 }
@@ -123,6 +128,8 @@ void EncodeSamples(AudioEncoding encoding, const double* samples, std::size_t co
                 Store64(u, p);
                 break;
             }
+            case AudioEncoding::kLossy:
+                break;
         }
     }
 }

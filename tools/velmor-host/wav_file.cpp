@@ -95,6 +95,7 @@ public:
         bool haveData = false;
         std::int64_t dataOffset = 0;
         std::int64_t dataBytes = 0;
+        std::int64_t declaredBytes = 0;
         std::int64_t offset = 12;
         while (offset + 8 <= fileSize && !(haveFormat && haveData)) {
             std::uint8_t header[8];
@@ -131,6 +132,7 @@ public:
                 // (or one whose writer never patched the size): keep what is
                 // there.
                 dataBytes = body + size > fileSize ? fileSize - body : size;
+                declaredBytes = size;
             }
             offset = body + size + (size & 1);
         }
@@ -144,6 +146,9 @@ public:
         }
         mDataOffset = dataOffset;
         mFormat.frames = dataBytes / mBlockAlign;
+        // A streamed file whose writer never came back to fill in the size
+        // (0xFFFFFFFF) is not a cut one.
+        mFormat.declaredFrames = declaredBytes == 0xFFFFFFFF ? mFormat.frames : declaredBytes / mBlockAlign;
         return true;
     }
 
@@ -338,7 +343,7 @@ std::unique_ptr<AudioReader> OpenWavReader(const std::string& path, std::string&
 
 std::unique_ptr<AudioWriter> OpenWavWriter(const std::string& path, const AudioFormat& format, std::string& error,
                                            std::uint64_t riffLimit) {
-    if (format.container != AudioContainer::kWav) {
+    if (format.container != AudioContainer::kWav || format.encoding == AudioEncoding::kLossy) {
         error = "cannot write " + path + ": only WAV files are written by this build";
         return nullptr;
     }
