@@ -107,6 +107,13 @@ inline RunResult RunCli(const std::vector<std::string>& args, const std::string&
     return {code, out.str(), err.str()};
 }
 
+#if defined(VELMOR_HOST_PATH)
+// The built velmor-host as a child process where the platform has POSIX
+// process control; in-process (the same code) elsewhere.
+RunResult RunHostProcess(const std::vector<std::string>& args, const std::string& input = "",
+                         const std::string& workingDir = "");
+#endif
+
 // A failure is exactly one line on stderr, naming the problem.
 inline void ExpectOneLineError(const RunResult& r, const std::string& fragment) {
     EXPECT_NE(r.code, 0);

@@ -289,7 +289,8 @@ TEST(Errors, EveryUserMistakeGivesOneClearLineAndNoOutputFile) {
     } cases[] = {
         {{"render", dir.File("nothing.wav"), out, "--plugin", kStereo}, "cannot open"},
         {{"render", dir.File("notes.wav"), out, "--plugin", kStereo}, "notes.wav"},
-        {{"render", dir.File("three.wav"), out, "--plugin", kStereo}, "the plug-in has 2 inputs; the file has 3 channels"},
+        {{"render", dir.File("three.wav"), out, "--plugin", kStereo},
+         "the plug-in has 2 inputs; the file has 3 channels"},
         {{"render", in, out, "--plugin", NO_ENTRY_PATH}, "no VSTPluginMain or main entry point"},
         {{"render", in, out, "--plugin", WRONG_MAGIC_PATH}, "wrong magic"},
         {{"render", in, out, "--plugin", dir.File("garbage.plugin")}, "cannot load"},

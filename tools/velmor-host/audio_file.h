@@ -54,7 +54,9 @@ public:
 std::unique_ptr<AudioReader> OpenAudioReader(const std::string& path, std::string& error);
 
 // Creates OUT with `format`'s rate, channels, container and encoding (the
-// caller picks these with ChooseOutputFormat); null with an error on failure.
+// caller picks these with ChooseOutputFormat) for `format.frames` frames
+// (0: not known; a WAV header sent down a pipe needs it); null with an
+// error on failure. "-" is standard output.
 std::unique_ptr<AudioWriter> OpenAudioWriter(const std::string& path, const AudioFormat& format, std::string& error);
 
 // Whether this build (libsndfile or the built-in WAV code) writes `format`'s

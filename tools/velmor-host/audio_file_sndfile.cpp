@@ -7,7 +7,6 @@
 
 #include "tools/velmor-host/audio_file.h"
 #include "tools/velmor-host/file_io.h"
-#include "tools/velmor-host/output_file.h"
 #include "tools/velmor-host/wav_file.h"
 
 namespace {
@@ -201,9 +200,9 @@ std::unique_ptr<AudioReader> OpenAudioReader(const std::string& path, std::strin
 
 std::unique_ptr<AudioWriter> OpenAudioWriter(const std::string& path, const AudioFormat& format, std::string& error) {
     // WAV files go through the built-in writer on every platform: it turns a
-    // file into RF64 when it passes 4 GiB. Standard output cannot be
-    // rewound to patch a header, which libsndfile handles.
-    if (format.container == AudioContainer::kWav && !IsStdStream(path)) return OpenWavWriter(path, format, error);
+    // file into RF64 when it passes 4 GiB, and writes to a pipe, which
+    // libsndfile refuses for WAV.
+    if (format.container == AudioContainer::kWav) return OpenWavWriter(path, format, error);
     SF_INFO info = InfoOf(format);
     if (!sf_format_check(&info)) {
         error = std::string("cannot write ") + ContainerName(format.container) + " with " +

@@ -311,6 +311,7 @@ private:
         request.integer = mLine.sampleKind == CommandLine::SampleKind::kInteger;
         request.floating = mLine.sampleKind == CommandLine::SampleKind::kFloat;
         if (!ChooseOutputFormat(format, outPath, mLine.type, request, outFormat, error)) return Fail(error);
+        outFormat.frames = format.frames;  // compensated latency keeps the input's length
 
         if (!LoadPlugin(format.sampleRate, mLine.blockSize, error)) return Fail(error);
         if (!CheckChannels(*mPlugin.Effect(), format.channels, error)) return Fail(error + " (" + inPath + ")");

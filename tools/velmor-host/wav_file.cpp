@@ -5,6 +5,11 @@
 #include <cstring>
 #include <vector>
 
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "tools/velmor-host/file_io.h"
 #include "tools/velmor-host/sample_codec.h"
 
@@ -222,7 +227,7 @@ class WavWriter final : public AudioWriter {
 public:
     explicit WavWriter(std::uint64_t riffLimit) : mRiffLimit(riffLimit) {}
     ~WavWriter() override {
-        if (mFile) std::fclose(mFile);
+        if (mFile && mFile != stdout) std::fclose(mFile);
     }
 
     bool Open(const std::string& path, const AudioFormat& format, std::string& error) {
@@ -234,14 +239,25 @@ public:
         mFormat = format;
         mPath = path;
         mBlockAlign = format.channels * BytesPerSample(format.encoding);
-        mFile = OpenFileUtf8(path, "wb");
+        if (path == "-") {
+#if defined(_WIN32)
+            _setmode(_fileno(stdout), _O_BINARY);
+#endif
+            mFile = stdout;
+        } else {
+            mFile = OpenFileUtf8(path, "wb");
+        }
         if (!mFile) {
             error = "cannot create " + path + ": " + ErrnoText(errno);
             return false;
         }
         // RIFF/WAVE, JUNK or ds64, fmt (with cbSize for float), fact for float, data.
         mHeaderBytes = 12 + 36 + 8 + (IsFloat() ? 18 : 16) + (IsFloat() ? 12 : 0) + 8;
-        const std::vector<std::uint8_t> header = Header();
+        // The sizes the caller expects: final when the output is a pipe,
+        // which cannot be rewound to patch them.
+        mPlannedFrames = format.frames > 0 ? static_cast<std::uint64_t>(format.frames) : 0;
+        const std::vector<std::uint8_t> header =
+            Header(mPlannedFrames * static_cast<std::uint64_t>(mBlockAlign), mPlannedFrames);
         if (std::fwrite(header.data(), 1, header.size(), mFile) != header.size()) {
             error = "cannot write " + path;
             return false;
@@ -268,10 +284,19 @@ public:
         if (!mFile) return true;
         bool ok = true;
         if (mDataBytes & 1) ok = std::fputc(0, mFile) != EOF;  // chunks are padded to even sizes
-        const std::vector<std::uint8_t> header = Header();
-        ok = ok && SeekFile(mFile, 0) && std::fwrite(header.data(), 1, header.size(), mFile) == header.size();
-        ok = (std::fclose(mFile) == 0) && ok;
+        const std::vector<std::uint8_t> header = Header(mDataBytes, mFrames);
+        const bool planned = mFrames == mPlannedFrames;
+        const bool pipe = mFile == stdout && !SeekFile(mFile, 0);
+        if (!pipe) {
+            ok = ok && SeekFile(mFile, 0) && std::fwrite(header.data(), 1, header.size(), mFile) == header.size();
+        }
+        ok = (mFile == stdout ? std::fflush(mFile) == 0 : std::fclose(mFile) == 0) && ok;
         mFile = nullptr;
+        if (pipe && !planned) {
+            error = "the output to a pipe holds " + std::to_string(mFrames) + " frames, not the " +
+                    std::to_string(mPlannedFrames) + " its header announced";
+            return false;
+        }
         if (!ok) error = "cannot write " + mPath;
         return ok;
     }
@@ -286,9 +311,9 @@ private:
     // JUNK while the file fits RIFF's 32-bit sizes; past that it becomes the
     // ds64 chunk of an RF64 file (of the same length, so the audio never
     // moves), and every 32-bit size that overflowed reads 0xFFFFFFFF.
-    std::vector<std::uint8_t> Header() const {
+    std::vector<std::uint8_t> Header(std::uint64_t dataBytes, std::uint64_t frames) const {
         const int bits = 8 * BytesPerSample(mFormat.encoding);
-        const std::uint64_t riffSize = mHeaderBytes - 8 + mDataBytes + (mDataBytes & 1);
+        const std::uint64_t riffSize = mHeaderBytes - 8 + dataBytes + (dataBytes & 1);
         const bool rf64 = riffSize > mRiffLimit;
         const auto low = [](std::uint64_t v) { return static_cast<std::uint32_t>(v); };
         const auto high = [](std::uint64_t v) { return static_cast<std::uint32_t>(v >> 32); };
@@ -298,7 +323,7 @@ private:
         PutId(out, "WAVE");
         PutId(out, rf64 ? "ds64" : "JUNK");
         Put32(out, 28);  // RIFF size, data size, frame count (64-bit each), empty table
-        for (const std::uint64_t v : {riffSize, mDataBytes, mFrames}) {
+        for (const std::uint64_t v : {riffSize, dataBytes, frames}) {
             Put32(out, rf64 ? low(v) : 0);
             Put32(out, rf64 ? high(v) : 0);
         }
@@ -315,10 +340,10 @@ private:
             Put16(out, 0);
             PutId(out, "fact");
             Put32(out, 4);
-            Put32(out, rf64 ? 0xFFFFFFFFu : low(mFrames));
+            Put32(out, rf64 ? 0xFFFFFFFFu : low(frames));
         }
         PutId(out, "data");
-        Put32(out, rf64 ? 0xFFFFFFFFu : low(mDataBytes));
+        Put32(out, rf64 ? 0xFFFFFFFFu : low(dataBytes));
         return out;
     }
 
@@ -330,6 +355,7 @@ private:
     std::uint64_t mHeaderBytes = 0;
     std::uint64_t mDataBytes = 0;
     std::uint64_t mFrames = 0;
+    std::uint64_t mPlannedFrames = 0;
     std::vector<std::uint8_t> mBytes;
 };
 

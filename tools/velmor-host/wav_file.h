@@ -17,7 +17,9 @@ std::unique_ptr<AudioReader> OpenWavReader(const std::string& path, std::string&
 // RIFF sizes are 32-bit. The writer reserves room for RF64's ds64 chunk and
 // turns the file into RF64 when its RIFF size passes `riffLimit` (the 4 GiB
 // of the format; the tests pass a small one to see the switch happen).
-// Readers of plain WAV skip the reserved JUNK chunk.
+// Readers of plain WAV skip the reserved JUNK chunk. "-" writes to standard
+// output; a pipe cannot be rewound, so its header carries the sizes of
+// `format.frames` frames, and Close fails if another count was written.
 constexpr std::uint64_t kRiffSizeLimit = 0xFFFFFFFFull;
 std::unique_ptr<AudioWriter> OpenWavWriter(const std::string& path, const AudioFormat& format, std::string& error,
                                            std::uint64_t riffLimit = kRiffSizeLimit);

@@ -7,6 +7,8 @@
 // and a latency of kGainStereoLatency samples which it really applies; the
 // mono build (HOST_TEST_MONO: 1 in, 1 out) has none of these; HOST_TEST_SLOW
 // makes each block take 2 ms, so that a test can interrupt a render midway.
+// HOST_TEST_LATE_LATENCY: stereo, delays by kLateLatency but announces it
+// only in its first block; HOST_TEST_WIDE: kWideChannels in and out.
 // It checks what a host owes it (open before use, resumed while processing,
 // blocks no longer than announced, a transport position that follows the
 // processed samples) and counts violations for the tests to read.
@@ -27,6 +29,12 @@ namespace {
 
 #if defined(HOST_TEST_MONO)
 constexpr int kChannels = 1;
+constexpr int kLatency = 0;
+#elif defined(HOST_TEST_LATE_LATENCY)
+constexpr int kChannels = 2;
+constexpr int kLatency = kLateLatency;
+#elif defined(HOST_TEST_WIDE)
+constexpr int kChannels = kWideChannels;
 constexpr int kLatency = 0;
 #else
 constexpr int kChannels = 2;
@@ -69,6 +77,19 @@ void CheckProcessCall(GainPlugin* p, int frames) {
     p->position += frames;
 }
 
+// The late variant delays from the first sample but says so only during its
+// first block, as some plug-ins settle their latency once they run.
+void AnnounceLateLatency(GainPlugin* p) {
+#if defined(HOST_TEST_LATE_LATENCY)
+    if (p->effect.initialDelay == 0) {
+        p->effect.initialDelay = kLatency;
+        p->host(&p->effect, audioMasterIOChanged, 0, 0, nullptr, 0);
+    }
+#else
+    (void)p;
+#endif
+}
+
 template <typename Sample>
 void Process(GainPlugin* p, Sample** in, Sample** out, int frames) {
     const double gain = GainOf(p->values[0]) * std::pow(10.0, TrimDbOf(p->values[2]) / 20.0);
@@ -76,7 +97,7 @@ void Process(GainPlugin* p, Sample** in, Sample** out, int frames) {
     for (int i = 0; i < frames; ++i) {
         double x[kChannels];
         for (int c = 0; c < kChannels; ++c) {
-            const int source = (mode == 2 && kChannels == 2) ? 1 - c : c;
+            const int source = (mode == 2 && kChannels >= 2 && c < 2) ? 1 - c : c;
             x[c] = (mode == 1 ? -gain : gain) * static_cast<double>(in[source][i]);
         }
         for (int c = 0; c < kChannels; ++c) {
@@ -91,6 +112,7 @@ void Process(GainPlugin* p, Sample** in, Sample** out, int frames) {
 void VSTCALLBACK ProcessReplacing(AEffect* e, float** in, float** out, VstInt32 frames) {
     GainPlugin* p = Self(e);
     CheckProcessCall(p, frames);
+    AnnounceLateLatency(p);
     ++p->floatBlocks;
 #if defined(HOST_TEST_SLOW)
     // Long enough per block that a test can interrupt a render midway.
@@ -102,6 +124,7 @@ void VSTCALLBACK ProcessReplacing(AEffect* e, float** in, float** out, VstInt32 
 void VSTCALLBACK ProcessDouble(AEffect* e, double** in, double** out, VstInt32 frames) {
     GainPlugin* p = Self(e);
     CheckProcessCall(p, frames);
+    AnnounceLateLatency(p);
     ++p->doubleBlocks;
     Process(p, in, out, frames);
 }
@@ -238,7 +261,11 @@ HOST_TEST_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
         e.flags |= effFlagsCanDoubleReplacing | effFlagsProgramChunks;
         e.processDoubleReplacing = ProcessDouble;
     }
+#if defined(HOST_TEST_LATE_LATENCY)
+    e.initialDelay = 0;
+#else
     e.initialDelay = kLatency;
+#endif
     e.ioRatio = 1.0f;
     e.object = p;
     e.uniqueID = kChannels == 2 ? VstFourCC('H', 't', 'G', 'n') : VstFourCC('H', 't', 'G', 'm');

@@ -12,3 +12,9 @@ enum : int {
 
 // Latency the stereo variant announces and applies.
 constexpr int kGainStereoLatency = 3;
+// Latency the late variant applies from the start but announces (with
+// audioMasterIOChanged) only during its first block: longer than a block of
+// the tests, so that compensation spans blocks.
+constexpr int kLateLatency = 100;
+// Inputs and outputs of the wide variant.
+constexpr int kWideChannels = 98;
