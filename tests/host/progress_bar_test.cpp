@@ -19,19 +19,32 @@ TEST(ProgressBar, DrawsOnlyForLongRendersOnATerminal) {
     EXPECT_TRUE(off.str().empty());
 
     std::ostringstream out;
-    ProgressBar bar(out, true);
     const auto start = ProgressBar::Clock::now();
+    ProgressBar bar(out, true, start);
     bar.Update(10, 100, start + milliseconds(100));  // still within the quiet half second
     EXPECT_TRUE(out.str().empty());
-    bar.Update(50, 100, start + milliseconds(1000));
-    EXPECT_EQ(out.str(), "\rrendering [####################....................] 50%");
-    bar.Update(60, 100, start + milliseconds(1050));  // too soon to redraw
-    EXPECT_EQ(out.str().find("60%"), std::string::npos);
-    bar.Update(150, 100, start + milliseconds(1200));  // overshoot shows as complete
-    EXPECT_NE(out.str().find("100%"), std::string::npos);
+    // A quarter done in 20 s: three quarters left at that pace is 60 s.
+    bar.Update(25, 100, start + milliseconds(20000));
+    const std::string first = "\rrendering [##########..............................] 25%  0:20 elapsed, 1:00 left";
+    EXPECT_EQ(out.str(), first);
+    bar.Update(60, 100, start + milliseconds(20050));  // too soon to redraw
+    EXPECT_EQ(out.str(), first);
+    bar.Update(150, 100, start + milliseconds(4000000));  // overshoot shows as complete
+    EXPECT_EQ(out.str().substr(first.size()),
+              "\rrendering [########################################] 100%  1:06:40 elapsed, 0:00 left");
+    const std::size_t drawn = out.str().size() - first.size() - 1;
     bar.Finish();
-    EXPECT_EQ(out.str().back(), '\r');
+    // The whole line is blanked and the cursor left at its start.
+    EXPECT_EQ(out.str().substr(out.str().size() - drawn - 2), "\r" + std::string(drawn, ' ') + "\r");
     EXPECT_FALSE(bar.Drawn());
+}
+
+TEST(ProgressBar, ClockText) {
+    const struct {
+        std::int64_t seconds;
+        const char* text;
+    } cases[] = {{0, "0:00"}, {59, "0:59"}, {61, "1:01"}, {3599, "59:59"}, {3600, "1:00:00"}, {-5, "0:00"}};
+    for (const auto& c : cases) EXPECT_EQ(ClockText(c.seconds), c.text) << c.seconds;
 }
 
 }  // namespace

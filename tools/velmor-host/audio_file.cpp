@@ -88,6 +88,12 @@ bool ChooseOutputFormat(const AudioFormat& input, const std::string& outPath, co
         return false;
     }
     const char* name = ContainerName(output.container);
+    AudioFormat probe = output;
+    probe.encoding = IsLossy(output.container) ? AudioEncoding::kLossy : AudioEncoding::kPcm16;
+    if (!CanWrite(probe)) {
+        error = "cannot write " + outPath + ": this build cannot write " + name + WritableTypesNote();
+        return false;
+    }
 
     if (IsLossy(output.container)) {
         if (request.bits != 0 || request.integer || request.floating) {

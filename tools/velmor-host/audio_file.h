@@ -62,6 +62,8 @@ std::unique_ptr<AudioWriter> OpenAudioWriter(const std::string& path, const Audi
 // Whether this build (libsndfile or the built-in WAV code) writes `format`'s
 // container with its encoding.
 bool CanWrite(const AudioFormat& format);
+// Added to the message for a type this build cannot write.
+const char* WritableTypesNote();
 
 // The container named by a type name or extension (wav, aif/aiff/aifc,
 // flac, caf, w64, au/snd, raw, ogg/oga, opus, mp3; any case).

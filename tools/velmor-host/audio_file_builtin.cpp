@@ -7,6 +7,8 @@ bool CanWrite(const AudioFormat& format) {
     return format.container == AudioContainer::kWav && format.encoding != AudioEncoding::kLossy;
 }
 
+const char* WritableTypesNote() { return " (this build writes only WAV files)"; }
+
 std::unique_ptr<AudioReader> OpenAudioReader(const std::string& path, std::string& error) {
     return OpenWavReader(path, error);
 }

@@ -170,6 +170,8 @@ bool CanWrite(const AudioFormat& format) {
     return sf_format_check(&info) != 0;
 }
 
+const char* WritableTypesNote() { return " (this machine's libsndfile lacks its codec)"; }
+
 std::unique_ptr<AudioReader> OpenAudioReader(const std::string& path, std::string& error) {
     // PCM and float WAV go through the built-in reader, as in the Windows
     // build: the same files read the same everywhere, and it tells a file cut

@@ -16,6 +16,7 @@
 #include "tools/velmor-host/interrupt.h"
 #include "tools/velmor-host/output_file.h"
 #include "tools/velmor-host/parameter_access.h"
+#include "tools/velmor-host/plugin_state.h"
 #include "tools/velmor-host/progress_bar.h"
 #include "tools/velmor-host/render.h"
 #include "tools/velmor-host/state_file.h"
@@ -36,7 +37,6 @@ namespace {
 
 constexpr double kDefaultSampleRate = 44100.0;
 constexpr int kDefaultBlockSize = 512;
-constexpr std::size_t kMaxStateBytes = 64u << 20;
 // Rates a plug-in can be expected to run at; outside them a hand-made or
 // damaged header is far likelier than real audio.
 constexpr int kMinSampleRate = 8000;
@@ -62,6 +62,7 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
         text.replace(at, from.size(), to);
 }
 
+#if !defined(_WIN32)
 // A PE image: "MZ", then at the offset in bytes 60..63 the "PE\0\0" signature.
 bool IsWindowsDll(const std::string& path) {
     std::FILE* file = OpenFileUtf8(path, "rb");
@@ -77,6 +78,7 @@ bool IsWindowsDll(const std::string& path) {
     std::fclose(file);
     return pe;
 }
+#endif
 
 // Copies standard input into a temporary file of `spool`.
 bool SpoolStandardInput(PendingOutput& spool, std::string& error) {
@@ -109,28 +111,6 @@ struct CleanupFileScope {
     ~CleanupFileScope() { SetInterruptCleanupFile(nullptr); }
 };
 
-std::string FourChars(VstInt32 id) {
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const char c = static_cast<char>((static_cast<std::uint32_t>(id) >> shift) & 0xFF);
-        if (c < 0x20 || c > 0x7E) return std::string();
-        text += c;
-    }
-    return text;
-}
-
-std::string Hex(VstInt32 value) {
-    std::ostringstream s;
-    s << "0x" << std::uppercase << std::hex << std::setw(8) << std::setfill('0') << static_cast<std::uint32_t>(value);
-    return s.str();
-}
-
-// A unique ID as hosts show it: "HtGn (0x4874476E)", or the number alone.
-std::string IdText(VstInt32 id) {
-    const std::string chars = FourChars(id);
-    return chars.empty() ? Hex(id) : chars + " (" + Hex(id) + ")";
-}
-
 std::string VersionText(int version) {
     return std::to_string(version / 10000) + "." + std::to_string(version / 100 % 100) + "." +
            std::to_string(version % 100);
@@ -151,13 +131,13 @@ std::string DecodeFlags(VstInt32 flags) {
                   {effFlagsExtIsAsync, "ExtIsAsync"},
                   {effFlagsExtHasBuffer, "ExtHasBuffer"},
                   {effFlagsCanDoubleReplacing, "CanDoubleReplacing"}};
-    std::string text = Hex(flags);
+    std::string text = HexText(flags);
     VstInt32 known = 0;
     for (const auto& entry : kNames) {
         known |= entry.bit;
         if (flags & entry.bit) text += std::string(" ") + entry.name;
     }
-    if (flags & ~known) text += " +" + Hex(flags & ~known);
+    if (flags & ~known) text += " +" + HexText(flags & ~known);
     return text;
 }
 
@@ -212,70 +192,11 @@ private:
 
     // --state or --chunk first, then every --set in order.
     bool Configure(std::string& error) {
-        if (!mLine.statePath.empty() && !LoadState(mLine.statePath, error)) return false;
-        if (!mLine.chunkPath.empty() && !LoadBareChunk(mLine.chunkPath, error)) return false;
+        if (!mLine.statePath.empty() && !LoadStateFile(mPlugin, mLine.statePath, error)) return false;
+        if (!mLine.chunkPath.empty() && !LoadBareChunk(mPlugin, mLine.chunkPath, error)) return false;
         ParameterAccess parameters(mPlugin);
         for (const std::string& setting : mLine.settings)
             if (!parameters.Apply(setting, error)) return false;
-        return true;
-    }
-
-    bool LoadState(const std::string& path, std::string& error) {
-        std::vector<std::uint8_t> bytes;
-        PluginState state;
-        if (!ReadWholeFile(path, kMaxStateBytes, bytes, error) || !DecodeState(bytes, path, state, error)) return false;
-        const AEffect& effect = *mPlugin.Effect();
-        if (state.pluginId != effect.uniqueID) {
-            error = path + " holds the state of plug-in " + IdText(state.pluginId) + ", not of this one, " +
-                    IdText(effect.uniqueID);
-            return false;
-        }
-        if (state.kind == StateKind::kParameters)
-            return SetParameterValues(path, DecodeParameterValues(state.payload), error);
-        if (!(effect.flags & effFlagsProgramChunks)) {
-            error = path + " holds a chunk, but the plug-in takes its state as parameter values";
-            return false;
-        }
-        const VstInt32 index = state.kind == StateKind::kProgramChunk ? 1 : 0;
-        if (state.payload.empty() || mPlugin.Dispatch(effSetChunk, index, static_cast<VstIntPtr>(state.payload.size()),
-                                                      state.payload.data()) == 0) {
-            error = "the plug-in did not accept the state in " + path;
-            return false;
-        }
-        return true;
-    }
-
-    bool SetParameterValues(const std::string& path, const std::vector<float>& values, std::string& error) {
-        ParameterAccess parameters(mPlugin);
-        if (static_cast<int>(values.size()) != parameters.Count()) {
-            error = path + " holds " + std::to_string(values.size()) + " parameter values; the plug-in has " +
-                    std::to_string(parameters.Count()) + " parameters";
-            return false;
-        }
-        // Checked whole before any is set, so a bad file changes nothing.
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            if (!(values[i] >= 0.0f && values[i] <= 1.0f)) {
-                error = path + " holds an invalid value for parameter " + std::to_string(i);
-                return false;
-            }
-        }
-        for (std::size_t i = 0; i < values.size(); ++i) parameters.Set(static_cast<int>(i), values[i]);
-        return true;
-    }
-
-    // A program chunk without a header, as velmor-host wrote state files
-    // before they had one. Nothing tells its origin: the user vouches for it.
-    bool LoadBareChunk(const std::string& path, std::string& error) {
-        std::vector<std::uint8_t> bytes;
-        if (!ReadWholeFile(path, kMaxStateBytes, bytes, error)) return false;
-        if (bytes.empty()) {
-            error = path + " is empty";
-            return false;
-        }
-        if (mPlugin.Dispatch(effSetChunk, 1, static_cast<VstIntPtr>(bytes.size()), bytes.data()) == 0) {
-            error = "the plug-in did not accept the state in " + path;
-            return false;
-        }
         return true;
     }
 
@@ -430,8 +351,8 @@ private:
         const AEffect& e = *mPlugin.Effect();
         const std::string id = FourChars(e.uniqueID);
         mOut << "plug-in        " << mPlugin.Path() << "\n"
-             << "magic          " << FourChars(e.magic) << " (" << Hex(e.magic) << ")\n"
-             << "unique id      " << (id.empty() ? "-" : id) << " (" << Hex(e.uniqueID) << ")\n"
+             << "magic          " << FourChars(e.magic) << " (" << HexText(e.magic) << ")\n"
+             << "unique id      " << (id.empty() ? "-" : id) << " (" << HexText(e.uniqueID) << ")\n"
              << "version        " << e.version << "\n"
              << "flags          " << DecodeFlags(e.flags) << "\n"
              << "inputs         " << e.numInputs << "\n"
@@ -483,32 +404,8 @@ private:
         std::string error;
         if (!LoadPlugin(kDefaultSampleRate, kDefaultBlockSize, error)) return Fail(error);
         if (!Configure(error)) return Fail(error);
-        const AEffect& effect = *mPlugin.Effect();
         PluginState state;
-        state.pluginId = effect.uniqueID;
-        state.pluginVersion = effect.version;
-        if (effect.flags & effFlagsProgramChunks) {
-            void* data = nullptr;
-            const VstIntPtr size = mPlugin.Dispatch(effGetChunk, 1, 0, &data);
-            if (size <= 0 || !data) return Fail("the plug-in gives no state chunk; nothing written to " + path);
-            if (static_cast<std::size_t>(size) > kMaxStateBytes)
-                return Fail("the plug-in's state chunk is implausibly large (" + std::to_string(size) + " bytes)");
-            // The chunk belongs to the plug-in until its next chunk call:
-            // copy it before anything else is asked of the plug-in.
-            const auto* bytes = static_cast<const std::uint8_t*>(data);
-            state.kind = StateKind::kProgramChunk;
-            state.payload.assign(bytes, bytes + size);
-        } else {
-            // Without program chunks a plug-in's state is its parameters,
-            // which is how hosts keep it.
-            ParameterAccess parameters(mPlugin);
-            if (parameters.Count() == 0)
-                return Fail("the plug-in has neither a state chunk nor parameters; nothing written to " + path);
-            std::vector<float> values;
-            for (int i = 0; i < parameters.Count(); ++i) values.push_back(parameters.Get(i));
-            state.kind = StateKind::kParameters;
-            state.payload = EncodeParameterValues(values);
-        }
+        if (!CaptureState(mPlugin, state, error)) return Fail(error + "; nothing written to " + path);
         const std::vector<std::uint8_t> bytes = EncodeState(state);
         if (IsStdStream(path)) {
             mOut.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -531,7 +428,7 @@ private:
         const AEffect& e = *mPlugin.Effect();
         mOut << "plug-in " << mPlugin.Path() << ": " << DispatchText(mPlugin, effGetEffectName) << " by "
              << DispatchText(mPlugin, effGetVendorString) << ", version " << e.version << ", vendor version "
-             << mPlugin.Dispatch(effGetVendorVersion) << ", unique id " << IdText(e.uniqueID) << "\n";
+             << mPlugin.Dispatch(effGetVendorVersion) << ", unique id " << UniqueIdText(e.uniqueID) << "\n";
         return kExitOk;
     }
 

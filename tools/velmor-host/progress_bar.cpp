@@ -1,12 +1,24 @@
 #include "tools/velmor-host/progress_bar.h"
 
-#include <string>
+#include <cstdio>
 
 namespace {
 constexpr auto kQuietTime = std::chrono::milliseconds(500);
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 constexpr int kWidth = 40;
 }  // namespace
+
+std::string ClockText(std::int64_t seconds) {
+    if (seconds < 0) seconds = 0;
+    char text[32];
+    if (seconds >= 3600) {
+        std::snprintf(text, sizeof text, "%lld:%02d:%02d", static_cast<long long>(seconds / 3600),
+                      static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+    } else {
+        std::snprintf(text, sizeof text, "%d:%02d", static_cast<int>(seconds / 60), static_cast<int>(seconds % 60));
+    }
+    return text;
+}
 
 void ProgressBar::Update(std::int64_t done, std::int64_t total, Clock::time_point now) {
     if (!mEnabled || total <= 0 || now - mStart < kQuietTime) return;
@@ -15,14 +27,26 @@ void ProgressBar::Update(std::int64_t done, std::int64_t total, Clock::time_poin
     if (done > total) done = total;
     const int filled = static_cast<int>(done * kWidth / total);
     const int percent = static_cast<int>(done * 100 / total);
-    mOut << "\rrendering [" << std::string(static_cast<std::size_t>(filled), '#')
-         << std::string(static_cast<std::size_t>(kWidth - filled), '.') << "] " << percent << "%" << std::flush;
+    const double elapsed = std::chrono::duration<double>(now - mStart).count();
+    // The pace so far, carried over what is left.
+    const std::string left = done > 0
+                                 ? ClockText(static_cast<std::int64_t>(
+                                       elapsed * static_cast<double>(total - done) / static_cast<double>(done) + 0.5))
+                                 : std::string("-:--");
+    const std::string line = "rendering [" + std::string(static_cast<std::size_t>(filled), '#') +
+                             std::string(static_cast<std::size_t>(kWidth - filled), '.') + "] " +
+                             std::to_string(percent) + "%  " + ClockText(static_cast<std::int64_t>(elapsed)) +
+                             " elapsed, " + left + " left";
+    // Spaces over the tail of a longer line drawn before.
+    const std::size_t pad = mWidth > line.size() ? mWidth - line.size() : 0;
+    mOut << '\r' << line << std::string(pad, ' ') << std::flush;
+    mWidth = line.size() + pad;
     mDrawn = true;
     mLastDraw = now;
 }
 
 void ProgressBar::Finish() {
     if (!mDrawn) return;
-    mOut << '\r' << std::string(kWidth + 20, ' ') << '\r' << std::flush;
+    mOut << '\r' << std::string(mWidth, ' ') << '\r' << std::flush;
     mDrawn = false;
 }

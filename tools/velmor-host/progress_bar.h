@@ -1,18 +1,22 @@
 // A one-line progress bar for long renders, drawn on a terminal with
-// carriage returns. It stays silent for short renders: nothing is drawn
-// until the render has run for half a second, then at most ten times a
-// second.
+// carriage returns, with the time spent and an estimate of the time left
+// (from the pace so far). It stays silent for short renders: nothing is
+// drawn until the render has run for half a second, then at most ten times
+// a second. Finish (also on an error or an interrupt) clears the line, so
+// the shell's prompt or the next message starts on a clean one.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <ostream>
+#include <string>
 
 class ProgressBar {
 public:
     using Clock = std::chrono::steady_clock;
 
-    ProgressBar(std::ostream& out, bool enabled) : mOut(out), mEnabled(enabled), mStart(Clock::now()) {}
+    ProgressBar(std::ostream& out, bool enabled, Clock::time_point start = Clock::now())
+        : mOut(out), mEnabled(enabled), mStart(start) {}
     ~ProgressBar() { Finish(); }
 
     void Update(std::int64_t done, std::int64_t total) { Update(done, total, Clock::now()); }
@@ -28,4 +32,8 @@ private:
     bool mDrawn = false;
     Clock::time_point mStart;
     Clock::time_point mLastDraw{};
+    std::size_t mWidth = 0;  // of the line last drawn
 };
+
+// "m:ss", or "h:mm:ss" from an hour on.
+std::string ClockText(std::int64_t seconds);
