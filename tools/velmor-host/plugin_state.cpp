@@ -26,7 +26,11 @@ bool SetParameterValues(HostedPlugin& plugin, const std::string& path, const std
             return false;
         }
     }
-    for (std::size_t i = 0; i < values.size(); ++i) parameters.Set(static_cast<int>(i), values[i]);
+    // A parameter already at its stored value is left alone: setting it
+    // again could only move the plug-in's exact internal value to the one
+    // the 32-bit normalised value maps back to.
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (parameters.Get(static_cast<int>(i)) != values[i]) parameters.Set(static_cast<int>(i), values[i]);
     return true;
 }
 
