@@ -3,9 +3,9 @@
 // window system.
 #pragma once
 
-class IEditor {
+class IEditorLink {
 public:
-    virtual ~IEditor() = default;
+    virtual ~IEditorLink() = default;
 
     virtual int Width() const = 0;
     virtual int Height() const = 0;
@@ -16,9 +16,14 @@ public:
     // AttachEditor: set the value of every control bound to index (and the
     // first auxiliary binding bound to it) from the plug-in.
     virtual void SetControlsFromPlugin(int index, double normalized) = 0;
+    // AttachEditor, once: make the drawing surfaces.
+    virtual void CreateSurfaces() = 0;
 
+    // True when this build has a window system the editor can open in. Hosts
+    // are offered the editor (effFlagsHasEditor, effEditGetRect) only then.
+    virtual bool HasWindowSystem() const = 0;
     // Opens the window inside the host's parent (HWND or X11 window id);
-    // false when no window can be made on this platform.
+    // false when no window can be made.
     virtual bool OpenWindow(void* parent) = 0;
     virtual void CloseWindow() = 0;
 };

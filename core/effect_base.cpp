@@ -182,7 +182,7 @@ int IEffectBase::IdentifyHost() { return mHostId; }
 int IEffectBase::AdapterKind() { return mAdapterKind; }
 void IEffectBase::ApplyHostQuirks() {}
 
-void IEffectBase::AttachEditor(std::unique_ptr<IEditor> editor) {
+void IEffectBase::AttachEditor(std::unique_ptr<IEditorLink> editor) {
     if (!editor) return;
     Trace("IEffectBase::AttachEditor", "%d %d", editor->Width(), editor->Height());
     LockGuard guard(mLock);
@@ -190,8 +190,7 @@ void IEffectBase::AttachEditor(std::unique_ptr<IEditor> editor) {
         const IParameter* param = GetParam(i);
         editor->SetControlsFromPlugin(i, param->ValueToNormalized(param->Value()));
     }
-    // The drawing surfaces are the editor's own business: it creates them
-    // when its window opens.
+    editor->CreateSurfaces();
     mEditor = std::move(editor);
 }
 

@@ -75,7 +75,7 @@ public:
     virtual void SyncEditorRect() = 0;
     virtual void ApplyHostQuirks();
     // Takes ownership (plug-in constructor, once); a null editor is ignored.
-    virtual void AttachEditor(std::unique_ptr<IEditor> editor);
+    virtual void AttachEditor(std::unique_ptr<IEditorLink> editor);
     virtual void ChangeLatency(int samples);
     virtual bool SendMidiToHost(const IMidiMessage& message) = 0;
     virtual bool SendSysExToHost(const ISysExMessage& message);
@@ -126,7 +126,7 @@ public:
     void SetInputConnected(int i, bool connected);
     void SetOutputConnected(int i, bool connected);
 
-    IEditor* Editor() const { return mEditor.get(); }
+    IEditorLink* Editor() const { return mEditor.get(); }
 
     // Field getters.
     const char* EffectName() const { return mEffectName; }
@@ -173,7 +173,7 @@ private:
     std::int32_t mBlockSize = 0;
     std::int32_t mLatency;
     std::int32_t mTailSize = 0;
-    std::unique_ptr<IEditor> mEditor;
+    std::unique_ptr<IEditorLink> mEditor;
     IOwningList<IParameter> mParams;
     IOwningList<IPresetSlot> mPresets;
     IHeapBuffer mInputPointers{64};

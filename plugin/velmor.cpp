@@ -1,5 +1,6 @@
 #include "plugin/velmor.h"
 
+#include "editor/editor.h"
 #include "plugin/velmor_coefficients.h"
 #include "vst/create_effect.h"
 #include "vst/vst2_abi.h"
@@ -18,11 +19,14 @@ Velmor::Velmor(audioMasterCallback hostCallback)
     : IEffectVST(hostCallback, kNumParams, "1-1 2-2", kPresetCount, "Orvane", "", "Trelowen", kVersion,
                  VstFourCC('Q', 'm', '7', 'z'), 0, false, false, false) {
     DeclareParameters();
+    BuildEditor();
     // The only slot holds the defaults, under the name "-".
     FillUnsetPresets("-", 1);
 }
 
 Velmor::~Velmor() = default;
+
+IEditor* Velmor::EditorView() const { return static_cast<IEditor*>(Editor()); }
 
 void Velmor::DeclareParameters() {
     GetParam(kPresComp)->SetupDouble("Pres Comp", 12.5, -5.0, 25.0, 0.01, "dB", 1.0);

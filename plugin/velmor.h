@@ -11,6 +11,9 @@
 #include "plugin/vu_level.h"
 #include "vst/effect_vst.h"
 
+class IEditor;
+class VuControl;
+
 class Velmor : public IEffectVST {
 public:
     enum EParams {
@@ -63,9 +66,16 @@ public:
     // meter widgets read them.
     VuLevel& DriveMeter() { return mDriveMeter; }
     VuLevel& OutputMeter() { return mOutputMeter; }
+    // The editor the constructor built, and its two meter controls (owned by
+    // the editor): for tools that paint it and for tests.
+    IEditor* EditorView() const;
+    VuControl* DriveMeterControl() const { return mDriveMeterControl; }
+    VuControl* OutputMeterControl() const { return mOutputMeterControl; }
 
 private:
     void DeclareParameters();
+    // The editor's layout; ends by handing the editor to the base.
+    void BuildEditor();
     void ApplyMode(double v);
 
     int mSampleRate = 0;
@@ -88,4 +98,6 @@ private:
     VocalChain mChain;
     VuLevel mDriveMeter;
     VuLevel mOutputMeter;
+    VuControl* mDriveMeterControl = nullptr;
+    VuControl* mOutputMeterControl = nullptr;
 };

@@ -124,7 +124,7 @@ VstIntPtr MainsChanged(IEffectVST& p, VstIntPtr value) {
 }
 
 VstIntPtr EditGetRect(IEffectVST& p, void* ptr) {
-    if (!ptr || !p.Editor()) return 0;
+    if (!ptr || !p.Editor() || !p.Editor()->HasWindowSystem()) return 0;
     *static_cast<ERect**>(ptr) = p.EditorRect();
     return 1;
 }

@@ -100,10 +100,13 @@ void IEffectVST::ApplyHostQuirks() {
     OnHostKnown();
 }
 
-void IEffectVST::AttachEditor(std::unique_ptr<IEditor> editor) {
+void IEffectVST::AttachEditor(std::unique_ptr<IEditorLink> editor) {
     if (!editor) return;
     IEffectBase::AttachEditor(std::move(editor));
-    if (!Editor()) return;
+    // A build without a window system keeps its editor to itself (it still
+    // paints, for tools and tests): a host offered an editor that can never
+    // open shows an empty frame.
+    if (!Editor() || !Editor()->HasWindowSystem()) return;
     record.flags |= effFlagsHasEditor;
     editorRect = ERect{0, 0, static_cast<VstInt16>(Editor()->Height()), static_cast<VstInt16>(Editor()->Width())};
 }

@@ -40,7 +40,7 @@ public:
     // Runs once, from effOpen: identifies the host and applies its channel
     // quirks, then re-announces the channel counts in the record.
     void ApplyHostQuirks() override;
-    void AttachEditor(std::unique_ptr<IEditor> editor) override;
+    void AttachEditor(std::unique_ptr<IEditorLink> editor) override;
     void ChangeLatency(int samples) override;
     bool SendMidiToHost(const IMidiMessage& message) override;
     bool SendSysExToHost(const ISysExMessage& message) override;

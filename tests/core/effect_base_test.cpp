@@ -205,6 +205,7 @@ TEST(EffectBase, AttachEditorShowsNormalisedValues) {
     FakeEditor* fake = editor.get();
     effect.AttachEditor(std::move(editor));
     ASSERT_EQ(effect.Editor(), fake);
+    EXPECT_EQ(fake->surfacesCreated, 1);
     ASSERT_EQ(fake->controls.size(), 11u);
     // Drive 0 of -10..10 -> 0.5; Mode 1 of 0..3 -> 1/3; Curve 0.25 with shape 2 -> 0.5.
     const double expected[11] = {0.5, 1, 0, 0, 1.0 / 3.0, 1.0 / 9.0, 17.0 / 40.0, 0, 0.5, 1, 0.5};

@@ -55,7 +55,7 @@ public:
     int midiSent = 0;
 };
 
-class FakeEditor : public IEditor {
+class FakeEditor : public IEditorLink {
 public:
     explicit FakeEditor(std::function<void()> onDestroy = {}) : mOnDestroy(std::move(onDestroy)) {}
     ~FakeEditor() override {
@@ -67,6 +67,8 @@ public:
         shown.push_back({index, value, isNormalized});
     }
     void SetControlsFromPlugin(int index, double normalized) override { controls.emplace_back(index, normalized); }
+    void CreateSurfaces() override { ++surfacesCreated; }
+    bool HasWindowSystem() const override { return false; }
     bool OpenWindow(void*) override { return false; }
     void CloseWindow() override {}
 
@@ -77,6 +79,7 @@ public:
     };
     std::vector<Shown> shown;
     std::vector<std::pair<int, double>> controls;
+    int surfacesCreated = 0;
 
 private:
     std::function<void()> mOnDestroy;

@@ -72,6 +72,17 @@ TEST_F(Adapter, EditorOpcodesNeedAnAttachedEditor) {
     EXPECT_EQ(editor->closes, 1);
 }
 
+TEST_F(Adapter, AnEditorWithoutAWindowSystemIsNotOffered) {
+    ProbeEffect p;
+    FakeEditor* editor = p.AddEditor(false);
+    editor->canOpen = false;
+    ERect* rect = nullptr;
+    EXPECT_EQ(p.Record()->flags, 0x1018);
+    EXPECT_EQ(p.Dispatch(effEditGetRect, 0, 0, &rect), 0);
+    EXPECT_EQ(rect, nullptr);
+    EXPECT_EQ(p.Dispatch(effEditOpen), 0);
+}
+
 TEST_F(Adapter, SetParameterClampsAndNeverTakesNaN) {
     ProbeEffect p;
     FakeEditor* editor = p.AddEditor();

@@ -28,7 +28,7 @@ TEST_F(PluginTest, RecordOfAFreshInstance) {
     EXPECT_EQ(fx->numParams, 11);
     EXPECT_EQ(fx->numInputs, 2);
     EXPECT_EQ(fx->numOutputs, 2);
-    EXPECT_EQ(fx->flags, 0x1018);  // replacing, double replacing, mono; no editor yet
+    EXPECT_EQ(fx->flags, 0x1018);  // replacing, double replacing, mono; the editor has no window to offer yet
     EXPECT_EQ(fx->initialDelay, 0);
     EXPECT_EQ(fx->ioRatio, 1.0f);
     EXPECT_EQ(fx->uniqueID, 0x516D377A);
@@ -201,7 +201,7 @@ TEST_F(PluginTest, FixedAnswersAndTexts) {
         {effIdentify, 0, 0, 0x4E764566}, {effGetVendorVersion, 0, 0, 10100},
         {effGetTailSize, 0, 0, 0},       {effCanBeAutomated, 0, 0, 1},
         {effCanBeAutomated, -1, 5, 1},   {effEditGetRect, 0, 0, 0},
-        {effEditOpen, 0, 0, 0},          {effEditClose, 0, 0, 0},
+        {effEditOpen, 0, 0, 0},          {effEditClose, 0, 0, 1},  // the editor exists; no window opens yet
         {effProcessVarIo, 0, 0, 0},      {effIdle, 0, 0, 0},
         {effEditIdle, 0, 0, 0},          {effGetMidiKeyName, 0, 0, 0},
         {effProcessEvents, 0, 0, 0},     {effGetEffectName, 0, 0, 0},

@@ -16,7 +16,7 @@ struct BlockCall {
     std::vector<double> firstIn;  // inputs[c][0] per channel
 };
 
-class FakeEditor : public IEditor {
+class FakeEditor : public IEditorLink {
 public:
     struct Show {
         int index;
@@ -29,10 +29,13 @@ public:
         shows.push_back({index, value, isNormalized});
     }
     void SetControlsFromPlugin(int, double) override {}
+    void CreateSurfaces() override {}
+    bool HasWindowSystem() const override { return hasWindowSystem; }
     bool OpenWindow(void*) override { return canOpen; }
     void CloseWindow() override { ++closes; }
     std::vector<Show> shows;
     bool canOpen = true;
+    bool hasWindowSystem = true;
     int closes = 0;
 };
 
@@ -46,8 +49,9 @@ public:
         GetParam(0)->SetupInt("Steps", 0, 0, 4, "");
         GetParam(1)->SetupDouble("Level", 0.0, 0.0, 100000.0, 0.01, "longlabel", 1.0);
     }
-    FakeEditor* AddEditor() {
+    FakeEditor* AddEditor(bool hasWindowSystem = true) {
         auto editor = std::make_unique<FakeEditor>();
+        editor->hasWindowSystem = hasWindowSystem;
         FakeEditor* raw = editor.get();
         AttachEditor(std::move(editor));
         return raw;

@@ -1,0 +1,246 @@
+#include "editor/editor.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "core/effect_base.h"
+#include "editor/bitmap_cache.h"
+#include "editor/rect_rules.h"
+#include "raster/blit.h"
+
+namespace {
+
+BlendMode ModeForBlend(const IBlend* blend) {
+    if (!blend) return BlendCopy | UseSourceAlpha;
+    switch (blend->method) {
+        case IBlend::kOpaqueCopy:
+            return BlendCopy;
+        case IBlend::kAdd:
+            return BlendAdd | UseSourceAlpha;
+        case IBlend::kDodge:
+            return BlendDodge | UseSourceAlpha;
+        default:
+            return BlendCopy | UseSourceAlpha;
+    }
+}
+
+// Whether v fits an int32; offsets are worked in 64 bits so that no
+// rectangle or frame number a caller passes can overflow them.
+bool FitsInt(std::int64_t v) {
+    return v >= std::numeric_limits<std::int32_t>::min() && v <= std::numeric_limits<std::int32_t>::max();
+}
+
+}  // namespace
+
+bool HasPngResourceName(const char* fileName) {
+    if (!fileName || !*fileName) return false;
+    const char* dot = std::strrchr(fileName, '.');
+    const char* ext = dot ? dot + 1 : fileName + 1;
+    return std::tolower(static_cast<unsigned char>(ext[0])) == 'p' &&
+           std::tolower(static_cast<unsigned char>(ext[1])) == 'n' &&
+           std::tolower(static_cast<unsigned char>(ext[2])) == 'g' && ext[3] == '\0';
+}
+
+IEditor::IEditor(IEffectBase* plugin, int width, int height, int frameRate)
+    : mPlugin(plugin), mWidth(width), mHeight(height), mFrameRate(frameRate) {}
+
+IEditor::~IEditor() {
+    // Last added first: a control may refer to one added before it.
+    while (!mControls.empty()) mControls.pop_back();
+    mSurface.reset();
+    mScratchSurface.reset();
+}
+
+IWidget* IEditor::Control(int i) const {
+    if (i < 0 || i >= ControlCount()) return nullptr;
+    return mControls[static_cast<std::size_t>(i)].get();
+}
+
+void IEditor::ShowParameterInEditor(int index, double value, bool isNormalized) {
+    double v = value;
+    if (!isNormalized) {
+        const IParameter* param = mPlugin ? mPlugin->GetParam(index) : nullptr;
+        if (!param) return;
+        v = param->ValueToNormalized(value);
+    }
+    SetControlsFromPlugin(index, v);
+}
+
+void IEditor::SetControlsFromPlugin(int index, double normalized) {
+    for (const auto& control : mControls) {
+        if (control->ParamIndex() == index) control->ApplyPluginValue(normalized);
+        if (control->AuxBindingCount() > 0) {
+            const int binding = control->FindAuxBinding(index);
+            if (binding >= 0) control->ApplyPluginAuxValue(binding, normalized);
+        }
+    }
+}
+
+void IEditor::CreateSurfaces() {
+    mSurface = std::make_unique<SysBitmap>(mWidth, mHeight);
+    mScratchSurface = std::make_unique<MemBitmap>();
+}
+
+void IEditor::AddControl(std::unique_ptr<IWidget> control) {
+    if (control) mControls.push_back(std::move(control));
+}
+
+void IEditor::AddBackground(std::unique_ptr<IWidget> control) {
+    if (control) mControls.insert(mControls.begin(), std::move(control));
+}
+
+IBitmapRef IEditor::LoadBitmap(int resourceId, const char* fileName, int frames) {
+    IRasterBitmap* bitmap = BitmapCache::Find(resourceId);
+    if (!bitmap) {
+        std::unique_ptr<IRasterBitmap> loaded = LoadBitmapResource(resourceId, fileName);
+        // A missing picture is cached empty: every control still gets a
+        // bitmap, draws nothing with it, and the id is not searched again.
+        if (!loaded) loaded = std::make_unique<MemBitmap>();
+        bitmap = BitmapCache::Insert(resourceId, std::move(loaded));
+    }
+    IBitmapRef ref;
+    ref.bitmap = bitmap;
+    ref.width = bitmap ? bitmap->Width() : 0;
+    ref.height = bitmap ? bitmap->Height() : 0;
+    ref.frames = frames;
+    ref.framesHorizontal = false;
+    return ref;
+}
+
+bool IEditor::PaintRegion(const IRectangle& rect) {
+    mPaintRect = rect;
+    for (const auto& control : mControls) {
+        if (!control->IsHidden() && Meets(rect, control->Rect())) control->Paint(*this);
+        control->FinishPaint();
+    }
+    return PresentRegion(rect);
+}
+
+bool IEditor::DrawBitmapFrame(const IBitmapRef& ref, const IRectangle& rect, int frame, const IBlend* blend) {
+    std::int64_t srcX = 0;
+    std::int64_t srcY = 0;
+    if (ref.frames > 1 && frame > 1) {
+        const double side = ref.framesHorizontal ? ref.width : ref.height;
+        const double offset = std::trunc(side * (frame - 1) / ref.frames + 0.5);
+        // A frame past the end of the strip starts beyond the picture: there
+        // is nothing of it to draw.
+        if (!(offset < side)) return true;
+        (ref.framesHorizontal ? srcX : srcY) = static_cast<std::int64_t>(offset);
+    }
+    return DrawBitmapAt(ref, rect, static_cast<int>(srcX), static_cast<int>(srcY), blend);
+}
+
+bool IEditor::DrawBitmapAt(const IBitmapRef& ref, const IRectangle& rect, int srcX, int srcY, const IBlend* blend) {
+    const IRectangle clip = Intersection(rect, mPaintRect);
+    const std::int64_t left = std::int64_t{srcX} + clip.left - rect.left;
+    const std::int64_t top = std::int64_t{srcY} + clip.top - rect.top;
+    const std::int64_t right = left + RectWidth(clip);
+    const std::int64_t bottom = top + RectHeight(clip);
+    if (IsEmpty(clip) || !FitsInt(left) || !FitsInt(top) || !FitsInt(right) || !FitsInt(bottom)) return true;
+    const IRectangle source{static_cast<std::int32_t>(left), static_cast<std::int32_t>(top),
+                            static_cast<std::int32_t>(right), static_cast<std::int32_t>(bottom)};
+    // BlitBitmap clips the source area to the picture and the destination
+    // to the surface, so no rectangle or frame can read or write outside.
+    BlitBitmap(mSurface.get(), ref.bitmap, clip.left, clip.top, &source, blend ? blend->weight : 1.0f,
+               ModeForBlend(blend));
+    return true;
+}
+
+bool IEditor::CollectDirtyRegion(IRectangle* region) const {
+    IRectangle all{};
+    bool any = false;
+    for (const auto& control : mControls) {
+        if (!control->NeedsPaint()) continue;
+        any = true;
+        all = BoundingUnion(all, control->Rect());
+    }
+    if (region) *region = all;
+    return any;
+}
+
+bool IEditor::RepaintDirty() {
+    IRectangle region;
+    if (!CollectDirtyRegion(&region)) return false;
+    region = Intersection(region, IRectangle{0, 0, mWidth, mHeight});
+    if (IsEmpty(region)) return false;
+    return PaintRegion(region);
+}
+
+bool IEditor::PaintAll() { return PaintRegion(IRectangle{0, 0, mWidth, mHeight}); }
+
+int IEditor::TopmostControlAt(int x, int y) const {
+    for (int i = ControlCount() - 1; i >= 0; --i) {
+        const IWidget* c = mControls[static_cast<std::size_t>(i)].get();
+        if (!c->IsHidden() && !c->IsGreyed() && c->Contains(x, y)) return i;
+    }
+    return -1;
+}
+
+void IEditor::PointerDown(int x, int y, const IMouseMods& mods) {
+    mLastX = mLastY = -1;
+    mCaptureIndex = -1;
+    const int i = TopmostControlAt(x, y);
+    if (i < 0) return;
+    mCaptureIndex = i;
+    mLastX = x;
+    mLastY = y;
+    IWidget* c = Control(i);
+    if (c->ParamIndex() >= 0 && mPlugin) mPlugin->BeginEditGesture(c->ParamIndex());
+    c->OnPointerDown(x, y, mods);
+}
+
+void IEditor::PointerUp(int x, int y, const IMouseMods& mods) {
+    const int target = mCaptureIndex >= 0 ? mCaptureIndex : TopmostControlAt(x, y);
+    mLastX = mLastY = -1;
+    mCaptureIndex = -1;
+    IWidget* c = Control(target);
+    if (!c) return;
+    c->OnPointerUp(x, y, mods);
+    if (c->ParamIndex() >= 0 && mPlugin) mPlugin->EndEditGesture(c->ParamIndex());
+}
+
+void IEditor::PointerDrag(int x, int y, const IMouseMods& mods) {
+    IWidget* c = Control(mCaptureIndex);
+    if (!c || (x == mLastX && y == mLastY)) return;
+    const int dX = x - mLastX;
+    const int dY = y - mLastY;
+    mLastX = x;
+    mLastY = y;
+    c->OnPointerDrag(x, y, dX, dY, mods);
+}
+
+bool IEditor::PointerDoubleClick(int x, int y, const IMouseMods& mods) {
+    mLastX = mLastY = -1;
+    mCaptureIndex = -1;
+    const int i = TopmostControlAt(x, y);
+    IWidget* c = Control(i);
+    if (!c) return false;
+    if (c->DoubleClickAsPress()) {
+        // A press without an edit gesture: the release that follows closes
+        // one all the same, as for any release on a bound control.
+        mCaptureIndex = i;
+        mLastX = x;
+        mLastY = y;
+        c->OnPointerDown(x, y, mods);
+        return true;
+    }
+    c->OnPointerDoubleClick(x, y, mods);
+    return false;
+}
+
+void IEditor::PointerWheel(int x, int y, const IMouseMods& mods, int steps) {
+    IWidget* c = Control(mCaptureIndex >= 0 ? mCaptureIndex : TopmostControlAt(x, y));
+    if (c) c->OnWheel(x, y, mods, steps);
+}
+
+bool IEditor::KeyPress(int key, int x, int y) {
+    const int target = mCaptureIndex >= 0 ? mCaptureIndex : TopmostControlAt(x, y);
+    // Keys aimed at the background would go to a key-catcher control; this
+    // editor has none, so they go back to the host.
+    if (target <= 0) return false;
+    return Control(target)->OnKey(x, y, key);
+}
