@@ -83,6 +83,14 @@ void IEditor::SetControlsFromPlugin(int index, double normalized) {
 void IEditor::CreateSurfaces() {
     mSurface = std::make_unique<SysBitmap>(mWidth, mHeight);
     mScratchSurface = std::make_unique<MemBitmap>();
+    // New storage holds whatever the allocator left; an editor whose
+    // background cannot be drawn shows black rather than that.
+    if (PackedPixel* pixels = mSurface->PixelPointer()) {
+        for (int y = 0; y < mSurface->Height(); ++y) {
+            PackedPixel* row = pixels + static_cast<std::ptrdiff_t>(y) * mSurface->RowStride();
+            for (int x = 0; x < mSurface->Width(); ++x) row[x] = PackedPixel{0, 0, 0, 255};
+        }
+    }
 }
 
 void IEditor::AddControl(std::unique_ptr<IWidget> control) {

@@ -18,10 +18,18 @@
 
 #include "core/editor_link.h"
 #include "core/host_types.h"
+#include "core/plugin_lock.h"
 #include "editor/bitmap_ref.h"
 #include "editor/widget.h"
 #include "raster/mem_bitmap.h"
 #include "raster/sys_bitmap.h"
+
+// On Windows the lock header brings in <windows.h>, whose LoadBitmap macro
+// would rename the editor's LoadBitmap. Including it first and dropping the
+// macro here keeps it dropped: the header is not read twice.
+#ifdef LoadBitmap
+#undef LoadBitmap
+#endif
 
 class IEffectBase;
 

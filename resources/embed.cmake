@@ -65,7 +65,7 @@ if(TARGET velmor_artwork)
   add_dependencies(velmor_pictures velmor_artwork)
 endif()
 
-if(WIN32)
+if(WIN32 AND velmor_rc_lines)
   set(VELMOR_RESOURCE_SCRIPT ${CMAKE_BINARY_DIR}/resources/velmor.rc)
   file(CONFIGURE OUTPUT ${VELMOR_RESOURCE_SCRIPT}
        CONTENT "// Generated from resources/embed.cmake: the editor's pictures.\n${velmor_rc_lines}")
