@@ -81,6 +81,18 @@ void IEditor::SetControlsFromPlugin(int index, double normalized) {
 }
 
 void IEditor::CreateSurfaces() {
+    // Made on first use (EnsureSurfaces); a surface made before starts over.
+    mSurface.reset();
+    mScratchSurface.reset();
+}
+
+SysBitmap* IEditor::Surface() {
+    EnsureSurfaces();
+    return mSurface.get();
+}
+
+void IEditor::EnsureSurfaces() {
+    if (mSurface) return;
     mSurface = std::make_unique<SysBitmap>(mWidth, mHeight);
     mScratchSurface = std::make_unique<MemBitmap>();
     // New storage holds whatever the allocator left; an editor whose
@@ -120,6 +132,7 @@ IBitmapRef IEditor::LoadBitmap(int resourceId, const char* fileName, int frames)
 }
 
 bool IEditor::PaintRegion(const IRectangle& rect) {
+    EnsureSurfaces();
     mPaintRect = rect;
     for (const auto& control : mControls) {
         if (!control->IsHidden() && Meets(rect, control->Rect())) control->Paint(*this);

@@ -47,7 +47,11 @@ public:
     // parameter's range and normalised first.
     void ShowParameterInEditor(int index, double value, bool isNormalized) override;
     void SetControlsFromPlugin(int index, double normalized) override;
-    // The drawing surface (editor-sized) and the empty scratch surface.
+    // The drawing surface (editor-sized, opaque black until painted) and the
+    // empty scratch surface. They are made when the editor first paints or
+    // hands out its surface, so a host that only scans the plug-in or
+    // renders without a window never pays for them; a call after that
+    // starts them over.
     void CreateSurfaces() override;
     bool OpenWindow(void* parent) override { return OpenEditorWindow(parent) != nullptr; }
     void CloseWindow() override { CloseEditorWindow(); }
@@ -113,12 +117,15 @@ public:
     IEffectBase* Plugin() const { return mPlugin; }
     int ControlCount() const { return static_cast<int>(mControls.size()); }
     IWidget* Control(int i) const;
-    SysBitmap* Surface() const { return mSurface.get(); }
+    // Window thread; makes the surfaces if they are not made yet.
+    SysBitmap* Surface();
     int FrameRate() const { return mFrameRate; }
     int CaptureIndex() const { return mCaptureIndex; }
     const IRectangle& PaintRect() const { return mPaintRect; }
 
 private:
+    void EnsureSurfaces();
+
     std::vector<std::unique_ptr<IWidget>> mControls;
     IEffectBase* mPlugin;  // not owned
     IRectangle mPaintRect;

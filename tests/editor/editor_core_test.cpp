@@ -28,8 +28,8 @@ namespace {
 
 bool SamePixel(PackedPixel a, PackedPixel b) { return PixelWord(a) == PixelWord(b); }
 
-PackedPixel SurfacePixel(const IEditor& editor, int x, int y) {
-    const SysBitmap* s = editor.Surface();
+PackedPixel SurfacePixel(IEditor& editor, int x, int y) {
+    SysBitmap* s = editor.Surface();
     return s->PixelPointer()[static_cast<std::ptrdiff_t>(y) * s->RowStride() + x];
 }
 

@@ -52,7 +52,7 @@ private:
 };
 
 // Count of pixels in r where the editor's surface and the composite differ.
-int Differences(const IEditor& editor, const MemBitmap& expected, const IRectangle& r) {
+int Differences(IEditor& editor, const MemBitmap& expected, const IRectangle& r) {
     const SysBitmap* s = editor.Surface();
     int n = 0;
     for (int y = r.top; y < r.bottom; ++y) {
@@ -65,7 +65,7 @@ int Differences(const IEditor& editor, const MemBitmap& expected, const IRectang
     return n;
 }
 
-std::vector<std::uint32_t> SurfaceCopy(const IEditor& editor) {
+std::vector<std::uint32_t> SurfaceCopy(IEditor& editor) {
     const SysBitmap* s = editor.Surface();
     std::vector<std::uint32_t> copy;
     for (int y = 0; y < s->Height(); ++y)
