@@ -53,14 +53,18 @@ else()
   set(velmor_object_format elf)
 endif()
 set(velmor_table_source ${CMAKE_BINARY_DIR}/resources/velmor_pictures_table.cpp)
+set(velmor_table_data ${CMAKE_BINARY_DIR}/resources/velmor_pictures_data.S)
 add_custom_command(
-  OUTPUT ${velmor_table_source}
-  COMMAND ${CMAKE_COMMAND} "-DOUTPUT=${velmor_table_source}" "-DENTRIES=${velmor_table_entries}"
-          -DFORMAT=${velmor_object_format} -P ${PROJECT_SOURCE_DIR}/resources/embed_table.cmake
-  DEPENDS ${velmor_picture_files} ${PROJECT_SOURCE_DIR}/resources/embed_table.cmake
-  COMMENT "Embedding the editor's pictures"
+  OUTPUT ${velmor_table_source} ${velmor_table_data}
+  COMMAND ${CMAKE_COMMAND} "-DOUTPUT_CPP=${velmor_table_source}" "-DOUTPUT_ASM=${velmor_table_data}"
+          "-DENTRIES=${velmor_table_entries}" -DFORMAT=${velmor_object_format}
+          -P ${PROJECT_SOURCE_DIR}/resources/embed_table.cmake
+  DEPENDS ${PROJECT_SOURCE_DIR}/resources/embed_table.cmake
+  COMMENT "Writing the editor's picture table"
   VERBATIM)
-velmor_library(velmor_pictures ${velmor_table_source})
+velmor_library(velmor_pictures ${velmor_table_source} ${velmor_table_data})
+# The assembler pulls the files in by name: rebuild when a picture changes.
+set_source_files_properties(${velmor_table_data} PROPERTIES OBJECT_DEPENDS "${velmor_picture_files}")
 if(TARGET velmor_artwork)
   add_dependencies(velmor_pictures velmor_artwork)
 endif()

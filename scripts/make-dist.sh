@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds velmor.so, Velmor.dll and
-# velmor-host into dist/, and renders the bundled example vocal through the
-# plug-in, printing input and output peak and RMS.
+# velmor-host into dist/, renders the bundled example vocal through the
+# plug-in, printing input and output peak and RMS, and paints the editor as
+# it stands after three seconds of that vocal into dist/editor.png.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -26,4 +27,8 @@ echo "built: $(cd dist && ls | tr "\n" " ")"
 if [ -x dist/velmor-host ] && [ -f examples/vocal.wav ]; then
   dist/velmor-host render examples/vocal.wav dist/vocal-velmor.wav --plugin dist/velmor.so
   "$here/level-report.sh" examples/vocal.wav dist/vocal-velmor.wav
+fi
+if [ -x build/release/velmor-snapshot ] && [ -f examples/vocal.wav ]; then
+  build/release/velmor-snapshot dist/editor.png --play examples/vocal.wav --seconds 3
+  echo "editor: dist/editor.png"
 fi
