@@ -270,7 +270,7 @@ TEST_F(VelmorEditor, ModeButtonsLightForTheirModeAndSelectItWhenPressed) {
         for (int mode = 0; mode <= 4; ++mode) {
             Set(Velmor::kMode, mode / 4.0f);
             EXPECT_TRUE(wide.Control(0)->NeedsPaint()) << mode;  // a new Mode since the last paint
-            wide.CreateSurfaces();                                        // a black surface again
+            wide.CreateSurfaces();                               // a black surface again
             wide.PaintRegion(IRectangle{0, 0, 1100, 200});
             EXPECT_FALSE(wide.Control(0)->NeedsPaint());
             const int lit = (mode == i + 1 || (i == 0 && mode == 0)) ? 2 : 1;
