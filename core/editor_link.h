@@ -26,4 +26,8 @@ public:
     // false when no window can be made.
     virtual bool OpenWindow(void* parent) = 0;
     virtual void CloseWindow() = 0;
+    // effEditIdle, on the host's UI thread. Window systems with a timer of
+    // their own ignore it; one without (X11 in a host's window) repaints
+    // from it.
+    virtual void Idle() {}
 };

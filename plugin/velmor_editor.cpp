@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "editor/bitmap_widgets.h"
-#include "editor/editor_offscreen.h"
+#include "editor/platform_editor.h"
 #include "plugin/mode_switch.h"
 #include "plugin/velmor.h"
 #include "plugin/velmor_knob.h"
@@ -28,7 +28,8 @@ IBitmapRef Load(IEditor& editor, const VelmorPicture& picture) {
 }  // namespace
 
 void Velmor::BuildEditor() {
-    auto editor = std::make_unique<IEditorOffscreen>(this, kEditorWidth, kEditorHeight, kFrameRate, FindVelmorResource);
+    std::unique_ptr<IEditor> editor =
+        CreatePlatformEditor(this, kEditorWidth, kEditorHeight, kFrameRate, FindVelmorResource);
     IEditor& e = *editor;
     const IBlend normal{IBlend::kAlphaCopy, 1.0f};
 

@@ -142,6 +142,11 @@ VstIntPtr EditClose(IEffectVST& p) {
     return 1;
 }
 
+VstIntPtr EditIdle(IEffectVST& p) {
+    if (p.Editor()) p.Editor()->Idle();
+    return 0;
+}
+
 VstIntPtr GetChunk(IEffectVST& p, VstInt32 index, void* ptr) {
     if (!ptr) return 0;
     const bool program = index != 0;
@@ -359,7 +364,7 @@ VstIntPtr Dispatch(IEffectVST* plugin, DispatchLock& lock, VstInt32 opcode, VstI
         case effEditGetRect: return EditGetRect(p, ptr);
         case effEditOpen: return EditOpen(p, ptr);
         case effEditClose: return EditClose(p);
-        case effEditIdle: return 0;  // the editor window repaints on its own timer
+        case effEditIdle: return EditIdle(p);
         case effIdentify: return kIdentifyAnswer;
         case effGetChunk: return GetChunk(p, index, ptr);
         case effSetChunk: return SetChunk(p, index, value, ptr);

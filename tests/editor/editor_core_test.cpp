@@ -16,6 +16,7 @@
 #include "editor/frame_for_value.h"
 #include "editor/knob_widgets.h"
 #include "editor/rect_rules.h"
+#include "raster/png_encode.h"
 #include "tests/editor/editor_test_support.h"
 
 using editortest::AddResource;
@@ -25,6 +26,8 @@ using editortest::GestureEffect;
 using editortest::StripPng;
 
 namespace {
+
+std::vector<std::uint8_t> EncodePngForTest(const MemBitmap& bitmap) { return EncodePng(bitmap); }
 
 bool SamePixel(PackedPixel a, PackedPixel b) { return PixelWord(a) == PixelWord(b); }
 
@@ -149,7 +152,7 @@ TEST(EditorPaint, RegionEdgesHiddenControlsAndCleaning) {
     TestEditor t(2010);
     auto* c = t.Add<CountingWidget>(IRectangle{20, 20, 30, 30});
     auto* hidden = t.Add<CountingWidget>(IRectangle{20, 20, 30, 30});
-    auto* far = t.Add<CountingWidget>(IRectangle{500, 0, 510, 10});
+    auto* distant = t.Add<CountingWidget>(IRectangle{500, 0, 510, 10});
     t.Attach();
     hidden->SetHidden(true);
     t.editor->PaintRegion(IRectangle{0, 0, 20, 20});  // touches c's left and top edges
@@ -160,8 +163,8 @@ TEST(EditorPaint, RegionEdgesHiddenControlsAndCleaning) {
     EXPECT_EQ(hidden->paints, 0);
     EXPECT_EQ(hidden->finishes, 2);
     EXPECT_FALSE(hidden->IsDirty());  // its one pending repaint carried over once
-    EXPECT_EQ(far->paints, 0);
-    EXPECT_FALSE(far->IsDirty());
+    EXPECT_EQ(distant->paints, 0);
+    EXPECT_FALSE(distant->IsDirty());
 }
 
 TEST(EditorPaint, HostChangesRepaintOnTwoTicksAndThenRest) {
@@ -276,6 +279,38 @@ TEST(BitmapDraws, NoFrameNumberOrRectangleReadsOrWritesOutsideABitmap) {
     EXPECT_TRUE(SamePixel(SurfacePixel(*t.editor, 3, 3), PackedPixel{9, 9, 9, 255}));
     t.editor->DrawBitmapFrame(ref, IRectangle{0, 0, 8, 8}, 3, nullptr);
     EXPECT_TRUE(SamePixel(SurfacePixel(*t.editor, 3, 3), FrameColour(2061, 3)));
+}
+
+TEST(BitmapDraws, BlendMethodsMapToTheBlits) {
+    // A source pixel of red 200 at half alpha over a background of red 100:
+    // worked out from the blend rules by hand, to within rounding.
+    MemBitmap half(4, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) half.PixelPointer()[y * half.RowStride() + x] = PackedPixel{0, 0, 200, 128};
+    AddResource(2065, EncodePngForTest(half));
+    struct Row {
+        int method;
+        int red, alpha;  // the surface pixel afterwards
+    } rows[] = {
+        {IBlend::kAlphaCopy, 150, 255}, {IBlend::kOpaqueCopy, 200, 128}, {IBlend::kAdd, 200, 255}, {7, 150, 255}};
+    for (const Row& r : rows) {
+        TestEditor t(2066);
+        t.Attach();
+        const IBitmapRef ref = t.editor->LoadBitmap(2065, "half.png", 1);
+        const IBlend blend{r.method, 1.0f};
+        // Outside a paint pass's region nothing is drawn...
+        t.editor->PaintRegion(IRectangle{});
+        FillSurface(*t.editor, PackedPixel{0, 0, 100, 255});
+        t.editor->DrawBitmapAt(ref, IRectangle{0, 0, 4, 4}, 0, 0, &blend);
+        EXPECT_TRUE(SamePixel(SurfacePixel(*t.editor, 1, 1), PackedPixel{0, 0, 100, 255}));
+        // ... inside it, the method picks the blit.
+        t.editor->PaintRegion(IRectangle{0, 0, 64, 48});
+        FillSurface(*t.editor, PackedPixel{0, 0, 100, 255});
+        t.editor->DrawBitmapAt(ref, IRectangle{0, 0, 4, 4}, 0, 0, &blend);
+        const PackedPixel p = SurfacePixel(*t.editor, 1, 1);
+        EXPECT_NEAR(p.r, r.red, 1) << "method " << r.method;
+        EXPECT_NEAR(p.a, r.alpha, 1) << "method " << r.method;
+    }
 }
 
 TEST(EditorRouting, PressDragReleaseOpensAndClosesOneGesture) {
