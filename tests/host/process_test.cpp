@@ -1,6 +1,7 @@
 // The built velmor-host as a process: what happens to OUT when a render is
 // interrupted or runs out of space, and the exit statuses a shell sees.
 #include <gtest/gtest.h>
+#include <pty.h>
 
 #include <chrono>
 #include <filesystem>
@@ -106,7 +107,7 @@ TEST(Process, FailedRenderKeepsOutAndASuccessfulOneReplacesIt) {
     ProcessResult r = RunProcess(kHost, args, limited);
     EXPECT_FALSE(r.signalled);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err.find("velmor-host: cannot write " + dir.File("out.wav")), 0u) << r.err;
+    EXPECT_EQ(r.err, "velmor-host: cannot write " + dir.File("out.wav") + ": File too large\n");
     EXPECT_EQ(r.err.find(".part"), std::string::npos) << r.err;
     EXPECT_EQ(Contents(dir.File("out.wav")), previous);
     EXPECT_EQ(Leftovers(dir.File(""), {"in.wav", "out.wav"}), std::vector<std::string>{});
@@ -115,6 +116,78 @@ TEST(Process, FailedRenderKeepsOutAndASuccessfulOneReplacesIt) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(host_test::ReadAudio(dir.File("out.wav")).samples, Ramp(48000, 1));
     EXPECT_EQ(Leftovers(dir.File(""), {"in.wav", "out.wav"}), std::vector<std::string>{});
+}
+
+struct TerminalRun {
+    int status = -1;
+    bool interrupted = false;
+    std::string transcript;  // everything the child wrote to its terminal
+};
+
+// Runs velmor-host with a pseudo-terminal as its standard output and error,
+// sending SIGINT once the progress line shows when `interrupt` is set.
+TerminalRun RunOnTerminal(const std::vector<std::string>& args, bool interrupt) {
+    TerminalRun run;
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid < 0) return run;
+    if (pid == 0) {
+        std::vector<char*> argv = {const_cast<char*>(kHost.c_str())};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(kHost.c_str(), argv.data());
+        _exit(127);
+    }
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < end) {
+        pollfd fd = {terminal, POLLIN, 0};
+        if (poll(&fd, 1, 100) <= 0) continue;
+        char buffer[4096];
+        const ssize_t n = read(terminal, buffer, sizeof buffer);
+        if (n <= 0) break;  // the child closed the terminal
+        run.transcript.append(buffer, static_cast<std::size_t>(n));
+        if (interrupt && !run.interrupted && run.transcript.find("rendering [") != std::string::npos) {
+            kill(pid, SIGINT);
+            run.interrupted = true;
+        }
+    }
+    close(terminal);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+
+// On a terminal the progress line is drawn (unless --quiet); an interrupt
+// clears it, so the message (and the shell's prompt after it) starts on a
+// clean line.
+TEST(Process, InterruptOnATerminalEndsTheProgressLineCleanly) {
+    ScratchDir dir;
+    WriteWav(dir.File("in.wav"), Wav(AudioEncoding::kPcm16, 1), Ramp(48000, 1));
+    const std::vector<std::string> args = {
+        "render", dir.File("in.wav"), dir.File("out.wav"), "--plugin", kSlowMono, "--block", "64"};
+    const TerminalRun run = RunOnTerminal(args, true);
+    const std::string& transcript = run.transcript;
+    ASSERT_TRUE(run.interrupted) << transcript;
+    EXPECT_EQ(run.status, 130);
+    const std::size_t message = transcript.find("velmor-host: interrupted; nothing written to");
+    ASSERT_NE(message, std::string::npos) << transcript;
+    // Before the message: the last bar, then spaces over all of it and a
+    // carriage return; nothing of the bar is left on the message's line.
+    const std::size_t lastBar = transcript.rfind("\rrendering [", message);
+    ASSERT_NE(lastBar, std::string::npos);
+    EXPECT_NE(transcript.find(" elapsed, ", lastBar), std::string::npos) << transcript;
+    const std::size_t barEnd = transcript.find('\r', lastBar + 1);
+    const std::size_t width = barEnd - lastBar - 1;
+    EXPECT_EQ(transcript.substr(barEnd, message - barEnd), "\r" + std::string(width, ' ') + "\r") << transcript;
+    EXPECT_FALSE(fs::exists(dir.File("out.wav")));
+
+    std::vector<std::string> quiet = args;
+    quiet.push_back("--quiet");
+    const TerminalRun silent = RunOnTerminal(quiet, false);
+    EXPECT_EQ(silent.status, 0) << silent.transcript;
+    EXPECT_EQ(silent.transcript, "");
+    EXPECT_TRUE(fs::exists(dir.File("out.wav")));
 }
 
 }  // namespace

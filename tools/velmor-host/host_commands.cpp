@@ -6,7 +6,9 @@
 #include <cstring>
 #include <filesystem>
 #include <iomanip>
+#include <iostream>
 #include <memory>
+#include <new>
 #include <sstream>
 
 #include "tools/velmor-host/audio_file.h"
@@ -213,7 +215,7 @@ private:
         PendingOutput spool;
         std::string readPath = inPath;
         if (IsStdStream(inPath)) {
-            if (!SpoolStandardInput(spool, error)) return Fail(error);
+            if (!SpoolStandardInput(spool, error)) return InterruptSignal() != 0 ? Interrupted(outPath) : Fail(error);
             readPath = spool.TempPath();
         }
         std::unique_ptr<AudioReader> reader = OpenAudioReader(readPath, error);
@@ -276,8 +278,11 @@ private:
         const int announcedLatency = mPlugin.Latency();
         mPlugin.Close();
         writer.reset();
-        if (ok && InterruptSignal() == 0 && !IsStdStream(outPath)) ok = pending.Commit(error);
-        if (InterruptSignal() != 0) return Interrupted(outPath);
+        // Decided once: a signal arriving after the rename must not report
+        // a replaced OUT as not written.
+        const bool stopped = InterruptSignal() != 0;
+        if (ok && !stopped && !IsStdStream(outPath)) ok = pending.Commit(error);
+        if (stopped) return Interrupted(outPath);
         if (!ok) {
             ReplaceAll(error, writePath, outPath);
             if (IsStdStream(inPath)) ReplaceAll(error, readPath, "standard input");
@@ -408,6 +413,9 @@ private:
         if (!CaptureState(mPlugin, state, error)) return Fail(error + "; nothing written to " + path);
         const std::vector<std::uint8_t> bytes = EncodeState(state);
         if (IsStdStream(path)) {
+#if defined(_WIN32)
+            if (&mOut == &std::cout) _setmode(_fileno(stdout), _O_BINARY);
+#endif
             mOut.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
             return mOut.flush() ? kExitOk : Fail("cannot write the state to standard output");
         }
@@ -451,7 +459,16 @@ int RunHost(const std::vector<std::string>& args, const HostEnvironment& environ
         if (args.empty()) err << UsageText();
         return kExitUsage;
     }
-    return Command(line, environment, out, err).Run();
+    // Buffers follow the block size and the plug-in's channel counts, which
+    // together can ask for more memory than there is: say so rather than
+    // abort. Every file is closed (and a temporary output removed) on the
+    // way out.
+    try {
+        return Command(line, environment, out, err).Run();
+    } catch (const std::bad_alloc&) {
+        err << "velmor-host: not enough memory (try a smaller --block)\n";
+        return kExitFailure;
+    }
 }
 
 std::string DefaultPluginPath() {

@@ -259,7 +259,7 @@ public:
         const std::vector<std::uint8_t> header =
             Header(mPlannedFrames * static_cast<std::uint64_t>(mBlockAlign), mPlannedFrames);
         if (std::fwrite(header.data(), 1, header.size(), mFile) != header.size()) {
-            error = "cannot write " + path;
+            error = "cannot write " + path + ": " + ErrnoText(errno);
             return false;
         }
         return true;
@@ -272,7 +272,7 @@ public:
         EncodeSamples(mFormat.encoding, interleaved, static_cast<std::size_t>(frames * mFormat.channels),
                       mBytes.data());
         if (std::fwrite(mBytes.data(), 1, mBytes.size(), mFile) != mBytes.size()) {
-            error = "cannot write " + mPath;
+            error = "cannot write " + mPath + ": " + ErrnoText(errno);
             return false;
         }
         mDataBytes += bytes;
@@ -297,7 +297,7 @@ public:
                     std::to_string(mPlannedFrames) + " its header announced";
             return false;
         }
-        if (!ok) error = "cannot write " + mPath;
+        if (!ok) error = "cannot write " + mPath + ": " + ErrnoText(errno);
         return ok;
     }
 
