@@ -51,9 +51,9 @@ TEST(EditorThreads, AudioAndAutomationWhileTheEditorPaints) {
         }
     });
     // The editor's own thread: ticks, a drag on "Pres Comp", a switch press.
-    for (int tick = 0; tick < 200; ++tick) {
+    for (int tick = 0; tick < 100; ++tick) {
         editor->RepaintDirty();
-        if (tick % 20 == 0) {
+        if (tick % 10 == 0) {
             editor->PointerDown(128, 296, IMouseMods{true});
             editor->PointerDrag(128, 280, IMouseMods{true});
             editor->PointerUp(128, 280, IMouseMods{true});
