@@ -359,7 +359,7 @@ TEST(ArtworkKnobs, ScaleTicksAroundBothKnobsAreWhereThePointerShowsTheirValues) 
             const int frame = FrameForValue((value - s.min) / (s.max - s.min), kKnobFrames);
             const double pointer = PointerAngle(*knob, frame);
             // Between the knob's body and the numbers round it.
-            const double tick = TickAngle(plate, LegendInk, s.centre, pointer, kKnob * 0.3, kKnob * 0.44, 3.0 * step);
+            const double tick = TickAngle(plate, LegendInk, s.centre, pointer, kKnob * 0.3, kKnob * 0.42, 3.0 * step);
             ASSERT_FALSE(std::isnan(tick)) << "no tick where frame " << frame << " points";
             EXPECT_NEAR(tick, pointer, 0.35 * step) << "frame " << frame;
         }

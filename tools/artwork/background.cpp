@@ -194,10 +194,9 @@ struct ScaleMark {
 // A knob's scale printed round its centre: a tick for every mark at the
 // angle the knob's pointer shows for that value, numbers on the major ones.
 void KnobScale(cairo_t* cr, Point corner, double min, double max, const std::vector<ScaleMark>& marks) {
-    constexpr double kTickInner = 48.0;
-    constexpr double kTickOuter = 52.0;
-    constexpr double kMajorOuter = 54.5;
-    constexpr double kNumberRadius = 61.0;
+    constexpr double kTickInner = 47.5;
+    constexpr double kTickOuter = 51.0;
+    constexpr double kMajorOuter = 53.0;
     const Point centre = {corner.x + kKnobSize / 2.0, corner.y + kKnobSize / 2.0};
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
     for (const ScaleMark& mark : marks) {
@@ -210,10 +209,18 @@ void KnobScale(cairo_t* cr, Point corner, double min, double max, const std::vec
         cairo_line_to(cr, b.x, b.y);
         cairo_stroke(cr);
         if (!mark.label) continue;
-        // Numbers are centred on their tick's ray; the baseline sits a third
-        // of the cap height below the centre point.
-        const Point at = Polar(centre, kNumberRadius, angle);
-        Legend(cr, mark.label, 9.0, at.x, at.y + 3.2, kLegendDim, 0.0);
+        // Numbers are centred on their tick's ray, with the same gap between
+        // the tick's end and the near edge of the number's box whatever the
+        // angle: a wide number beside the knob sits farther out than one
+        // above it.
+        constexpr double kSize = 9.0;
+        constexpr double kCapHeight = 0.73 * kSize;
+        constexpr double kGap = 2.5;
+        const double ray = Radians(angle);
+        const double halfExtent = std::abs(std::sin(ray)) * TextWidth(cr, mark.label, kSize) / 2.0 +
+                                  std::abs(std::cos(ray)) * kCapHeight / 2.0;
+        const Point at = Polar(centre, kMajorOuter + kGap + halfExtent, angle);
+        Legend(cr, mark.label, kSize, at.x, at.y + kCapHeight / 2.0, kLegendDim, 0.0);
     }
 }
 

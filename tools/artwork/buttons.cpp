@@ -108,8 +108,8 @@ void RoundButton(cairo_t* cr, Point c, double lens, double ring, Rgb off, Rgb on
 void DrawPowerSwitch(cairo_t* cr, int frame) {
     const bool lit = frame == 2;
     const Point c = {kPowerSize / 2.0, kPowerSize / 2.0 + 2.0};
-    constexpr double kLens = 20.0;
-    RoundButton(cr, c, kLens, 27.0, kLensRedOff, kLensRedOn, lit);
+    constexpr double kLens = 18.5;
+    RoundButton(cr, c, kLens, 25.0, kLensRedOff, kLensRedOn, lit);
     PowerSymbol(cr, c, kLens, lit ? Rgb{0.45, 0.05, 0.02} : Rgb{0.05, 0.0, 0.0}, lit ? 0.55 : 0.6);
     Glint(cr, c, kLens);
 }
