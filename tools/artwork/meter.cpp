@@ -106,12 +106,14 @@ void Scale(cairo_t* cr) {
     }
 }
 
+// The unit and what the meter reads, centred between the scale and the cap
+// where the needle only passes.
 void Legends(cairo_t* cr, MeterLegend legend) {
     SetColour(cr, kInk);
-    Text(cr, "dB", 15.0, kMeterWidth / 2.0, 98.0, Align::Centre, 0.5);
-    SetColour(cr, kInk, 0.8);
+    Text(cr, "dB", 15.0, kMeterWidth / 2.0, 93.0, Align::Centre, 0.5);
+    SetColour(cr, kInk, 0.75);
     const char* name = legend == MeterLegend::Drive ? "PRES COMP" : "OUTPUT";
-    Text(cr, name, 8.0, 40.0, kLedTop + 12.0, Align::Centre, 0.8);
+    Text(cr, name, 7.5, kMeterWidth / 2.0, 106.0, Align::Centre, 1.2);
 }
 
 double Warmth(double t) { return t < 0.0 ? 0.0 : (t > 1.0 ? 1.0 : t); }
