@@ -114,6 +114,40 @@ TEST(Artwork, OverlaysAreTransparentOutsideTheirShapeAndTheRestOpaque) {
     }
 }
 
+// The lamp overlays darken the face by the alpha they lay over it. Powered
+// on, the glass lightens frame by frame to nothing; powered off, it darkens
+// from nothing. The LED's spot (centre (242, 117) of the meter) keeps its own
+// light throughout.
+TEST(Artwork, LampOverlaysLightUpAndDieAwayInFrameOrderAndLeaveTheLedAlone) {
+    struct Lamp {
+        const char* file;
+        bool warming;
+    };
+    for (const Lamp lamp : {Lamp{"On_State.png", true}, Lamp{"Off_State.png", false}}) {
+        SCOPED_TRACE(lamp.file);
+        const auto strip = Load(lamp.file);
+        ASSERT_TRUE(strip);
+        ASSERT_EQ(strip->Height(), 60 * 136);
+        std::vector<double> darkness;
+        for (int frame = 0; frame < 60; ++frame) {
+            const int top = frame * 136;
+            EXPECT_EQ(At(*strip, 242, top + 117).a, 0) << "LED spot in frame " << frame + 1;
+            double sum = 0;
+            for (int y = 40; y < 100; ++y)
+                for (int x = 60; x < 200; ++x) sum += At(*strip, x, top + y).a;
+            darkness.push_back(sum / (60 * 140) / 255.0);
+        }
+        const double lit = lamp.warming ? darkness.back() : darkness.front();
+        const double cold = lamp.warming ? darkness.front() : darkness.back();
+        EXPECT_EQ(lit, 0.0);
+        EXPECT_GT(cold, 0.8);
+        for (int i = 1; i < 60; ++i) {
+            const double change = lamp.warming ? darkness[i - 1] - darkness[i] : darkness[i] - darkness[i - 1];
+            EXPECT_GE(change, 0.0) << "frame " << i + 1;
+        }
+    }
+}
+
 // --- Finding marks on pixels ---------------------------------------------
 
 struct Vec {
