@@ -10,7 +10,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
   libpng-dev zlib1g-dev libsndfile1-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 xvfb xauth
-  dpkg-dev espeak-ng sox ccache libcairo2-dev libfreetype-dev fonts-dejavu-extra
+  dpkg-dev espeak-ng sox ccache libcairo2-dev libfreetype-dev fonts-dejavu-extra locales
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -23,6 +23,17 @@ if ((${#missing[@]})); then
   $sudo_cmd apt-get update -o DPkg::Lock::Timeout=600 -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends \
     -o DPkg::Lock::Timeout=600 "${missing[@]}" >/dev/null
+fi
+
+# The number-text tests run under a locale with a decimal comma.
+if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+  echo "setup: generating the de_DE.UTF-8 locale"
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=sudo
+  if ! grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo 'de_DE.UTF-8 UTF-8' | $sudo_cmd tee -a /etc/locale.gen >/dev/null
+  fi
+  $sudo_cmd locale-gen >/dev/null
 fi
 
 "$here/build-mingw-libpng.sh" "$root/.deps/mingw"
