@@ -63,6 +63,8 @@ TEST_F(GainParameters, SettingsReachTheValueTheyName) {
         {"Trim=-6", 2, "-6.00", 0.25, 1e-5},
         {"Trim=-6dB", 2, "-6.00", 0.25, 1e-5},
         {"Trim=3.21 dB", 2, "3.21", (3.21 + 12) / 24, 1e-5},
+        {"Trim=-6db", 2, "-6.00", 0.25, 1e-5},  // the unit in any case
+        {"Trim=1.5 DB", 2, "1.50", (1.5 + 12) / 24, 1e-5},
         {"Trim=12", 2, "12.00", 1.0, 2.1e-4},  // the stretch showing 12.00 ends at x = 1
         {"Trim=-12", 2, "-12.00", 0.0, 2.1e-4},
     };

@@ -29,6 +29,8 @@ using host_test::WriteWav;
 
 const std::string kStereo = HOST_GAIN_STEREO_PATH;
 const std::string kMono = HOST_GAIN_MONO_PATH;
+const std::string kDownmix = HOST_GAIN_DOWNMIX_PATH;
+const std::string kAccumulating = HOST_GAIN_ACCUMULATING_PATH;
 constexpr int kFrames = 1000;
 
 bool Exists(const std::string& path) { return std::filesystem::exists(std::filesystem::path(path)); }
@@ -121,6 +123,43 @@ TEST(Render, MonoPluginTakesMonoFilesAndDefaultPluginIsUsed) {
     const Audio out = ReadAudio(dir.File("out.wav"));
     ASSERT_EQ(out.samples.size(), input.size());
     for (std::size_t i = 0; i < input.size(); ++i) ASSERT_EQ(out.samples[i], -input[i]) << i;
+}
+
+// Older plug-in shapes: more inputs than outputs, and only the accumulating callback (the host clears the outputs
+// of every block before the plug-in adds to them). Blocks of 7 make many
+// calls into the same buffers.
+TEST(Render, PluginsWithFewerOutputsOrOnlyAccumulatingProcessing) {
+    const struct {
+        const std::string* plugin;
+        const char* setting;
+        double gain;
+    } cases[] = {
+        // A mono file goes into both inputs, which the plug-in sums.
+        {&kDownmix, "Gain=0.5", 2 * 0.5},
+        {&kDownmix, "Mode=Invert", 2 * -1.0},
+        {&kAccumulating, "Mode=Invert", -1.0},
+        {&kAccumulating, "Gain=0.25", 0.25},
+    };
+    ScratchDir dir;
+    const std::vector<double> input = Ramp(kFrames, 1);
+    WriteWav(dir.File("in.wav"), Wav(AudioEncoding::kFloat32, 1), input);
+    for (const auto& c : cases) {
+        for (const char* block : {"7", "4096"}) {
+            const auto r = RunCli({"render", dir.File("in.wav"), dir.File("out.wav"), "--plugin", *c.plugin, "--set",
+                                   c.setting, "--block", block});
+            ASSERT_EQ(r.code, 0) << c.setting << ": " << r.err;
+            const Audio out = ReadAudio(dir.File("out.wav"));
+            ASSERT_EQ(out.samples.size(), input.size()) << c.setting;
+            for (std::size_t i = 0; i < input.size(); ++i)
+                ASSERT_EQ(out.samples[i], c.gain * input[i])
+                    << *c.plugin << " " << c.setting << " block " << block << " sample " << i;
+        }
+    }
+    // A stereo file has no second output to go to.
+    WriteWav(dir.File("stereo.wav"), Wav(AudioEncoding::kFloat32, 2), Ramp(kFrames, 2));
+    ExpectOneLineError(RunCli({"render", dir.File("stereo.wav"), dir.File("out2.wav"), "--plugin", kDownmix}),
+                       "the plug-in has 1 output; the file has 2 channels");
+    EXPECT_FALSE(Exists(dir.File("out2.wav")));
 }
 
 TEST(Render, EmptyFileGivesAnEmptyFile) {

@@ -9,6 +9,9 @@
 // makes each block take 2 ms, so that a test can interrupt a render midway.
 // HOST_TEST_LATE_LATENCY: stereo, delays by kLateLatency but announces it
 // only in its first block; HOST_TEST_WIDE: kWideChannels in and out.
+// Two more mono-output builds stand for older plug-ins: HOST_TEST_DOWNMIX
+// (2 in, 1 out: the inputs are summed) and HOST_TEST_ACCUMULATING (1 in,
+// 1 out, only the pre-2.4 `process` callback, which adds to the outputs).
 // It checks what a host owes it (open before use, resumed while processing,
 // blocks no longer than announced, a transport position that follows the
 // processed samples) and counts violations for the tests to read.
@@ -27,18 +30,31 @@
 
 namespace {
 
-#if defined(HOST_TEST_MONO)
+#if defined(HOST_TEST_DOWNMIX)
+constexpr int kInputs = 2;
+constexpr int kChannels = 1;  // outputs
+constexpr int kLatency = 0;
+#elif defined(HOST_TEST_MONO) || defined(HOST_TEST_ACCUMULATING)
+constexpr int kInputs = 1;
 constexpr int kChannels = 1;
 constexpr int kLatency = 0;
 #elif defined(HOST_TEST_LATE_LATENCY)
+constexpr int kInputs = 2;
 constexpr int kChannels = 2;
 constexpr int kLatency = kLateLatency;
 #elif defined(HOST_TEST_WIDE)
+constexpr int kInputs = kWideChannels;
 constexpr int kChannels = kWideChannels;
 constexpr int kLatency = 0;
 #else
+constexpr int kInputs = 2;
 constexpr int kChannels = 2;
 constexpr int kLatency = kGainStereoLatency;
+#endif
+#if defined(HOST_TEST_ACCUMULATING)
+constexpr bool kAccumulating = true;
+#else
+constexpr bool kAccumulating = false;
 #endif
 constexpr int kParams = 3;
 constexpr char kChunkMagic[4] = {'H', 'G', 'S', 'T'};
@@ -100,10 +116,14 @@ void Process(GainPlugin* p, Sample** in, Sample** out, int frames) {
             const int source = (mode == 2 && kChannels >= 2 && c < 2) ? 1 - c : c;
             x[c] = (mode == 1 ? -gain : gain) * static_cast<double>(in[source][i]);
         }
+        // Inputs without an output of their own are added to the last one.
+        for (int c = kChannels; c < kInputs; ++c)
+            x[kChannels - 1] += (mode == 1 ? -gain : gain) * static_cast<double>(in[c][i]);
         for (int c = 0; c < kChannels; ++c) {
             // A delay line of kLatency samples (none when kLatency is 0).
             p->delay[c][p->delayPos] = x[c];
-            out[c][i] = static_cast<Sample>(p->delay[c][(p->delayPos + 1) % (kLatency + 1)]);
+            const auto y = static_cast<Sample>(p->delay[c][(p->delayPos + 1) % (kLatency + 1)]);
+            out[c][i] = kAccumulating ? out[c][i] + y : y;
         }
         p->delayPos = (p->delayPos + 1) % (kLatency + 1);
     }
@@ -119,6 +139,10 @@ void VSTCALLBACK ProcessReplacing(AEffect* e, float** in, float** out, VstInt32 
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
 #endif
     Process(p, in, out, frames);
+}
+
+void VSTCALLBACK ProcessAccumulating(AEffect* e, float** in, float** out, VstInt32 frames) {
+    ProcessReplacing(e, in, out, frames);  // adds, in this build
 }
 
 void VSTCALLBACK ProcessDouble(AEffect* e, double** in, double** out, VstInt32 frames) {
@@ -251,12 +275,16 @@ HOST_TEST_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
     e.dispatcher = Dispatch;
     e.setParameter = SetParameter;
     e.getParameter = GetParameter;
-    e.processReplacing = ProcessReplacing;
     e.numPrograms = 1;
     e.numParams = kParams;
-    e.numInputs = kChannels;
+    e.numInputs = kInputs;
     e.numOutputs = kChannels;
-    e.flags = effFlagsCanReplacing;
+    if (kAccumulating) {
+        e.process = ProcessAccumulating;
+    } else {
+        e.processReplacing = ProcessReplacing;
+        e.flags = effFlagsCanReplacing;
+    }
     if (kChannels == 2) {
         e.flags |= effFlagsCanDoubleReplacing | effFlagsProgramChunks;
         e.processDoubleReplacing = ProcessDouble;
