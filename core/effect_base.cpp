@@ -6,16 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/bounded_copy.h"
 #include "core/trace.h"
 
 namespace {
-
-void CopyName(char (&field)[kNameSize], const char* text) {
-    if (!text) text = "";
-    const std::size_t length = strnlen(text, kNameSize - 1);
-    std::memcpy(field, text, length);
-    field[length] = '\0';
-}
 
 // One "%d" conversion: optional white space, a signed decimal number; 0 and
 // no progress when there is none. Out-of-range numbers saturate.
@@ -53,9 +47,9 @@ IEffectBase::IEffectBase(int paramCount, const char* channelIO, int presetCount,
     for (int i = 0; i < paramCount; ++i) mParams.Add(new IParameter());
     for (int i = 0; i < presetCount; ++i) mPresets.Add(new IPresetSlot());
 
-    CopyName(mEffectName, effectName);
-    CopyName(mProductName, productName);
-    CopyName(mMakerName, makerName);
+    CopyBounded(mEffectName, effectName);
+    CopyBounded(mProductName, productName);
+    CopyBounded(mMakerName, makerName);
 
     // Pairs such as "1-1 2-2", separated by single spaces.
     int maxIn = 0;

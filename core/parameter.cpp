@@ -1,5 +1,8 @@
 #include "core/parameter.h"
 
+#include "base/bounded_copy.h"
+#include "base/decimal_text.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -7,19 +10,6 @@
 #include <cstring>
 
 namespace {
-
-void CopyText(char* field, const char* text) {
-    if (!text) text = "";
-    const std::size_t length = strnlen(text, kParamTextSize - 1);
-    std::memmove(field, text, length);
-    field[length] = '\0';
-}
-
-void CopyBounded(char* out, std::size_t outSize, const char* text) {
-    const std::size_t length = strnlen(text, outSize - 1);
-    std::memcpy(out, text, length);
-    out[length] = '\0';
-}
 
 // Decimal places needed to show multiples of step: multiply by ten until it
 // is whole. Steps that never become whole in double precision (1/3, 0.07)
@@ -52,8 +42,8 @@ IParameter::IParameter()
 void IParameter::SetupDouble(const char* name, double defaultValue, double min, double max, double step,
                              const char* label, double shape) {
     if (mType == kParamNone) mType = kParamDouble;
-    CopyText(mName, name);
-    CopyText(mLabel, label);
+    CopyBounded(mName, name);
+    CopyBounded(mLabel, label);
     mMinValue = min;
     mValue = defaultValue;
     mDefaultValue = defaultValue;
@@ -83,7 +73,7 @@ void IParameter::AddDisplayText(int value, const char* text) {
     if (mDisplayTexts.Length() != bytes) return;  // out of memory: the text is simply not added
     DisplayText* entry = reinterpret_cast<DisplayText*>(mDisplayTexts.Data()) + count;
     entry->value = value;
-    CopyText(entry->text, text);
+    CopyBounded(entry->text, text);
 }
 
 int IParameter::DisplayTextCount() const { return mDisplayTexts.Length() / static_cast<int>(sizeof(DisplayText)); }
@@ -149,17 +139,11 @@ void IParameter::FormatValue(double v, bool isNormalized, char* out, std::size_t
             return;
         }
     }
-    if (mPrecision > 0) {
-        std::snprintf(out, outSize, "%.*f", mPrecision, v);
-        return;
-    }
-    const double whole = std::trunc(v);
-    if (whole >= INT_MIN && whole <= INT_MAX) {
-        std::snprintf(out, outSize, "%d", static_cast<int>(whole));
-    } else {
-        // Converting NaN or a value beyond int would be undefined.
-        std::snprintf(out, outSize, "%.0f", whole);
-    }
+    // "." for the point in every locale: hosts may have set one with a comma.
+    // Precision 0 shows the value truncated toward zero, not rounded; + 0.0
+    // turns the -0 of a small negative value into the "0" an integer shows.
+    const std::string text = FormatFixed(mPrecision > 0 ? v : std::trunc(v) + 0.0, mPrecision);
+    CopyBounded(out, outSize, text.c_str());
 }
 
 const char* IParameter::UnitText() const { return DisplayTextFor(mValue) ? "" : mLabel; }

@@ -1,10 +1,6 @@
 #include "core/preset_slot.h"
 
-#include <cstring>
+#include "base/bounded_copy.h"
 
-void IPresetSlot::SetName(const char* text) {
-    if (!text) text = "";
-    const std::size_t length = strnlen(text, kPresetNameSize - 1);
-    std::memmove(name, text, length);  // text may be this slot's own name
-    name[length] = '\0';
-}
+// text may be this slot's own name: the copy allows overlap.
+void IPresetSlot::SetName(const char* text) { CopyBounded(name, text); }

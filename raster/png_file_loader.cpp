@@ -1,27 +1,10 @@
 #include <cstdio>
 
+#include "base/utf8_path.h"
 #include "raster/png_decode.h"
 #include "raster/png_loader.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 namespace {
-
-// UTF-8 names (the usual case) are opened through the wide API on Windows;
-// a name that is not valid UTF-8, or that does not open that way, is tried
-// as a system-code-page name.
-std::FILE* OpenForReading(const char* path) {
-#ifdef _WIN32
-    constexpr int kWideNameCapacity = 2048;
-    wchar_t wide[kWideNameCapacity];
-    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide, kWideNameCapacity) > 0) {
-        if (std::FILE* f = _wfopen(wide, L"rb")) return f;
-    }
-#endif
-    return std::fopen(path, "rb");
-}
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -29,7 +12,7 @@ char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 
 IRasterBitmap* LoadPngFromFile(const char* path, IRasterBitmap* destination) {
     if (!path) return nullptr;
-    std::FILE* file = OpenForReading(path);
+    std::FILE* file = OpenFileUtf8(path, "rb");
     if (!file) return nullptr;
     IRasterBitmap* bitmap = raster::DecodePng(nullptr, file, destination);
     std::fclose(file);

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <string>
 
+#include "base/bounded_copy.h"
+#include "base/decimal_text.h"
 #include "vst/callbacks.h"
 #include "vst/effect_vst.h"
 #include "vst/host_text.h"
@@ -74,12 +76,12 @@ VstIntPtr SetProgramName(IEffectVST& p, void* ptr) {
 }
 
 VstIntPtr GetProgramName(IEffectVST& p, void* ptr) {
-    CopyToHost(static_cast<char*>(ptr), kProgramNameBytes, p.PresetNameAt(p.CurrentPreset()));
+    CopyBounded(static_cast<char*>(ptr), kProgramNameBytes, p.PresetNameAt(p.CurrentPreset()));
     return 0;
 }
 
 VstIntPtr GetParamLabel(IEffectVST& p, VstInt32 index, void* ptr) {
-    if (ValidParam(p, index)) CopyToHost(static_cast<char*>(ptr), kParamTextBytes, p.GetParam(index)->UnitText());
+    if (ValidParam(p, index)) CopyBounded(static_cast<char*>(ptr), kParamTextBytes, p.GetParam(index)->UnitText());
     return 0;
 }
 
@@ -92,7 +94,7 @@ VstIntPtr GetParamDisplay(IEffectVST& p, VstInt32 index, void* ptr) {
 }
 
 VstIntPtr GetParamName(IEffectVST& p, VstInt32 index, void* ptr) {
-    if (ValidParam(p, index)) CopyToHost(static_cast<char*>(ptr), kParamNameBytes, p.GetParam(index)->Name());
+    if (ValidParam(p, index)) CopyBounded(static_cast<char*>(ptr), kParamNameBytes, p.GetParam(index)->Name());
     return 0;
 }
 
@@ -226,7 +228,7 @@ VstIntPtr String2Parameter(IEffectVST& p, VstInt32 index, void* ptr) {
         if (entry < 0) return 0;
         v = param->DisplayTextAt(entry)->value;
     } else {
-        v = ReadHostNumber(text);
+        v = ReadDecimal(text);
         // "nan" reads as NaN; it must never become a value.
         if (std::isnan(v)) return 0;
     }
@@ -239,7 +241,7 @@ VstIntPtr String2Parameter(IEffectVST& p, VstInt32 index, void* ptr) {
 VstIntPtr GetProgramNameIndexed(IEffectVST& p, VstInt32 index, void* ptr) {
     if (!ptr) return 0;
     const char* name = p.PresetNameAt(index);
-    CopyToHost(static_cast<char*>(ptr), kProgramNameBytes, name);
+    CopyBounded(static_cast<char*>(ptr), kProgramNameBytes, name);
     return (name && name[0] != '\0') ? 1 : 0;
 }
 
@@ -290,7 +292,7 @@ VstIntPtr SetSpeakerArrangement(IEffectVST& p, VstIntPtr value, void* ptr) {
 
 VstIntPtr CopyText(void* ptr, std::size_t size, const char* text) {
     if (!ptr) return 0;
-    CopyToHost(static_cast<char*>(ptr), size, text);
+    CopyBounded(static_cast<char*>(ptr), size, text);
     return 1;
 }
 
@@ -334,7 +336,7 @@ VstIntPtr GetMidiKeyName(IEffectVST& p, void* ptr) {
     key->keyName[0] = '\0';
     std::string name;
     if (!p.MidiNoteName(key->thisKeyNumber, name)) return 0;
-    CopyToHost(key->keyName, kMidiKeyNameBytes, name.c_str());
+    CopyBounded(key->keyName, kMidiKeyNameBytes, name.c_str());
     return 1;
 }
 

@@ -1,5 +1,6 @@
-// Bounded copies into buffers the host owns. Hosts allocate at least the
-// published VST 2.4 sizes; nothing we write may run past them.
+// Sizes of the text buffers a host hands us. Hosts allocate at least the
+// published VST 2.4 sizes; every copy into them goes through CopyBounded
+// with the size here, so nothing we write runs past them.
 #pragma once
 
 #include <cstddef>
@@ -14,12 +15,3 @@ constexpr std::size_t kPinLabelBytes = 64;
 constexpr std::size_t kMidiKeyNameBytes = 64;
 // What we hand the host for its own product string.
 constexpr std::size_t kHostProductBytes = 256;
-
-// Copies text (null counts as empty) into out, cut to size - 1 characters
-// and always terminated. Does nothing when out is null or size is 0.
-void CopyToHost(char* out, std::size_t size, const char* text);
-
-// Reads a typed number by atof's rules (leading number, rest ignored, 0 when
-// there is none), with the "nan" and "inf"/"infinity" spellings (any case,
-// optional sign) read the same on every C runtime: some leave them as 0.
-double ReadHostNumber(const char* text);

@@ -1,5 +1,7 @@
 #include "vst/plugin_module.h"
 
+#include "base/utf8_path.h"
+
 #if defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -12,11 +14,11 @@
 namespace {
 
 #if defined(_WIN32)
+// UTF-8 names go through the wide call; one that is not valid UTF-8, or
+// does not load that way, is tried as a system-code-page name.
 HMODULE LoadUtf8(const std::string& path) {
-    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.c_str(), -1, nullptr, 0);
-    if (n > 0) {
-        std::wstring wide(static_cast<size_t>(n), L'\0');
-        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.c_str(), -1, &wide[0], n);
+    std::wstring wide;
+    if (WidenUtf8(path.c_str(), wide)) {
         if (HMODULE m = LoadLibraryW(wide.c_str())) return m;
     }
     return LoadLibraryA(path.c_str());

@@ -4,7 +4,10 @@
 
 #include <cmath>
 
+#include "tests/comma_locale.h"
 #include "tests/host/host_test_support.h"
+#include "tools/velmor-host/hosted_plugin.h"
+#include "tools/velmor-host/parameter_access.h"
 
 namespace {
 
@@ -120,6 +123,46 @@ TEST(VelmorHost, RefusesValuesOutsideItsParameters) {
         host_test::ExpectOneLineError(
             RunCli({"render", dir.File("in.wav"), dir.File("out.wav"), "--plugin", kVelmor, "--set", c.setting}),
             c.message);
+    }
+}
+
+// A host process may run under a locale with a decimal comma: typed values
+// and every printed number still use ".".
+TEST(VelmorHost, NumbersReadAndPrintWithAPointInACommaLocale) {
+    ScopedCommaLocale comma;
+    ASSERT_TRUE(comma.Active()) << "no locale with a decimal comma on this machine";
+    const auto info = RunCli({"info", "--plugin", kVelmor});
+    ASSERT_EQ(info.code, 0) << info.err;
+    EXPECT_NE(info.out.find("-5.00 to 25.00 dB"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("0.5833   12.50 dB"), std::string::npos) << info.out;  // (12.5 + 5) / 30
+
+    HostedPlugin plugin;
+    std::string error;
+    ASSERT_TRUE(plugin.Load(kVelmor, 44100.0, 256, error)) << error;
+    ParameterAccess p(plugin);
+    const struct {
+        const char* setting;
+        int index;
+        const char* display;
+        float normalised;
+    } cases[] = {
+        {"Pres Comp=2.5", 0, "2.50", 0.25f},        // (2.5 + 5) / 30
+        {"Db Output=-6.5db", 6, "-6.50", 0.47f},    // the unit in another case; (-6.5 + 30) / 50
+        {"Db Output=+1.25 DB", 6, "1.25", 0.625f},  // (1.25 + 30) / 50
+        {"Final Comp=3e-2 dB", 5, "0.03", 0.01f},   // exponent form
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(p.Apply(c.setting, error)) << c.setting << ": " << error;
+        EXPECT_EQ(p.Display(c.index), c.display) << c.setting;
+        EXPECT_NEAR(p.Get(c.index), c.normalised, 1e-6) << c.setting;
+    }
+    // A comma or a hexadecimal form is not a number here, whatever the
+    // locale or the C runtime would make of it.
+    for (const char* setting : {"Pres Comp=2,5", "Pres Comp=0x1p1"}) {
+        error.clear();
+        EXPECT_FALSE(p.Apply(setting, error)) << setting;
+        EXPECT_NE(error.find("is not a number"), std::string::npos) << setting << " gave: " << error;
+        EXPECT_EQ(p.Display(0), "2.50") << setting;
     }
 }
 

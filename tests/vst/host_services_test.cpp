@@ -7,7 +7,6 @@
 
 #include "tests/vst/probe_effect.h"
 #include "vst/host_names.h"
-#include "vst/host_text.h"
 #include "vst/version_number.h"
 
 namespace {
@@ -69,17 +68,6 @@ TEST(VersionNumbers, DecimalAndPackedForms) {
     EXPECT_EQ(PackedFromDecimalVersion(50463744), (5046 << 16) | (37 << 8) | 44);
     EXPECT_EQ(DecimalFromPackedVersion(0x10100), 10100);
     EXPECT_EQ(DecimalFromPackedVersion(0x050102), 50102);
-}
-
-TEST(HostText, TypedNumbersReadAlikeOnEveryRuntime) {
-    struct Row {
-        const char* text;
-        double value;
-    } rows[] = {{"7", 7.0},          {" -2.5dB", -2.5},       {"abc", 0.0}, {"", 0.0}, {"INF", HUGE_VAL},
-                {"-inf", -HUGE_VAL}, {" +Infinity", HUGE_VAL}};
-    for (const Row& r : rows) EXPECT_EQ(ReadHostNumber(r.text), r.value) << r.text;
-    for (const char* text : {"nan", "NaN(1)", " -nan"}) EXPECT_TRUE(std::isnan(ReadHostNumber(text))) << text;
-    EXPECT_EQ(ReadHostNumber(nullptr), 0.0);
 }
 
 TEST_F(HostServices, IdentifiesTheHostOnce) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "tests/comma_locale.h"
 #include "tests/vst/plugin_fixture.h"
 
 namespace {
@@ -100,9 +101,22 @@ TEST_F(PluginTest, TypedValues) {
         VstIntPtr answer;
         const char* display;
     } rows[] = {
-        {1, "off", 1, "off"},   {1, "On", 0, "on"},      {1, "0", 0, "on"},      {0, "7", 1, "7.00"},
-        {0, "100", 1, "25.00"}, {0, "-inf", 1, "-5.00"}, {0, "nan", 0, "12.50"}, {0, "abc", 1, "0.00"},
-        {8, "C", 1, "C"},       {8, "E", 0, "A"},
+        {1, "off", 1, "off"},
+        {1, "On", 0, "on"},
+        {1, "0", 0, "on"},
+        {0, "7", 1, "7.00"},
+        {0, "100", 1, "25.00"},
+        {0, "-inf", 1, "-5.00"},
+        {0, "nan", 0, "12.50"},
+        {0, "abc", 1, "0.00"},
+        {8, "C", 1, "C"},
+        {8, "E", 0, "A"},
+        // A decimal number with "." on every runtime: the leading number
+        // only, no hexadecimal forms, no decimal comma.
+        {0, "2.5", 1, "2.50"},
+        {0, "0x1p1", 1, "0.00"},
+        {0, "2,5", 1, "2.00"},
+        {6, "-1e1", 1, "-10.00"},
     };
     for (const Row& r : rows) {
         AEffect* e = CreatePlugin();
@@ -115,6 +129,18 @@ TEST_F(PluginTest, TypedValues) {
     EXPECT_EQ(Dispatch(fx, effString2Parameter, kParams, 0, const_cast<char*>("1")), 0);
     EXPECT_EQ(Dispatch(fx, effString2Parameter, 0, 0, nullptr), 1);
     EXPECT_EQ(Get(0), 0.4f);
+}
+
+// Hosts that set a locale with a decimal comma still see and type ".".
+TEST_F(PluginTest, TextsIgnoreTheHostsLocale) {
+    ScopedCommaLocale comma;
+    ASSERT_TRUE(comma.Active()) << "no locale with a decimal comma on this machine";
+    EXPECT_EQ(Text(fx, effGetParamDisplay, 0), "12.50");
+    EXPECT_EQ(Dispatch(fx, effString2Parameter, 6, 0, const_cast<char*>("-2.75")), 1);
+    EXPECT_EQ(Text(fx, effGetParamDisplay, 6), "-2.75");
+    char text[kVstMaxParamStrLen + 1] = {};
+    EXPECT_EQ(Dispatch(fx, effVendorSpecific, 7, 0, text, 0.5f), 0xbeef);
+    EXPECT_STREQ(text, "10.00");  // normalised 0.5 of -5..25
 }
 
 TEST_F(PluginTest, ChunkLayoutsOfAFreshInstance) {

@@ -3,34 +3,6 @@
 #include <cerrno>
 #include <cstring>
 
-#if defined(_WIN32)
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#endif
-
-std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
-#if defined(_WIN32)
-    auto widen = [](const char* text) {
-        std::wstring wide;
-        const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
-        if (n > 0) {
-            wide.assign(static_cast<std::size_t>(n), L'\0');
-            MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, &wide[0], n);
-            wide.resize(static_cast<std::size_t>(n - 1));
-        }
-        return wide;
-    };
-    const std::wstring widePath = widen(path.c_str());
-    const std::wstring wideMode = widen(mode);
-    if (!widePath.empty()) return _wfopen(widePath.c_str(), wideMode.c_str());
-    return std::fopen(path.c_str(), mode);
-#else
-    return std::fopen(path.c_str(), mode);
-#endif
-}
-
 bool SeekFile(std::FILE* file, std::int64_t offset) {
 #if defined(_WIN32)
     return _fseeki64(file, offset, SEEK_SET) == 0;

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
-// fopen with a UTF-8 path (wide-character open on Windows).
-std::FILE* OpenFileUtf8(const std::string& path, const char* mode);
+#include "base/utf8_path.h"
+
+// OpenFileUtf8 for the host's std::string paths.
+inline std::FILE* OpenFileUtf8(const std::string& path, const char* mode) { return OpenFileUtf8(path.c_str(), mode); }
 
 bool SeekFile(std::FILE* file, std::int64_t offset);
 // Size of an open file in bytes; -1 when it cannot be told.

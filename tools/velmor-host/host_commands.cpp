@@ -11,6 +11,7 @@
 #include <new>
 #include <sstream>
 
+#include "base/decimal_text.h"
 #include "tools/velmor-host/audio_file.h"
 #include "tools/velmor-host/command_line.h"
 #include "tools/velmor-host/file_io.h"
@@ -321,9 +322,10 @@ private:
             Note("warning: the plug-in produced " + std::to_string(report.nonFinite) +
                  " non-finite samples (NaN or infinity), written as silence");
         if (report.clipped > 0) {
-            std::ostringstream peak;
-            peak << std::showpos << std::fixed << std::setprecision(1) << 20.0 * std::log10(report.peak);
-            Note("clipped " + std::to_string(report.clipped) + " samples (peak " + peak.str() +
+            // "." whatever the locale, and a sign on every level.
+            const double peakDb = 20.0 * std::log10(report.peak);
+            const std::string peak = (std::signbit(peakDb) ? "" : "+") + FormatFixed(peakDb, 1);
+            Note("clipped " + std::to_string(report.clipped) + " samples (peak " + peak +
                  " dBFS); lower Db Output or use a float output");
         }
     }
@@ -393,13 +395,11 @@ private:
              << "default  display\n";
         for (std::size_t i = 0; i < all.size(); ++i) {
             const ParameterDescription& d = all[i];
-            std::ostringstream value;
-            value << std::fixed << std::setprecision(4) << d.defaultValue;
+            const std::string value = FormatFixed(d.defaultValue, 4);
             std::string shown = d.display;
             if (!d.label.empty()) shown += " " + d.label;
             mOut << std::left << std::setw(4) << i << std::setw(static_cast<int>(nameWidth) + 2) << d.name
-                 << std::setw(static_cast<int>(rangeWidth) + 2) << ranges[i] << std::setw(9) << value.str() << shown
-                 << "\n";
+                 << std::setw(static_cast<int>(rangeWidth) + 2) << ranges[i] << std::setw(9) << value << shown << "\n";
         }
         return kExitOk;
     }

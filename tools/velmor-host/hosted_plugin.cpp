@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/bounded_copy.h"
+
 #ifndef VELMOR_HOST_VERSION
 #define VELMOR_HOST_VERSION 10100
 #endif
@@ -48,15 +50,6 @@ void Unregister(AEffect* effect) {
             return;
         }
     }
-}
-
-void CopyText(void* ptr, const char* text, std::size_t capacity) {
-    if (!ptr || capacity == 0) return;
-    char* out = static_cast<char*>(ptr);
-    std::size_t n = std::strlen(text);
-    if (n >= capacity) n = capacity - 1;
-    std::memcpy(out, text, n);
-    out[n] = '\0';
 }
 
 VstIntPtr VSTCALLBACK HostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
@@ -213,10 +206,10 @@ VstIntPtr HostedPlugin::HandleRequest(VstInt32 opcode, VstInt32 /*index*/, VstIn
             FillTime();
             return reinterpret_cast<VstIntPtr>(&mTime);
         case audioMasterGetProductString:
-            CopyText(ptr, kHostProductString, kVstMaxProductStrLen);
+            CopyBounded(static_cast<char*>(ptr), kVstMaxProductStrLen, kHostProductString);
             return 1;
         case audioMasterGetVendorString:
-            CopyText(ptr, kHostVendorString, kVstMaxVendorStrLen);
+            CopyBounded(static_cast<char*>(ptr), kVstMaxVendorStrLen, kHostVendorString);
             return 1;
         case audioMasterGetVendorVersion:
             return kHostVendorVersion;

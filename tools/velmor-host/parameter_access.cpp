@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/decimal_text.h"
+
 namespace {
 
 // Plug-ins are given far more room than the published 8..64 characters:
@@ -28,16 +30,11 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// strtod over the whole leading number; `end` is where it stopped. NaN is
-// never a value a parameter can take.
+// The whole leading decimal number, "." for the point whatever the locale;
+// `end` is where it stopped. NaN is never a value a parameter can take.
 bool LeadingNumber(const std::string& text, double& value, std::size_t& end) {
-    if (text.empty()) return false;
-    const char* begin = text.c_str();
-    char* stop = nullptr;
-    value = std::strtod(begin, &stop);
-    if (stop == begin || std::isnan(value)) return false;
-    end = static_cast<std::size_t>(stop - begin);
-    return true;
+    end = ReadLeadingDecimal(text.c_str(), value);
+    return end > 0 && !std::isnan(value);
 }
 
 int DecimalsOf(const std::string& number) {
