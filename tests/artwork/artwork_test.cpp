@@ -335,6 +335,37 @@ TEST(ArtworkMeter, EveryLabelledLevelIsPrintedWhereTheNeedleStandsForIt) {
     }
 }
 
+// Red print on the card: the red zone (and the red numbers, which lie
+// farther out than the needle reaches).
+double RedInk(PackedPixel p) { return std::fmax(0.0, p.r - (p.g + p.b) / 2.0 - 60.0) / 120.0; }
+
+// The red zone begins where the LED starts to light (level 1.0, the 0 mark)
+// and runs to full deflection, under the needle's tip.
+TEST(ArtworkMeter, RedZoneRunsFromTheZeroMarkToFullDeflection) {
+    const auto needle = Load("Red_Needle.png");
+    const auto face = Load("PresComp_Background.png");
+    ASSERT_TRUE(needle);
+    ASSERT_TRUE(face);
+    ASSERT_EQ(needle->Height(), kNeedleFrames * kMeterH);
+    const NeedleGeometry g = FindPivot(*needle);
+    const NeedleAt zero = MeasureNeedle(*needle, g, NeedleFrame(1.0));
+    const NeedleAt full = MeasureNeedle(*needle, g, kNeedleFrames);
+    double first = 1e9, last = -1e9;
+    for (int y = 0; y < kMeterH; ++y)
+        for (int x = 0; x < kMeterW; ++x) {
+            const Vec p = {x + 0.5, y + 0.5};
+            const double r = std::hypot(p.x - g.pivot.x, p.y - g.pivot.y);
+            if (r < zero.tip - zero.length / 4 || r > zero.tip || RedInk(At(*face, x, y)) < 0.5) continue;
+            first = std::fmin(first, AngleOf(g.pivot, p));
+            last = std::fmax(last, AngleOf(g.pivot, p));
+        }
+    // The ticks at both ends are printed over the zone's edges; allow their
+    // width and a pixel (far less than the half dB of a neighbouring tick).
+    const double slack = 1.5 / (zero.tip - zero.length / 8) * 180.0 / kPi;
+    EXPECT_NEAR(first, zero.angle, slack);
+    EXPECT_NEAR(last, full.angle, slack);
+}
+
 TEST(ArtworkMeter, ZeroIsFrame168AndTheEndsAreRestAndFullDeflection) {
     // The scale's anchors as the artwork relies on them.
     EXPECT_EQ(NeedleFrame(1.0), 168);
