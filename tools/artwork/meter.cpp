@@ -31,7 +31,7 @@ constexpr double kBezelRadius = 10.0;
 // The labelled levels in dB; the 0 mark is where the LED lights and the red
 // zone begins. Full deflection (+6 dB) ends the scale with a tick.
 constexpr int kLabelledDb[] = {-10, -7, -5, -3, -2, -1, 0, 1, 2, 3};
-constexpr double kMinorDb[] = {-9, -8, -6, -4, -0.5, 0.5, 1.5, 2.5, 4, 5, 6};
+constexpr double kMinorDb[] = {-9, -8, -6, -4, -0.5, 0.5, 1.5, 2.5, 4, 5};
 constexpr double kScaleStartDb = -10.0;
 constexpr double kFullScaleDb = 6.0;
 
