@@ -29,7 +29,11 @@ TEST_F(PluginTest, RecordOfAFreshInstance) {
     EXPECT_EQ(fx->numParams, 11);
     EXPECT_EQ(fx->numInputs, 2);
     EXPECT_EQ(fx->numOutputs, 2);
+#if defined(_WIN32)
+    EXPECT_EQ(fx->flags, 0x1019);  // replacing, double replacing, mono, and the editor in a Win32 window
+#else
     EXPECT_EQ(fx->flags, 0x1018);  // replacing, double replacing, mono; the editor has no window to offer yet
+#endif
     EXPECT_EQ(fx->initialDelay, 0);
     EXPECT_EQ(fx->ioRatio, 1.0f);
     EXPECT_EQ(fx->uniqueID, 0x516D377A);
@@ -227,7 +231,7 @@ TEST_F(PluginTest, FixedAnswersAndTexts) {
         {effIdentify, 0, 0, 0x4E764566}, {effGetVendorVersion, 0, 0, 10100},
         {effGetTailSize, 0, 0, 0},       {effCanBeAutomated, 0, 0, 1},
         {effCanBeAutomated, -1, 5, 1},   {effEditGetRect, 0, 0, 0},
-        {effEditOpen, 0, 0, 0},          {effEditClose, 0, 0, 1},  // the editor exists; no window opens yet
+        {effEditOpen, 0, 0, 0},          {effEditClose, 0, 0, 1},  // no parent window: nothing opens
         {effProcessVarIo, 0, 0, 0},      {effIdle, 0, 0, 0},
         {effEditIdle, 0, 0, 0},          {effGetMidiKeyName, 0, 0, 0},
         {effProcessEvents, 0, 0, 0},     {effGetEffectName, 0, 0, 0},

@@ -1,0 +1,303 @@
+#include "editor/win/editor_win.h"
+
+#include <mutex>
+
+#include "editor/editor_keys.h"
+#include "editor/platform_editor.h"
+#include "editor/png_resource_bitmap.h"
+#include "vst/module_instance.h"
+
+namespace {
+
+constexpr const char* kWindowClassName = "IEffectWndClass";
+constexpr const char* kWindowTitle = "IEffect";
+constexpr UINT_PTR kRepaintTimer = 2;
+// One notch of a wheel, in the units of WM_MOUSEWHEEL's delta.
+constexpr int kWheelNotch = 120;
+
+// The class is registered by the first open editor window of the process and
+// unregistered by the last. Editors of several instances may live on several
+// host threads, so the count and the (un)registration are taken together
+// under this lock; it is never held while a window is created or destroyed,
+// which send messages across threads.
+std::mutex gClassLock;
+int gWindowClassUsers = 0;
+
+IMouseMods ModsFromMouseMessage(WPARAM wParam) {
+    IMouseMods mods;
+    mods.left = (wParam & MK_LBUTTON) != 0;
+    mods.right = (wParam & MK_RBUTTON) != 0;
+    mods.shift = (wParam & MK_SHIFT) != 0;
+    mods.control = (wParam & MK_CONTROL) != 0;
+    mods.alt = (GetKeyState(VK_MENU) & 0x8000) != 0;
+    return mods;
+}
+
+// Pointer coordinates are signed: with the capture held, a drag past the
+// window's left or top edge reports negative positions.
+int SignedLow(LPARAM lParam) { return static_cast<short>(LOWORD(static_cast<DWORD_PTR>(lParam))); }
+int SignedHigh(LPARAM lParam) { return static_cast<short>(HIWORD(static_cast<DWORD_PTR>(lParam))); }
+
+// A key the editor does not take goes to the host's top-level window, so
+// its shortcuts work while the editor has the focus.
+LRESULT ForwardToRoot(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    HWND root = GetAncestor(hwnd, GA_ROOT);
+    if (root && root != hwnd) SendMessageA(root, msg, wParam, lParam);
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+std::unique_ptr<IEditor> CreatePlatformEditor(IEffectBase* plugin, int width, int height, int frameRate,
+                                              ResourceFinder resources) {
+    return std::make_unique<IEditorWin>(plugin, width, height, frameRate, resources);
+}
+
+IEditorWin::IEditorWin(IEffectBase* plugin, int width, int height, int frameRate, ResourceFinder resources)
+    : IEditor(plugin, width, height, frameRate), mResources(resources) {
+    mModuleHandle = static_cast<HINSTANCE>(ModuleInstance());
+    mHasModuleResources = mModuleHandle != nullptr;
+    // Linked into an executable, the editor's class belongs to that program.
+    if (!mModuleHandle) mModuleHandle = GetModuleHandleA(nullptr);
+}
+
+IEditorWin::~IEditorWin() {
+    CloseEditorWindow();
+    std::lock_guard<std::mutex> lock(gClassLock);
+    // A window that went with its parent could not unregister the class
+    // while it still existed; it is gone now.
+    if (gWindowClassUsers == 0) UnregisterClassA(kWindowClassName, mModuleHandle);
+}
+
+int IEditorWin::WindowClassUsers() {
+    std::lock_guard<std::mutex> lock(gClassLock);
+    return gWindowClassUsers;
+}
+
+void* IEditorWin::OpenEditorWindow(void* parent) {
+    HWND parentWindow = static_cast<HWND>(parent);
+    // A child window needs a live parent; anything else is a failed open.
+    if (!parentWindow || !IsWindow(parentWindow)) return nullptr;
+    mParentWindow = parentWindow;
+    int x = 0;
+    int y = 0;
+    int w = Width();
+    int h = Height();
+    if (mWindow) {
+        RECT parentRect{};
+        RECT oldRect{};
+        GetWindowRect(parentWindow, &parentRect);
+        GetWindowRect(mWindow, &oldRect);
+        CloseEditorWindow();
+        x = oldRect.left - parentRect.left;
+        y = oldRect.top - parentRect.top;
+        w = oldRect.right - oldRect.left;
+        h = oldRect.bottom - oldRect.top;
+    }
+
+    {
+        std::lock_guard<std::mutex> lock(gClassLock);
+        if (gWindowClassUsers == 0) {
+            // A class left behind by an earlier load of the library (its
+            // windows went with their parent, so no close unregistered it)
+            // may name a window procedure that is no longer mapped.
+            UnregisterClassA(kWindowClassName, mModuleHandle);
+            WNDCLASSA wc{};
+            wc.style = CS_DBLCLKS;
+            wc.lpfnWndProc = WindowProc;
+            wc.hInstance = mModuleHandle;
+            wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+            wc.lpszClassName = kWindowClassName;
+            // A failed registration shows as a failed creation below.
+            RegisterClassA(&wc);
+        }
+        ++gWindowClassUsers;
+    }
+
+    HWND window = CreateWindowExA(0, kWindowClassName, kWindowTitle, WS_CHILD | WS_VISIBLE, x, y, w, h, parentWindow,
+                                  nullptr, mModuleHandle, this);
+    if (!window) {
+        std::lock_guard<std::mutex> lock(gClassLock);
+        if (--gWindowClassUsers == 0) UnregisterClassA(kWindowClassName, mModuleHandle);
+        return nullptr;
+    }
+    mWindow = window;
+    // The first paint of the new window draws every control.
+    for (int i = 0; i < ControlCount(); ++i) Control(i)->MarkDirty(false);
+    return mWindow;
+}
+
+void IEditorWin::CloseEditorWindow() {
+    HWND window = mWindow;
+    if (!window) return;
+    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
+        // WM_DESTROY releases the window (and the timer goes with it).
+        DestroyWindow(window);
+    } else {
+        // Only the window's thread may destroy it (effClose from another
+        // thread than effEditOpen's). Cut it loose from this editor, which
+        // is about to go, and let its own thread close it.
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+    ReleaseWindow(window);
+    std::lock_guard<std::mutex> lock(gClassLock);
+    if (gWindowClassUsers == 0) UnregisterClassA(kWindowClassName, mModuleHandle);
+}
+
+void IEditorWin::ReleaseWindow(HWND hwnd) {
+    if (!hwnd || mWindow != hwnd) return;
+    mWindow = nullptr;
+    std::lock_guard<std::mutex> lock(gClassLock);
+    if (gWindowClassUsers > 0) --gWindowClassUsers;
+}
+
+bool IEditorWin::PresentRegion(const IRectangle& rect) {
+    if (!mWindow) return true;
+    SysBitmap* surface = Surface();
+    HDC source = static_cast<HDC>(surface ? surface->DeviceContext() : nullptr);
+    PAINTSTRUCT ps{};
+    HDC target = mInPaint ? BeginPaint(mWindow, &ps) : GetDC(mWindow);
+    bool copied = false;
+    if (target && source) {
+        copied = BitBlt(target, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, source, rect.left,
+                        rect.top, SRCCOPY) != 0;
+    }
+    if (mInPaint) {
+        EndPaint(mWindow, &ps);
+    } else if (target) {
+        ReleaseDC(mWindow, target);
+    }
+    return copied;
+}
+
+std::unique_ptr<IRasterBitmap> IEditorWin::LoadBitmapResource(int resourceId, const char* fileName) {
+    if (!mHasModuleResources) return NewPictureFromResource(mResources, resourceId, fileName);
+    if (!HasPngResourceName(fileName)) return nullptr;
+    // An integer resource name is a 16-bit id: a larger value would be read
+    // as a pointer to a name.
+    if (resourceId <= 0 || resourceId > 0xFFFF) return nullptr;
+    HRSRC found = FindResourceA(mModuleHandle, MAKEINTRESOURCEA(resourceId), "PNG");
+    if (!found) return nullptr;
+    const DWORD size = SizeofResource(mModuleHandle, found);
+    HGLOBAL loaded = size >= 8 ? LoadResource(mModuleHandle, found) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (!data || size > 0x7FFFFFFF) return nullptr;
+    // Resource memory lives as long as the library, as the picture must.
+    return std::make_unique<PngResourceBitmap>(static_cast<const std::uint8_t*>(data), static_cast<int>(size));
+}
+
+LRESULT CALLBACK IEditorWin::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_CREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        auto* editor = static_cast<IEditorWin*>(create->lpCreateParams);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(editor));
+        const int rate = editor && editor->FrameRate() > 0 ? editor->FrameRate() : 25;
+        SetTimer(hwnd, kRepaintTimer, static_cast<UINT>(1000 / rate), nullptr);
+        SetFocus(hwnd);
+        return 0;
+    }
+    auto* editor = reinterpret_cast<IEditorWin*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (msg == WM_DESTROY && editor) {
+        // However the window goes (CloseEditorWindow, or with the host's
+        // parent window), the editor forgets it exactly once.
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        editor->ReleaseWindow(hwnd);
+        return 0;
+    }
+    // Messages sent while CreateWindowEx has not yet returned (the handle is
+    // not stored) and those of a window the editor has let go get the
+    // default handling.
+    if (!editor || editor->mWindow != hwnd) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return editor->HandleMessage(hwnd, msg, wParam, lParam);
+}
+
+LRESULT IEditorWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    const int x = SignedLow(lParam);
+    const int y = SignedHigh(lParam);
+    switch (msg) {
+        case WM_SIZE:
+            InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            return 0;
+        case WM_PAINT: {
+            RECT update{};
+            if (GetUpdateRect(hwnd, &update, FALSE)) {
+                mInPaint = true;
+                PaintRegion(IRectangle{update.left, update.top, update.right, update.bottom});
+                mInPaint = false;
+            }
+            return 0;
+        }
+        case WM_CLOSE:
+            CloseEditorWindow();
+            return 0;
+        case WM_KEYDOWN:
+            return HandleKeyDown(hwnd, wParam, lParam);
+        case WM_KEYUP:
+            return ForwardToRoot(hwnd, msg, wParam, lParam);
+        case WM_TIMER:
+            if (wParam == kRepaintTimer) RepaintDirtyControls(hwnd);
+            return 0;
+        case WM_MOUSEMOVE:
+            if ((wParam & (MK_LBUTTON | MK_RBUTTON)) && GetCapture() == hwnd)
+                PointerDrag(x, y, ModsFromMouseMessage(wParam));
+            return 0;
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+            SetFocus(hwnd);
+            SetCapture(hwnd);
+            PointerDown(x, y, ModsFromMouseMessage(wParam));
+            return 0;
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONUP:
+            // The middle release ends the capture and the edit gesture its
+            // press opened, like the other two.
+            ReleaseCapture();
+            PointerUp(x, y, ModsFromMouseMessage(wParam));
+            return 0;
+        case WM_LBUTTONDBLCLK:
+            if (PointerDoubleClick(x, y, ModsFromMouseMessage(wParam))) SetCapture(hwnd);
+            return 0;
+        case WM_MOUSEWHEEL:
+            HandleWheel(hwnd, wParam, lParam);
+            return 0;
+        default:
+            return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
+}
+
+LRESULT IEditorWin::HandleKeyDown(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+    const int key = EditorKeyFromVirtualKey(static_cast<int>(wParam));
+    if (key < 0) return ForwardToRoot(hwnd, WM_KEYDOWN, wParam, lParam);
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    ScreenToClient(hwnd, &pointer);
+    if (KeyPress(key, pointer.x, pointer.y)) return 0;
+    return ForwardToRoot(hwnd, WM_KEYDOWN, wParam, lParam);
+}
+
+void IEditorWin::HandleWheel(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+    // Integer division truncates toward zero: less than a notch is 0 steps,
+    // still delivered.
+    const int steps = static_cast<short>(HIWORD(wParam)) / kWheelNotch;
+    // The wheel reports the pointer in screen coordinates.
+    RECT window{};
+    GetWindowRect(hwnd, &window);
+    const int x = SignedLow(lParam) - window.left;
+    const int y = SignedHigh(lParam) - window.top;
+    PointerWheel(x, y, ModsFromMouseMessage(LOWORD(wParam)), steps);
+}
+
+void IEditorWin::RepaintDirtyControls(HWND hwnd) {
+    IRectangle region;
+    if (!CollectDirtyRegion(&region)) return;
+    const RECT r{region.left, region.top, region.right, region.bottom};
+    InvalidateRect(hwnd, &r, FALSE);
+    // Paints at once: WM_PAINT for the invalidated area is sent, not queued.
+    UpdateWindow(hwnd);
+}
