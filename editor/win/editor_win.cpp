@@ -14,6 +14,8 @@ constexpr const char* kWindowTitle = "IEffect";
 constexpr UINT_PTR kRepaintTimer = 2;
 // One notch of a wheel, in the units of WM_MOUSEWHEEL's delta.
 constexpr int kWheelNotch = 120;
+// How long a close from another thread waits for the window's own thread.
+constexpr UINT kCrossThreadCloseMs = 2000;
 
 // The class is registered by the first open editor window of the process and
 // unregistered by the last. Editors of several instances may live on several
@@ -135,10 +137,16 @@ void IEditorWin::CloseEditorWindow() {
         DestroyWindow(window);
     } else {
         // Only the window's thread may destroy it (effClose from another
-        // thread than effEditOpen's). Cut it loose from this editor, which
-        // is about to go, and let its own thread close it.
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        PostMessageA(window, WM_CLOSE, 0, 0);
+        // thread than effEditOpen's, with no effEditClose before). Ask that
+        // thread to close it, which also waits for a paint in progress there.
+        DWORD_PTR unused = 0;
+        SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_NORMAL, kCrossThreadCloseMs, &unused);
+        if (mWindow == window) {
+            // That thread is not answering: cut the window loose from this
+            // editor, which is about to go, and leave the close queued.
+            SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+            PostMessageA(window, WM_CLOSE, 0, 0);
+        }
     }
     ReleaseWindow(window);
     std::lock_guard<std::mutex> lock(gClassLock);

@@ -34,6 +34,7 @@ TEST_F(EditorWindowTest, OpensAnEditorSizedChildAndAnswersItsRect) {
     EXPECT_EQ(client.right, 456);
     EXPECT_EQ(client.bottom, 416);
     EXPECT_TRUE(EditorClassRegistered());
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(Dispatch(fx, effEditIdle), 0);  // the window has a timer of its own
 
     // No parent, or one that is gone: the open fails and nothing is made.
     AEffect* other = CreatePlugin();

@@ -66,4 +66,25 @@ TEST_F(EditorWindowTest, RepaintsWhileAudioPlaysAndAHostThreadAutomates) {
     EXPECT_EQ(CountDifferences(resting, CaptureWindow(child, kDriveMeter)), 0);
 }
 
+// A host that sends effClose from another thread than the editor's without
+// closing the editor first: the window cannot be destroyed from there, so it
+// is cut loose from the dying editor and closes on its own thread.
+TEST(EditorWindowThreads, EffCloseFromAnotherThreadLeavesNoWindowBehind) {
+    AEffect* e = CreatePlugin();
+    ASSERT_NE(e, nullptr);
+    std::atomic<HWND> editor{nullptr};
+    std::atomic<bool> closed{false};
+    std::thread ui([&] {
+        HostWindow parent(kHostX, kHostY);
+        if (Dispatch(e, effEditOpen, 0, 0, parent.Handle()) == 1) editor = parent.EditorChild();
+        while (!closed.load()) Pump(20);
+        Pump(300);  // timer ticks and the close arrive after the editor is gone
+    });
+    while (!editor.load()) Sleep(5);
+    Dispatch(e, effClose);
+    closed = true;
+    ui.join();
+    EXPECT_FALSE(IsWindow(editor.load()));
+}
+
 }  // namespace
