@@ -27,6 +27,7 @@ namespace fs = std::filesystem;
 const std::string kHost = VELMOR_HOST_PATH;
 const std::string kMono = HOST_GAIN_MONO_PATH;
 const std::string kSlowMono = HOST_SLOW_MONO_PATH;
+const std::string kStuckMono = HOST_STUCK_MONO_PATH;
 
 std::string Contents(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -45,13 +46,13 @@ std::vector<std::string> Leftovers(const std::string& dir, const std::vector<std
     return extra;
 }
 
-// Whether a temporary render file has appeared in `dir` (polled for up to
-// ten seconds).
-bool WaitForPartialFile(const std::string& dir) {
+// Whether a temporary render file (with audio in it unless `empty` will do)
+// has appeared in `dir`, polled for up to ten seconds.
+bool WaitForPartialFile(const std::string& dir, bool empty = false) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < end) {
         for (const auto& entry : fs::directory_iterator(dir))
-            if (entry.path().extension() == ".part" && fs::file_size(entry.path()) > 0) return true;
+            if (entry.path().extension() == ".part" && (empty || fs::file_size(entry.path()) > 0)) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return false;
@@ -90,6 +91,34 @@ TEST(Process, InterruptedRenderLeavesOutAsItWas) {
             EXPECT_EQ(Leftovers(dir.File(""), {"in.wav", "out.wav"}), std::vector<std::string>{});
         }
     }
+}
+
+// A plug-in stuck inside a block never lets the render see the first
+// signal; the second ends the process at once, and still removes the
+// temporary file and leaves OUT alone.
+TEST(Process, SecondSignalEndsAStuckRenderAndStillCleansUp) {
+    ScratchDir dir;
+    WriteWav(dir.File("in.wav"), Wav(AudioEncoding::kPcm16, 1), Ramp(4800, 1));
+    const std::string previous = "an earlier, complete render";
+    WriteText(dir.File("out.wav"), previous);
+    bool sawPartial = false;
+    ProcessOptions options;
+    options.meanwhile = [&](pid_t pid) {
+        sawPartial = WaitForPartialFile(dir.File(""), true);          // the header is still buffered
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));  // well into the stuck block
+        kill(pid, SIGINT);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        kill(pid, SIGINT);
+    };
+    const auto start = std::chrono::steady_clock::now();
+    const ProcessResult r =
+        RunProcess(kHost, {"render", dir.File("in.wav"), dir.File("out.wav"), "--plugin", kStuckMono}, options);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));  // not the plug-in's 30 s
+    EXPECT_TRUE(sawPartial);
+    EXPECT_FALSE(r.signalled);
+    EXPECT_EQ(r.status, 130);
+    EXPECT_EQ(Contents(dir.File("out.wav")), previous);
+    EXPECT_EQ(Leftovers(dir.File(""), {"in.wav", "out.wav"}), std::vector<std::string>{});
 }
 
 // A render that runs out of space (a file-size limit here) fails with the

@@ -6,7 +6,8 @@
 // The stereo build (2 in, 2 out) also has program chunks, 64-bit processing
 // and a latency of kGainStereoLatency samples which it really applies; the
 // mono build (HOST_TEST_MONO: 1 in, 1 out) has none of these; HOST_TEST_SLOW
-// makes each block take 2 ms, so that a test can interrupt a render midway.
+// makes each block take 2 ms, so that a test can interrupt a render midway
+// (HOST_TEST_SLOW=2: the first block takes 30 s, a plug-in stuck in it).
 // HOST_TEST_LATE_LATENCY: stereo, delays by kLateLatency but announces it
 // only in its first block; HOST_TEST_WIDE: kWideChannels in and out.
 // Two more mono-output builds stand for older plug-ins: HOST_TEST_DOWNMIX
@@ -135,8 +136,9 @@ void VSTCALLBACK ProcessReplacing(AEffect* e, float** in, float** out, VstInt32 
     AnnounceLateLatency(p);
     ++p->floatBlocks;
 #if defined(HOST_TEST_SLOW)
-    // Long enough per block that a test can interrupt a render midway.
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    // Long enough per block that a test can interrupt a render midway; the
+    // stuck variant hangs in its first block as a broken plug-in might.
+    std::this_thread::sleep_for(std::chrono::milliseconds(p->floatBlocks == 1 && HOST_TEST_SLOW > 1 ? 30000 : 2));
 #endif
     Process(p, in, out, frames);
 }
