@@ -15,6 +15,7 @@
 #include "tests/host/host_test_support.h"
 #include "tests/host/plugins/gain_plugin.h"
 #include "tools/velmor-host/file_io.h"
+#include "tools/velmor-host/wav_file.h"
 
 namespace {
 
@@ -352,6 +353,38 @@ TEST(Input, SampleRatesOutsideEightTo768kHzAreRefused) {
         ExpectOneLineError(r, c.rate == 0 || c.rate > 10000000 ? "" : "Hz; velmor-host renders from 8000 to 768000 Hz");
         EXPECT_FALSE(fs::exists(dir.File("out.wav")));
     }
+}
+
+// An input long enough to pass 4 GiB of output (a sparse file: a header
+// and 1.2 billion frames of silence that take no disk space). AIFF cannot
+// hold it and is refused before anything is rendered.
+TEST(Input, OutputsPastWhatTheirTypeHoldsAreRefusedFirst) {
+    ScratchDir dir;
+    {
+        // An empty RF64 file (a RIFF size limit of 0 forces the switch)...
+        std::string error;
+        auto writer = OpenWavWriter(dir.File("in.wav"), Wav(AudioEncoding::kPcm16, 2), error, 0);
+        ASSERT_TRUE(writer && writer->Close(error)) << error;
+    }
+    std::string header = Contents(dir.File("in.wav"));
+    ASSERT_EQ(header.substr(0, 4), "RF64");
+    // ...whose ds64 chunk then announces the long data.
+    const std::uint64_t frames = 1200000000;  // 4.8 GB of 16-bit stereo
+    const std::uint64_t bytes = frames * 4;
+    for (int i = 0; i < 8; ++i) {
+        header[28 + static_cast<std::size_t>(i)] = static_cast<char>(bytes >> (8 * i));
+        header[36 + static_cast<std::size_t>(i)] = static_cast<char>(frames >> (8 * i));
+    }
+    WriteText(dir.File("in.wav"), header);
+    std::error_code ec;
+    fs::resize_file(dir.File("in.wav"), header.size() + bytes, ec);
+    if (ec) GTEST_SKIP() << "no sparse files here: " << ec.message();
+    AudioFormat aiff = Wav(AudioEncoding::kPcm16, 2);
+    aiff.container = AudioContainer::kAiff;
+    ExpectOneLineError(RunHostProcess(Render(dir, "out.aiff", kStereo)),
+                       CanWrite(aiff) ? "AIFF files end at 4 GiB and this render needs 4577 MiB; use WAV (RF64)"
+                                      : "this build cannot write");
+    EXPECT_FALSE(fs::exists(dir.File("out.aiff")));
 }
 
 TEST(Input, EveryUnusableInputIsNamed) {

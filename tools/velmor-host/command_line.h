@@ -1,5 +1,5 @@
 // velmor-host's command line: one command, then options and file names in
-// any order (see kUsage). New commands are one entry in the command table
+// any order (see UsageText). New commands are one entry in the command table
 // and one in the option table's command sets.
 #pragma once
 

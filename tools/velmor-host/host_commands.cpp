@@ -22,6 +22,7 @@
 #include "tools/velmor-host/plugin_state.h"
 #include "tools/velmor-host/progress_bar.h"
 #include "tools/velmor-host/render.h"
+#include "tools/velmor-host/sample_codec.h"
 #include "tools/velmor-host/state_file.h"
 
 #if defined(_WIN32)
@@ -63,6 +64,22 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
     if (from.empty()) return;
     for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
+}
+
+// AIFF and AU keep 32-bit sizes and have no 64-bit variant: an output that
+// would pass 4 GiB is refused before rendering rather than written with a
+// size that wraps (WAV turns into RF64; W64, CAF and FLAC have room).
+bool FitsContainer(const AudioFormat& format, const std::string& outPath, std::string& error) {
+    if (format.container != AudioContainer::kAiff && format.container != AudioContainer::kAu) return true;
+    constexpr std::uint64_t kHeaderRoom = 4096;
+    const std::uint64_t bytes = static_cast<std::uint64_t>(format.frames) *
+                                static_cast<std::uint64_t>(format.channels) *
+                                static_cast<std::uint64_t>(BytesPerSample(format.encoding));
+    if (bytes + kHeaderRoom <= 0xFFFFFFFFull) return true;
+    error = "cannot write " + outPath + ": " + ContainerName(format.container) +
+            " files end at 4 GiB and this render needs " + std::to_string(bytes >> 20) +
+            " MiB; use WAV (RF64), W64, CAF or FLAC";
+    return false;
 }
 
 #if !defined(_WIN32)
@@ -236,6 +253,7 @@ private:
         request.floating = mLine.sampleKind == CommandLine::SampleKind::kFloat;
         if (!ChooseOutputFormat(format, outPath, mLine.type, request, outFormat, error)) return Fail(error);
         outFormat.frames = format.frames;  // compensated latency keeps the input's length
+        if (!FitsContainer(outFormat, outPath, error)) return Fail(error);
 
         if (!LoadPlugin(format.sampleRate, mLine.blockSize, error)) return Fail(error);
         if (!CheckChannels(*mPlugin.Effect(), format.channels, error)) return Fail(error + " (" + inPath + ")");
