@@ -9,9 +9,9 @@
 // entry takes them), paints the whole editor as a window does when it
 // opens, then plays IN through the plug-in in blocks of one timer tick
 // (40 ms), painting after each as the editor's timer would, for at most S
-// seconds; then runs N more ticks without audio (the lamp's animations take
-// 59). Errors are one line on stderr and a non-zero exit status; OUT is
-// only ever replaced by a complete picture.
+// seconds; then runs N more ticks on silence, as a host keeps processing
+// (the lamp's animations take 59). Errors are one line on stderr and a
+// non-zero exit status; OUT is only ever replaced by a complete picture.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -112,7 +112,12 @@ bool ApplySetting(AEffect* fx, Velmor& velmor, const std::string& setting, std::
     const std::string name = setting.substr(0, eq);
     std::string value = setting.substr(eq + 1);
     for (int i = 0; i < velmor.ParamCount(); ++i) {
-        if (Lower(velmor.GetParam(i)->Name()) != Lower(name)) continue;
+        const IParameter* param = velmor.GetParam(i);
+        if (Lower(param->Name()) != Lower(name)) continue;
+        // Display texts in any case ("Off", "ON"), as velmor-host takes them.
+        for (int t = 0; t < param->DisplayTextCount(); ++t) {
+            if (Lower(param->DisplayTextAt(t)->text) == Lower(value)) value = param->DisplayTextAt(t)->text;
+        }
         if (fx->dispatcher(fx, effString2Parameter, i, 0, &value[0], 0.0f) == 1) return true;
         return error = "\"" + value + "\" is not a value of " + name, false;
     }
@@ -150,28 +155,33 @@ int main(int argc, char** argv) {
     IEditor* editor = velmor->EditorView();
     editor->PaintAll();
 
+    // One tick: a block of the file (silence once it ends, as a host keeps
+    // processing), then the repaint the editor's timer would run.
+    std::vector<double> interleaved(static_cast<std::size_t>(tickFrames) * channels);
+    std::vector<float> left(static_cast<std::size_t>(tickFrames)), right(left.size());
+    std::vector<float> outLeft(left.size()), outRight(left.size());
+    auto tick = [&](std::int64_t frames) {
+        for (std::int64_t i = 0; i < frames; ++i) {
+            const auto at = static_cast<std::size_t>(i * channels);
+            left[static_cast<std::size_t>(i)] = static_cast<float>(interleaved[at]);
+            right[static_cast<std::size_t>(i)] = static_cast<float>(interleaved[at + (channels > 1 ? 1 : 0)]);
+        }
+        float* inputs[2] = {left.data(), right.data()};
+        float* outputs[2] = {outLeft.data(), outRight.data()};
+        fx->processReplacing(fx, inputs, outputs, static_cast<VstInt32>(frames));
+        editor->RepaintDirty();
+    };
     if (reader) {
-        std::vector<double> interleaved(static_cast<std::size_t>(tickFrames) * channels);
-        std::vector<float> left(static_cast<std::size_t>(tickFrames)), right(left.size());
-        std::vector<float> outLeft(left.size()), outRight(left.size());
         const auto maxTicks = static_cast<long long>(o.seconds * kTicksPerSecond);
-        for (long long tick = 0; tick < maxTicks; ++tick) {
+        for (long long t = 0; t < maxTicks; ++t) {
             const std::int64_t got = reader->Read(interleaved.data(), tickFrames, error);
             if (got < 0) return Fail(error);
             if (got == 0) break;
-            for (std::int64_t i = 0; i < got; ++i) {
-                left[static_cast<std::size_t>(i)] =
-                    static_cast<float>(interleaved[static_cast<std::size_t>(i * channels)]);
-                right[static_cast<std::size_t>(i)] =
-                    static_cast<float>(interleaved[static_cast<std::size_t>(i * channels + (channels > 1 ? 1 : 0))]);
-            }
-            float* inputs[2] = {left.data(), right.data()};
-            float* outputs[2] = {outLeft.data(), outRight.data()};
-            fx->processReplacing(fx, inputs, outputs, static_cast<VstInt32>(got));
-            editor->RepaintDirty();
+            tick(got);
         }
     }
-    for (int i = 0; i < o.ticks; ++i) editor->RepaintDirty();
+    std::fill(interleaved.begin(), interleaved.end(), 0.0);
+    for (int t = 0; t < o.ticks; ++t) tick(tickFrames);
 
     if (!WritePngFile(*editor->Surface(), o.out.c_str())) return Fail("cannot write " + o.out);
     return 0;
