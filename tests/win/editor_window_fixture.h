@@ -61,7 +61,10 @@ protected:
         ASSERT_NE(fx, nullptr);
         StartAudio(fx);
         StartAudio(ref.Record());
-        host = std::make_unique<HostWindow>(kHostX, kHostY);
+        // One host window serves every test: Wine takes seconds to take a
+        // top-level window down.
+        static HostWindow shared(kHostX, kHostY);
+        host = &shared;
         ASSERT_EQ(Dispatch(fx, effEditOpen, 0, 0, host->Handle()), 1);
         child = host->EditorChild();
         ASSERT_NE(child, nullptr);
@@ -72,7 +75,6 @@ protected:
             Dispatch(fx, effEditClose);
             Dispatch(fx, effClose);
         }
-        host.reset();
         Pump(10);
     }
 
@@ -107,6 +109,6 @@ protected:
 
     AEffect* fx = nullptr;
     Velmor ref{TestHost::Callback};
-    std::unique_ptr<HostWindow> host;
+    HostWindow* host = nullptr;
     HWND child = nullptr;
 };
