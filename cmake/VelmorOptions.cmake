@@ -22,16 +22,21 @@ function(velmor_library name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 
-# velmor_add_test(NAME SOURCES ... LIBS ... [LABELS ...])
+# velmor_add_test(NAME SOURCES ... LIBS ... [LABELS ...] [RUNNER COMMAND...])
 # A GoogleTest executable registered as one CTest test. Cross builds run it
-# through wine (CMAKE_CROSSCOMPILING_EMULATOR). Tests labelled "threads" are
+# through wine (CMAKE_CROSSCOMPILING_EMULATOR); RUNNER runs it through a
+# command of ours (the X11 tests: a private Xvfb server). Tests labelled "threads" are
 # also built and run under ThreadSanitizer by the test script.
 function(velmor_add_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS;RUNNER" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} velmor_warnings GTest::gtest_main)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
-  add_test(NAME ${name} COMMAND ${name})
+  if(T_RUNNER)
+    add_test(NAME ${name} COMMAND ${T_RUNNER} $<TARGET_FILE:${name}>)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
   if(T_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
     if("threads" IN_LIST T_LABELS)

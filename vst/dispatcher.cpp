@@ -131,8 +131,10 @@ VstIntPtr EditGetRect(IEffectVST& p, void* ptr) {
     return 1;
 }
 
-VstIntPtr EditOpen(IEffectVST& p, void* ptr) {
-    if (!p.Editor() || !p.Editor()->OpenWindow(ptr)) return 0;
+VstIntPtr EditOpen(IEffectVST& p, VstIntPtr value, void* ptr) {
+    if (!p.Editor()) return 0;
+    p.Editor()->SetHostDisplay(reinterpret_cast<void*>(value));
+    if (!p.Editor()->OpenWindow(ptr)) return 0;
     p.OnEditorOpened();
     return 1;
 }
@@ -144,7 +146,11 @@ VstIntPtr EditClose(IEffectVST& p) {
     return 1;
 }
 
-VstIntPtr EditIdle(IEffectVST& p) {
+VstIntPtr EditIdle(IEffectVST& p, DispatchLock& lock) {
+    // The editor's timer work reads only what other threads store into
+    // atomics, and a gesture takes the lock itself: holding it through a
+    // paint would make the audio thread wait for the screen.
+    lock.Release();
     if (p.Editor()) p.Editor()->Idle();
     return 0;
 }
@@ -364,9 +370,9 @@ VstIntPtr Dispatch(IEffectVST* plugin, DispatchLock& lock, VstInt32 opcode, VstI
         case effSetBlockSize: return SetBlockSize(p, value);
         case effMainsChanged: return MainsChanged(p, value);
         case effEditGetRect: return EditGetRect(p, ptr);
-        case effEditOpen: return EditOpen(p, ptr);
+        case effEditOpen: return EditOpen(p, value, ptr);
         case effEditClose: return EditClose(p);
-        case effEditIdle: return EditIdle(p);
+        case effEditIdle: return EditIdle(p, lock);
         case effIdentify: return kIdentifyAnswer;
         case effGetChunk: return GetChunk(p, index, ptr);
         case effSetChunk: return SetChunk(p, index, value, ptr);

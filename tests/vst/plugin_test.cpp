@@ -29,8 +29,8 @@ TEST_F(PluginTest, RecordOfAFreshInstance) {
     EXPECT_EQ(fx->numParams, 11);
     EXPECT_EQ(fx->numInputs, 2);
     EXPECT_EQ(fx->numOutputs, 2);
-#if defined(_WIN32)
-    EXPECT_EQ(fx->flags, 0x1019);  // replacing, double replacing, mono, and the editor in a Win32 window
+#if defined(_WIN32) || defined(__linux__)
+    EXPECT_EQ(fx->flags, 0x1019);  // replacing, double replacing, mono, and the editor (Win32 or X11 window)
 #else
     EXPECT_EQ(fx->flags, 0x1018);  // replacing, double replacing, mono; the editor has no window to offer yet
 #endif
