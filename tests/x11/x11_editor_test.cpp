@@ -6,14 +6,19 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "editor/editor.h"
 #include "plugin/velmor.h"
+#include "raster/png_loader.h"
 #include "tests/vst/plugin_fixture.h"
+#include "tools/velmor-host/host_commands.h"
 
 // Xlib's macros (None, KeyPress, Bool) last: they would rename names in the
 // headers above.
@@ -361,6 +366,42 @@ TEST_F(X11Editor, HostsDisplayInValueServesWhenTheEnvironmentNamesNone) {
     IdleFor({fx.Get()}, {&frame}, kSettleMs);
     EXPECT_EQ(Differences(Shown(frame), OwnPaint({})), 0);
     EXPECT_EQ(fx.Send(effEditClose), 1);
+}
+
+// velmor-host's editor command photographs the window it opens.
+TEST_F(X11Editor, HostCommandPhotographsTheEditor) {
+    const std::string out = ::testing::TempDir() + "velmor-x11-editor.png";
+    std::remove(out.c_str());
+    HostEnvironment environment;
+    environment.defaultPluginPath = VELMOR_PLUGIN_PATH;
+    std::ostringstream said;
+    std::ostringstream errors;
+    const std::vector<std::string> args{"editor", out,          "--set",   "Pres Comp=10",
+                                        "--set",  "Low Cut=on", "--after", std::to_string(kSettleMs)};
+    ASSERT_EQ(RunHost(args, environment, said, errors), 0) << errors.str();
+    MemBitmap photo;
+    ASSERT_NE(LoadPngFromFile(out.c_str(), &photo), nullptr);
+    ASSERT_EQ(photo.Width(), kWidth);
+    ASSERT_EQ(photo.Height(), kHeight);
+    std::vector<std::uint32_t> pixels;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const PackedPixel p = photo.PixelPointer()[static_cast<std::ptrdiff_t>(y) * photo.RowStride() + x];
+            pixels.push_back(static_cast<std::uint32_t>(p.r) << 16 | static_cast<std::uint32_t>(p.g) << 8 | p.b);
+        }
+    }
+    EXPECT_EQ(Differences(pixels, OwnPaint({{0, 0.5f}, {1, 1.0f}})), 0);
+    std::remove(out.c_str());
+
+    // Without a display: one line, a failure, no file.
+    const std::string saved = std::getenv("DISPLAY");
+    unsetenv("DISPLAY");
+    std::ostringstream none;
+    const int status = RunHost(args, environment, said, none);
+    setenv("DISPLAY", saved.c_str(), 1);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(none.str(), "velmor-host: no X display (DISPLAY is not set); the editor command needs one\n");
+    EXPECT_FALSE(std::ifstream(out).good());
 }
 
 }  // namespace

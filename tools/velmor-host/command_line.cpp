@@ -6,7 +6,7 @@
 
 namespace {
 
-enum CommandSet : unsigned { kRender = 1, kInfo = 2, kState = 4, kVersion = 8, kAll = 15 };
+enum CommandSet : unsigned { kRender = 1, kInfo = 2, kState = 4, kVersion = 8, kEditor = 16, kAll = 31 };
 
 const char kRenderUsage[] =
     "usage: velmor-host render IN OUT [--plugin PATH] [--set NAME=VALUE]... [--state FILE] [options]\n"
@@ -48,16 +48,33 @@ const char kStateUsage[] =
     "  program chunks its parameters' values, behind a header naming the plug-in.\n"
     "  --state and --chunk load a state first; --set values apply on top.\n";
 
+const char kEditorUsage[] =
+    "usage: velmor-host editor OUT.png [--plugin PATH] [--set NAME=VALUE]... [--play IN] [--after MS]\n"
+    "\n"
+    "  Opens the effect's editor (any VST 2.4 plug-in with an X11 editor) in a window of\n"
+    "  its own on the current X display, drives it as a Linux host does, and writes the\n"
+    "  window's pixels to OUT.png. Needs a display: DISPLAY, or xvfb-run without one.\n"
+    "\n"
+    "  --plugin PATH            the plug-in library (default: the one beside velmor-host)\n"
+    "  --set NAME=VALUE         a parameter, as for render; may be repeated\n"
+    "  --state FILE             loads a state saved with `state save` before the --set values\n"
+    "  --play IN                plays IN through the effect in real time meanwhile (at IN's\n"
+    "                           sample rate; until it ends or the photograph is taken)\n"
+    "  --after MS               milliseconds from opening to the photograph (default 3000)\n"
+    "  --block N                frames per processing block of --play (default 512)\n";
+
 const char kGeneralUsage[] =
     "usage: velmor-host render IN OUT [--plugin PATH] [--set NAME=VALUE]... [--state FILE] [options]\n"
     "       velmor-host info [--plugin PATH]\n"
     "       velmor-host state save FILE [--plugin PATH] [--set NAME=VALUE]... [--state FILE]\n"
+    "       velmor-host editor OUT.png [--plugin PATH] [--set NAME=VALUE]... [--play IN] [--after MS]\n"
     "       velmor-host --version [--plugin PATH]\n"
     "       velmor-host COMMAND --help\n"
     "\n"
     "  render      runs IN through a VST 2.4 effect into OUT\n"
     "  info        shows the effect record and every parameter\n"
-    "  state save  writes the effect's state to FILE\n";
+    "  state save  writes the effect's state to FILE\n"
+    "  editor      opens the effect's editor on the X display and writes its picture\n";
 
 struct OptionSpec {
     const char* name;
@@ -68,10 +85,12 @@ struct OptionSpec {
 
 const OptionSpec kOptions[] = {
     {"--plugin", 0, true, kAll},
-    {"--set", 0, true, kRender | kState},
-    {"--state", 0, true, kRender | kState},
-    {"--chunk", 0, true, kRender | kState},
-    {"--block", 0, true, kRender},
+    {"--set", 0, true, kRender | kState | kEditor},
+    {"--state", 0, true, kRender | kState | kEditor},
+    {"--chunk", 0, true, kRender | kState | kEditor},
+    {"--block", 0, true, kRender | kEditor},
+    {"--play", 0, true, kEditor},
+    {"--after", 0, true, kEditor},
     {"--double", 0, false, kRender},
     {"--type", 't', true, kRender},
     {"--bits", 'b', true, kRender},
@@ -108,6 +127,13 @@ bool Apply(const std::string& name, const std::string& value, CommandLine& line,
         if (!ParseWholeNumber(value, 1, kMaxBlockSize, line.blockSize)) {
             error =
                 "--block expects a whole number from 1 to " + std::to_string(kMaxBlockSize) + ", got \"" + value + "\"";
+            return false;
+        }
+    } else if (name == "--play") {
+        line.playPath = value;
+    } else if (name == "--after") {
+        if (!ParseWholeNumber(value, 0, 3600000, line.afterMs)) {
+            error = "--after expects milliseconds from 0 to 3600000, got \"" + value + "\"";
             return false;
         }
     } else if (name == "--type") {
@@ -163,6 +189,7 @@ std::string UsageText(const std::string& topic) {
     if (topic == "render") return kRenderUsage;
     if (topic == "info") return kInfoUsage;
     if (topic == "state") return kStateUsage;
+    if (topic == "editor") return kEditorUsage;
     return kGeneralUsage;
 }
 
@@ -187,6 +214,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& line, s
         line.command = CommandLine::Command::kRender;
         fileCount = 2;
         set = kRender;
+    } else if (command == "editor") {
+        line.command = CommandLine::Command::kEditor;
+        fileCount = 1;
+        set = kEditor;
     } else if (command == "info") {
         line.command = CommandLine::Command::kInfo;
         set = kInfo;
@@ -205,7 +236,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& line, s
         fileCount = 1;
         next = 2;
     } else {
-        error = "unknown command \"" + command + "\" (render, info or state save)";
+        error = "unknown command \"" + command + "\" (render, info, state save or editor)";
         return false;
     }
     const std::string topic = command == "--version" ? "version" : command;
@@ -259,6 +290,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& line, s
     if (line.files.size() != fileCount) {
         error = line.command == CommandLine::Command::kRender      ? "render needs IN and OUT files"
                 : line.command == CommandLine::Command::kStateSave ? "state save needs one FILE"
+                : line.command == CommandLine::Command::kEditor    ? "editor needs one OUT.png file"
                                                                    : topic + " takes no file names";
         return false;
     }

@@ -7,12 +7,12 @@
 #include <vector>
 
 struct CommandLine {
-    enum class Command { kHelp, kVersion, kRender, kInfo, kStateSave };
+    enum class Command { kHelp, kVersion, kRender, kInfo, kStateSave, kEditor };
     Command command = Command::kHelp;
     // kHelp: the command whose help was asked for ("render --help"), empty
     // for the general help.
     std::string helpTopic;
-    std::vector<std::string> files;  // render: IN, OUT; state save: FILE
+    std::vector<std::string> files;  // render: IN, OUT; state save: FILE; editor: OUT
     std::string pluginPath;          // empty: the default beside the executable
     std::vector<std::string> settings;
     int blockSize = 512;
@@ -28,6 +28,10 @@ struct CommandLine {
     SampleKind sampleKind = SampleKind::kDefault;
     bool dither = true;
 
+    // editor: audio played meanwhile, and the time to the photograph.
+    std::string playPath;
+    int afterMs = 3000;
+
     bool latencyCompensation = true;
     bool mixToMono = false;  // a mono file through a stereo plug-in: mix its outputs
     bool verbose = false;
@@ -40,5 +44,6 @@ struct CommandLine {
 // file name (standard input or output).
 bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& line, std::string& error);
 
-// Help text: the whole of it, or one command's ("render", "info", "state").
+// Help text: the whole of it, or one command's ("render", "info", "state",
+// "editor").
 std::string UsageText(const std::string& topic = "");

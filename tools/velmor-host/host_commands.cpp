@@ -14,6 +14,7 @@
 #include "base/decimal_text.h"
 #include "tools/velmor-host/audio_file.h"
 #include "tools/velmor-host/command_line.h"
+#include "tools/velmor-host/editor_photo.h"
 #include "tools/velmor-host/file_io.h"
 #include "tools/velmor-host/hosted_plugin.h"
 #include "tools/velmor-host/interrupt.h"
@@ -186,6 +187,8 @@ public:
                 return Info();
             case CommandLine::Command::kStateSave:
                 return SaveState();
+            case CommandLine::Command::kEditor:
+                return Editor();
         }
         return kExitFailure;
     }
@@ -368,6 +371,31 @@ private:
              << (IsStdStream(outPath) ? std::string("the output is incomplete") : "nothing written to " + outPath)
              << "\n";
         return InterruptExitStatus(InterruptSignal());
+    }
+
+    // The display first: without one, nothing is loaded.
+    int Editor() {
+        std::string error;
+        if (!EditorDisplayAvailable(error)) return Fail(error);
+        EditorPhotoRequest request;
+        request.outPath = mLine.files[0];
+        request.afterMs = mLine.afterMs;
+        double rate = kDefaultSampleRate;
+        std::unique_ptr<AudioReader> play;
+        if (!mLine.playPath.empty()) {
+            play = OpenAudioReader(mLine.playPath, error);
+            if (!play) return Fail(error);
+            rate = play->Format().sampleRate;
+            if (rate < kMinSampleRate || rate > kMaxSampleRate)
+                return Fail(mLine.playPath + " has a sample rate of " + std::to_string(play->Format().sampleRate) +
+                            " Hz; velmor-host plays from " + std::to_string(kMinSampleRate) + " to " +
+                            std::to_string(kMaxSampleRate) + " Hz");
+            request.play = play.get();
+        }
+        if (!LoadPlugin(rate, mLine.blockSize, error)) return Fail(error);
+        if (!Configure(error)) return Fail(error);
+        if (!PhotographEditor(mPlugin, request, error)) return Fail(error);
+        return kExitOk;
     }
 
     int Info() {

@@ -1,0 +1,233 @@
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "raster/mem_bitmap.h"
+#include "raster/png_encode.h"
+#include "tools/velmor-host/audio_file.h"
+#include "tools/velmor-host/editor_photo.h"
+#include "tools/velmor-host/hosted_plugin.h"
+
+// Xlib's macros last: they would rename names in the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Linux hosts idle editors 25 to 60 times a second; this one 50.
+constexpr std::chrono::milliseconds kIdlePeriod{20};
+// A plug-in that announces no size before its window opens.
+constexpr int kFallbackSize = 64;
+// Sizes beyond this are not an editor's.
+constexpr int kLargestSide = 8192;
+
+int gXErrors = 0;
+int CountXError(Display*, XErrorEvent*) {
+    ++gXErrors;
+    return 0;
+}
+
+bool EditorRect(HostedPlugin& plugin, int* width, int* height) {
+    ERect* rect = nullptr;
+    if (!plugin.Dispatch(effEditGetRect, 0, 0, &rect) || !rect) return false;
+    const int w = rect->right - rect->left;
+    const int h = rect->bottom - rect->top;
+    if (w <= 0 || h <= 0 || w > kLargestSide || h > kLargestSide) return false;
+    *width = w;
+    *height = h;
+    return true;
+}
+
+// Plays the reader through the plug-in in real time, a block at a time,
+// until the end of the file or stop; each input takes the file's channel of
+// the same number, or its last one (mono files feed every input).
+void Play(HostedPlugin& plugin, AudioReader& reader, const std::atomic<bool>& stop) {
+    const AEffect& effect = *plugin.Effect();
+    const int block = plugin.BlockSize();
+    const int fileChannels = std::max(1, reader.Format().channels);
+    const int ins = std::max(0, effect.numInputs);
+    const int outs = std::max(0, effect.numOutputs);
+    std::vector<double> interleaved(static_cast<std::size_t>(block) * fileChannels);
+    std::vector<std::vector<float>> in(static_cast<std::size_t>(ins), std::vector<float>(block));
+    std::vector<std::vector<float>> out(static_cast<std::size_t>(outs), std::vector<float>(block));
+    std::vector<float*> inPointers, outPointers;
+    for (auto& c : in) inPointers.push_back(c.data());
+    for (auto& c : out) outPointers.push_back(c.data());
+    const double rate = plugin.SampleRate();
+    const Clock::time_point start = Clock::now();
+    std::int64_t played = 0;
+    std::string error;
+    while (!stop.load()) {
+        const std::int64_t got = reader.Read(interleaved.data(), block, error);
+        if (got <= 0) break;
+        for (int c = 0; c < ins; ++c) {
+            const int source = std::min(c, fileChannels - 1);
+            for (std::int64_t i = 0; i < got; ++i)
+                in[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)] =
+                    static_cast<float>(interleaved[static_cast<std::size_t>(i * fileChannels + source)]);
+        }
+        plugin.ProcessFloat(inPointers.data(), outPointers.data(), static_cast<int>(got));
+        played += got;
+        std::this_thread::sleep_until(start +
+                                      std::chrono::microseconds(static_cast<std::int64_t>(played * 1e6 / rate)));
+    }
+}
+
+class Frame {
+public:
+    explicit Frame(Display* display) : mDisplay(display) {}
+    ~Frame() {
+        if (mWindow) XDestroyWindow(mDisplay, mWindow);
+        XSync(mDisplay, False);
+    }
+    Frame(const Frame&) = delete;
+    Frame& operator=(const Frame&) = delete;
+
+    void Create(int width, int height) {
+        const int screen = DefaultScreen(mDisplay);
+        mWindow = XCreateSimpleWindow(mDisplay, RootWindow(mDisplay, screen), 0, 0, static_cast<unsigned>(width),
+                                      static_cast<unsigned>(height), 0, BlackPixel(mDisplay, screen),
+                                      BlackPixel(mDisplay, screen));
+        XStoreName(mDisplay, mWindow, "velmor-host editor");
+        XSelectInput(mDisplay, mWindow, StructureNotifyMask);
+        XMapWindow(mDisplay, mWindow);
+        XEvent event;
+        do {
+            XWindowEvent(mDisplay, mWindow, StructureNotifyMask, &event);
+        } while (event.type != MapNotify);
+    }
+    void Resize(int width, int height) {
+        XResizeWindow(mDisplay, mWindow, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        XSync(mDisplay, False);
+    }
+    bool HasChild() const {
+        Window root = 0, parent = 0;
+        Window* children = nullptr;
+        unsigned int count = 0;
+        if (!XQueryTree(mDisplay, mWindow, &root, &parent, &children, &count)) return false;
+        if (children) XFree(children);
+        return count > 0;
+    }
+    void Drain() {
+        XEvent event;
+        while (XCheckWindowEvent(mDisplay, mWindow, StructureNotifyMask, &event)) {
+        }
+    }
+    // The frame's pixels as they are on the screen, the editor's window
+    // included; null when the server will not give them.
+    std::unique_ptr<MemBitmap> Pixels(int width, int height) const {
+        XImage* image = XGetImage(mDisplay, mWindow, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                                  AllPlanes, ZPixmap);
+        if (!image) return nullptr;
+        auto bitmap = std::make_unique<MemBitmap>(width, height);
+        PackedPixel* pixels = bitmap->PixelPointer();
+        if (pixels) {
+            const Visual* visual = DefaultVisual(mDisplay, DefaultScreen(mDisplay));
+            for (int y = 0; y < height; ++y) {
+                for (int x = 0; x < width; ++x) {
+                    const unsigned long p = XGetPixel(image, x, y);
+                    pixels[static_cast<std::ptrdiff_t>(y) * bitmap->RowStride() + x] =
+                        PackedPixel{Channel(p, visual->blue_mask), Channel(p, visual->green_mask),
+                                    Channel(p, visual->red_mask), 255};
+                }
+            }
+        }
+        XDestroyImage(image);
+        return pixels ? std::move(bitmap) : nullptr;
+    }
+    void* Parent() const { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(mWindow)); }
+
+private:
+    // One colour channel of a pixel, scaled to 8 bits.
+    static std::uint8_t Channel(unsigned long pixel, unsigned long mask) {
+        if (!mask) return 0;
+        int shift = 0;
+        while (!((mask >> shift) & 1UL)) ++shift;
+        const unsigned long bits = mask >> shift;
+        const unsigned long value = (pixel & mask) >> shift;
+        return static_cast<std::uint8_t>(value * 255 / bits);
+    }
+
+    Display* mDisplay;
+    Window mWindow = 0;
+};
+
+}  // namespace
+
+bool EditorDisplayAvailable(std::string& error) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        const char* name = XDisplayName(nullptr);
+        error = name && *name ? std::string("cannot open the X display ") + name
+                              : std::string("no X display (DISPLAY is not set); the editor command needs one");
+        return false;
+    }
+    XCloseDisplay(display);
+    return true;
+}
+
+bool PhotographEditor(HostedPlugin& plugin, const EditorPhotoRequest& request, std::string& error) {
+    if (!(plugin.Effect()->flags & effFlagsHasEditor)) {
+        error = plugin.Path() + " has no editor";
+        return false;
+    }
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return EditorDisplayAvailable(error);
+    // A plug-in's X errors on this connection must not end the host.
+    XSetErrorHandler(CountXError);
+    bool ok = false;
+    {
+        Frame frame(display);
+        int width = kFallbackSize;
+        int height = kFallbackSize;
+        const bool sized = EditorRect(plugin, &width, &height);
+        frame.Create(width, height);
+        const VstIntPtr opened = plugin.Dispatch(effEditOpen, 0, reinterpret_cast<VstIntPtr>(display), frame.Parent());
+        // Some plug-ins answer 0 although their window opened.
+        if (!opened && !frame.HasChild()) {
+            error = plugin.Path() + " did not open its editor";
+        } else {
+            // Hosts ask for the size again after the open; some plug-ins only
+            // know it then.
+            int w = width;
+            int h = height;
+            if (EditorRect(plugin, &w, &h) && (w != width || h != height || !sized)) {
+                width = w;
+                height = h;
+                frame.Resize(width, height);
+            }
+            plugin.Resume(false);
+            std::atomic<bool> stop{false};
+            std::thread audio;
+            if (request.play) audio = std::thread([&] { Play(plugin, *request.play, stop); });
+            const Clock::time_point end = Clock::now() + std::chrono::milliseconds(request.afterMs);
+            Clock::time_point next = Clock::now();
+            do {
+                plugin.Dispatch(effEditIdle);
+                frame.Drain();
+                next += kIdlePeriod;
+                std::this_thread::sleep_until(next);
+            } while (Clock::now() < end);
+            plugin.Dispatch(effEditIdle);
+            XSync(display, False);
+            stop.store(true);
+            if (audio.joinable()) audio.join();
+            std::unique_ptr<MemBitmap> pixels = frame.Pixels(width, height);
+            plugin.Dispatch(effEditClose);
+            if (!pixels) {
+                error = "could not read the editor's window from the X display";
+            } else if (!WritePngFile(*pixels, request.outPath.c_str())) {
+                error = "cannot write " + request.outPath;
+            } else {
+                ok = true;
+            }
+        }
+    }
+    XCloseDisplay(display);
+    return ok;
+}
