@@ -12,8 +12,8 @@
 
 #include <vector>
 
-#include "raster/rectangle.h"
 #include "raster/raster_bitmap.h"
+#include "raster/rectangle.h"
 
 class X11Presenter {
 public:

@@ -11,9 +11,9 @@
 
 #include <memory>
 
-#include "raster/rectangle.h"
 #include "editor/x11/x11_image.h"
 #include "editor/x11/x11_input.h"
+#include "raster/rectangle.h"
 
 class IEditor;
 
