@@ -71,11 +71,6 @@ IEditorWin::~IEditorWin() {
     if (gWindowClassUsers == 0) UnregisterClassA(kWindowClassName, mModuleHandle);
 }
 
-int IEditorWin::WindowClassUsers() {
-    std::lock_guard<std::mutex> lock(gClassLock);
-    return gWindowClassUsers;
-}
-
 void* IEditorWin::OpenEditorWindow(void* parent) {
     HWND parentWindow = static_cast<HWND>(parent);
     // A child window needs a live parent; anything else is a failed open.

@@ -50,9 +50,6 @@ public:
     void* EditorWindow() const override { return mWindow; }
     std::unique_ptr<IRasterBitmap> LoadBitmapResource(int resourceId, const char* fileName) override;
 
-    // Editor windows of this process relying on the registered class.
-    static int WindowClassUsers();
-
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
