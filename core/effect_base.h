@@ -146,6 +146,10 @@ public:
     int TailSize() const { return mTailSize; }
 
 protected:
+    // Deletes the editor now (closing its window). For a plug-in whose
+    // controls refer to its own members: those are gone before this base's
+    // destructor, which would otherwise delete the editor.
+    void DestroyEditor() { mEditor.reset(); }
     // For the adapter.
     void SetSampleRate(double rate) { mSampleRate = rate; }
     void SetHostIdentity(int hostId, int hostVersion) {

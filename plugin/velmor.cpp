@@ -24,7 +24,9 @@ Velmor::Velmor(audioMasterCallback hostCallback)
     FillUnsetPresets("-", 1);
 }
 
-Velmor::~Velmor() = default;
+// The meter controls read mDriveMeter and mOutputMeter: the editor (and a
+// window a host left open) goes before they do.
+Velmor::~Velmor() { DestroyEditor(); }
 
 IEditor* Velmor::EditorView() const { return static_cast<IEditor*>(Editor()); }
 
