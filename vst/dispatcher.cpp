@@ -197,8 +197,12 @@ VstIntPtr SetChunk(IEffectVST& p, VstInt32 index, VstIntPtr value, void* ptr) {
 VstIntPtr ProcessEvents(IEffectVST& p, void* ptr) {
     if (!ptr) return 0;
     const auto* events = static_cast<const VstEvents*>(ptr);
+    // The declared two-element array is a variable-length list in practice:
+    // hosts send numEvents pointers. Walk it through a plain pointer, so no
+    // index ever exceeds a declared bound.
+    VstEvent* const* list = events->events;
     for (VstInt32 i = 0; i < events->numEvents; ++i) {
-        const VstEvent* event = events->events[i];
+        const VstEvent* event = list[i];
         if (!event) continue;
         if (event->type == kVstMidiType) {
             const auto* midi = reinterpret_cast<const VstMidiEvent*>(event);

@@ -27,8 +27,10 @@ VstIntPtr VSTCALLBACK TestHost::Callback(AEffect*, VstInt32 opcode, VstInt32 ind
             return host.mAnswerTime ? reinterpret_cast<VstIntPtr>(&host.mTime) : 0;
         case audioMasterProcessEvents: {
             const auto* events = static_cast<const VstEvents*>(ptr);
+            // A variable-length list behind a declared [2]: walked by pointer.
+            VstEvent* const* list = events ? events->events : nullptr;
             for (VstInt32 i = 0; events && i < events->numEvents; ++i) {
-                const VstEvent* e = events->events[i];
+                const VstEvent* e = list[i];
                 SentEvent sent;
                 sent.type = e->type;
                 sent.byteSize = e->byteSize;
