@@ -43,7 +43,7 @@ void Velmor::DeclareParameters() {
     GetParam(kPower)->SetupBool("Power", true);
     IParameter* mode = GetParam(kMode);
     mode->SetupInt("Mode", 1, 0, 4, "");
-    // 0 shows as "A" but selects no voicing of its own.
+    // 0 shows as "A" and selects voicing A, as 1 does.
     mode->AddDisplayText(0, "A");
     mode->AddDisplayText(1, "A");
     mode->AddDisplayText(2, "B");

@@ -24,7 +24,21 @@ constexpr ModeVoicing kVoicings[] = {
 };
 }  // namespace
 
-const ModeVoicing* VoicingForMode(int m) { return (m >= 1 && m <= 4) ? &kVoicings[m - 1] : nullptr; }
+// 0 shows as "A" and is voicing A: a session left at 0 must sound the same
+// as when it is reopened in a fresh instance, which starts in voicing A.
+const ModeVoicing* VoicingForMode(int m) {
+    if (m == 0) return &kVoicings[0];
+    return (m >= 1 && m <= 4) ? &kVoicings[m - 1] : nullptr;
+}
+
+double LongestLookaheadMs() {
+    double longest = 0.0;
+    for (const ModeVoicing& v : kVoicings) {
+        if (v.lookaheadBandsMs > longest) longest = v.lookaheadBandsMs;
+        if (v.lookaheadOutputMs > longest) longest = v.lookaheadOutputMs;
+    }
+    return longest;
+}
 
 int TruncateToInt(double v) {
     if (std::isnan(v)) return 0;

@@ -19,9 +19,13 @@ struct ModeVoicing {
     double releaseOutputMs;
 };
 
-// The voicing selected by Mode m (1 "A" to 4 "D"); null for any other m,
-// which keeps whatever voicing was last selected.
+// The voicing selected by Mode m (0 and 1 "A" to 4 "D"); null for any other
+// m, which the parameter's range never gives.
 const ModeVoicing* VoicingForMode(int m);
+
+// The longest look-ahead (ms) of any voicing: what the limiters' storage is
+// reserved for.
+double LongestLookaheadMs();
 
 // Truncates a value toward zero to an int, saturating at the int range; NaN
 // gives 0. The conversions here must never be undefined, whatever a host or

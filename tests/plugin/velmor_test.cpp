@@ -3,8 +3,10 @@
 // by hand from 10^(dB/20), the Bezier and the voicing table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
+#include <vector>
 
 #include "plugin/velmor.h"
 #include "plugin/velmor_coefficients.h"
@@ -30,9 +32,10 @@ TEST(Coefficients, CrispyBezier) {
     for (const Row& r : rows) EXPECT_NEAR(CrispyAmount(r.v), r.amount, 1e-12) << r.v;
 }
 
-TEST(Coefficients, OnlyModesOneToFourHaveAVoicingAndTruncationIsSafe) {
+TEST(Coefficients, OnlyModesZeroToFourHaveAVoicingAndTruncationIsSafe) {
     // The voicings themselves are checked through the plug-in below.
-    for (int m : {0, 5, -1}) EXPECT_EQ(VoicingForMode(m), nullptr);
+    for (int m : {5, -1, INT_MIN}) EXPECT_EQ(VoicingForMode(m), nullptr);
+    EXPECT_EQ(VoicingForMode(0), VoicingForMode(1));
     EXPECT_EQ(TruncateToInt(44100.9), 44100);
     EXPECT_EQ(TruncateToInt(-3.7), -3);
     EXPECT_EQ(TruncateToInt(std::nan("")), 0);
@@ -105,26 +108,69 @@ TEST_F(VelmorTest, ParameterChangesReachTheCoefficients) {
     }
 }
 
-TEST_F(VelmorTest, ModeZeroKeepsTheLastVoicing) {
-    Set(Velmor::kMode, 0.75f);  // 3 "C"
-    ExpectVoicing(0.2, 0.2, 50, 30, 5);
+// Mode 0 shows as "A" everywhere, so it is voicing A whatever came before:
+// otherwise a session switched from C to 0 would sound like C, and like A
+// once saved and reopened.
+TEST_F(VelmorTest, ModeZeroIsVoicingA) {
+    const struct {
+        float before;  // normalised Mode set first
+        float after;
+        double la, lo, rl, rh, ro;
+    } rows[] = {
+        {0.75f, 0.0f, 1.5, 1.5, 160, 160, 280},  // C then 0: A
+        {1.0f, 0.0f, 1.5, 1.5, 160, 160, 280},   // D then 0: A
+        {0.0f, 1.0f, 0.2, 0.2, 50, 30, 0},       // 0 then D
+        {0.0f, 0.5f, 1.0, 1.0, 50, 30, 20},      // 0 then B
+        {0.5f, 0.25f, 1.5, 1.5, 160, 160, 280},  // B then 1 "A"
+    };
+    for (const auto& r : rows) {
+        Set(Velmor::kMode, r.before);
+        Set(Velmor::kMode, r.after);
+        ExpectVoicing(r.la, r.lo, r.rl, r.rh, r.ro);
+    }
+    Set(Velmor::kMode, 0.75f);
     Set(Velmor::kMode, 0.0f);
-    ExpectVoicing(0.2, 0.2, 50, 30, 5);
-    EXPECT_EQ(v.DriveMeter().mMode.load(), 0);
+    EXPECT_EQ(v.DriveMeter().mMode.load(), 0);  // the stored value stays 0
     EXPECT_EQ(v.OutputMeter().mMode.load(), 0);
-    Set(Velmor::kMode, 1.0f);
-    ExpectVoicing(0.2, 0.2, 50, 30, 0);
-    Set(Velmor::kMode, 0.5f);
-    ExpectVoicing(1.0, 1.0, 50, 30, 20);
-    // Typed texts run the hook too. "A" names value 0 first, so typing it
-    // keeps the voicing, exactly like choosing 0.
+    EXPECT_EQ(v.GetParam(Velmor::kMode)->Value(), 0.0);
+    // Typed "A" names value 0 first: voicing A again after D.
     Dispatch(effString2Parameter, Velmor::kMode, 0, const_cast<char*>("D"));
     ExpectVoicing(0.2, 0.2, 50, 30, 0);
     Dispatch(effString2Parameter, Velmor::kMode, 0, const_cast<char*>("A"));
     EXPECT_EQ(v.GetParam(Velmor::kMode)->Value(), 0.0);
-    ExpectVoicing(0.2, 0.2, 50, 30, 0);
-    Set(Velmor::kMode, 0.25f);  // 1 "A"
     ExpectVoicing(1.5, 1.5, 160, 160, 280);
+}
+
+// The same state sounds the same in a session and after reopening it: an
+// instance switched C then 0 renders what a fresh instance set to 0 renders.
+TEST(VelmorModeZero, SoundsLikeAFreshInstanceAtModeZero) {
+    TestHost::Get().Reset();
+    auto render = [](std::initializer_list<float> modes) {
+        Velmor v{TestHost::Callback};
+        AEffect* e = v.Record();
+        e->dispatcher(e, effOpen, 0, 0, nullptr, 0);
+        e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 44100.0f);
+        e->dispatcher(e, effSetBlockSize, 0, 256, nullptr, 0);
+        e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0);
+        for (float m : modes) e->setParameter(e, Velmor::kMode, m);
+        std::vector<double> l(4410), r(4410);
+        for (std::size_t i = 0; i < l.size(); ++i) {
+            // Loud enough to drive every limiter; releases then differ by voicing.
+            l[i] = 0.9 * std::sin(0.05 * static_cast<double>(i)) + (i % 441 == 0 ? 0.5 : 0.0);
+            r[i] = 0.8 * std::sin(0.031 * static_cast<double>(i));
+        }
+        double* io[2] = {l.data(), r.data()};
+        for (std::size_t at = 0; at < l.size(); at += 256) {
+            const int n = static_cast<int>(std::min<std::size_t>(256, l.size() - at));
+            double* in[2] = {io[0] + at, io[1] + at};
+            e->processDoubleReplacing(e, in, in, n);
+        }
+        e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0);
+        return l;
+    };
+    const std::vector<double> reopened = render({0.0f});
+    EXPECT_EQ(render({0.75f, 0.0f}), reopened);
+    EXPECT_NE(render({0.75f}), reopened);  // C really sounds different
 }
 
 TEST_F(VelmorTest, ResetTruncatesTheRate) {
