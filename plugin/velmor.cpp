@@ -56,6 +56,9 @@ void Velmor::DeclareParameters() {
 void Velmor::OnReset() {
     LockGuard guard(Lock());
     mSampleRate = TruncateToInt(SampleRate());
+    // Here, off the audio thread: a new rate or Mode then finds the limiters'
+    // storage ready (rates past the reserve's 768 kHz are reserved as set).
+    mChain.Reserve(LongestLookaheadMs(), mSampleRate);
 }
 
 void Velmor::OnParameterChange(int index) {

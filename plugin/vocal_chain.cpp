@@ -56,9 +56,10 @@ void VocalChain::Process(double* const* inputs, int nIn, double* const* outputs,
     io.outL = outputs[0];
     io.outR = outR ? outputs[1] : nullptr;
 
-    if (settings.sampleRate <= 0) {
-        // No rate yet (or a nonsensical one): the filter design would divide
-        // by zero or turn its poles around. Pass the input through.
+    if (!CanRun(settings)) {
+        // No rate yet, or one too low for the corner frequencies: the filter
+        // design would divide by zero or turn its poles around. Pass the
+        // input through.
         for (int i = 0; i < frames; ++i) {
             const double l = io.inL[i * io.inStepL];
             const double r = io.inR[i * io.inStepR];
@@ -78,6 +79,29 @@ void VocalChain::Process(double* const* inputs, int nIn, double* const* outputs,
     } else {
         Run<true>(io, frames, settings, driveMeter, outputMeter);
     }
+}
+
+void VocalChain::Reserve(double maxLookaheadMs, int sampleRate) {
+    const int rate = sampleRate > kReservedRate ? sampleRate : kReservedRate;
+    const int length = LookaheadLimiter::LookaheadLength(maxLookaheadMs, rate);
+    mLowLimiter.Reserve(length);
+    mHighLimiter.Reserve(length);
+    mOutputLimiter.Reserve(length);
+}
+
+bool VocalChain::CanRun(const VocalChainSettings& s) const {
+    if (s.sampleRate <= 0) return false;
+    // The tangent approximation of the filter design has its pole at the
+    // Nyquist frequency; past it the sections turn unstable and clean input
+    // becomes NaN (rates of 1, 10 or 100 Hz). A corner in this block lies
+    // between a glide's current value and its target; both stay within the
+    // glides' range (to 300 Hz) for every setting the plug-in makes, so the
+    // chain runs above 600 Hz whatever it glides through, and a glide never
+    // has to come down before the chain may run again.
+    const double range = kFreqHi - kFreqLo;
+    const double glides = std::fmax(mLowCutSmoother.Value(), mCrossoverSmoother.Value()) * range + kFreqLo;
+    const double highest = std::fmax(std::fmax(kFreqHi, glides), std::fmax(s.lowCutHz, s.crossoverHz));
+    return 2.0 * highest < static_cast<double>(s.sampleRate);
 }
 
 template <bool kGuardEachFilter>

@@ -48,11 +48,20 @@ public:
     // to outputs (which may be the same buffers). nIn and nOut are the
     // channel counts of the two pointer arrays, 1 or 2: with one input the
     // right path runs on silence, with one output the right result is
-    // dropped. While settings.sampleRate is 0 (or negative) the input is
-    // copied through unchanged and no state moves. The meters (may be null) get one level
-    // per sample and the power state.
+    // dropped. While the chain cannot run (settings.sampleRate 0 or
+    // negative, or not above twice the highest corner frequency the glides
+    // can reach: 600 Hz for the plug-in's settings) the
+    // input is copied through unchanged and no state moves. The meters (may
+    // be null) get one level per sample and the power state.
     void Process(double* const* inputs, int nIn, double* const* outputs, int nOut, int frames,
                  const VocalChainSettings& settings, VuLevel* driveMeter, VuLevel* outputMeter);
+
+    // Not on the audio thread (construction, a sample-rate change): makes
+    // room in the three limiters for look-ahead times up to maxLookaheadMs at
+    // every rate up to the larger of sampleRate and kReservedRate, so that
+    // the audio thread never allocates for a new rate or Mode within them.
+    void Reserve(double maxLookaheadMs, int sampleRate);
+    static constexpr int kReservedRate = 768000;
 
     // Frames per stage-by-stage pass (the arrays live on the stack).
     static constexpr int kSliceFrames = 64;
@@ -71,6 +80,9 @@ private:
         int inStepL;
         int inStepR;
     };
+
+    // False when the filters cannot be designed at this rate.
+    bool CanRun(const VocalChainSettings& s) const;
 
     template <bool kGuardEachFilter>
     void Run(const Channels& io, int frames, const VocalChainSettings& s, VuLevel* driveMeter, VuLevel* outputMeter);

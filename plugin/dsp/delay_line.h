@@ -6,9 +6,9 @@
 
 class DelayLine {
 public:
-    // Audio thread, once per sample. The array is reallocated and cleared
-    // only when length changes; length <= 0 passes x through and stores
-    // nothing.
+    // Audio thread, once per sample. The array is cleared and re-indexed
+    // only when length changes (reallocated only past the reserve); length
+    // <= 0 passes x through and stores nothing.
     double Process(double x, int length) {
         if (mPosition >= length) mPosition = 0;
         if (length <= 0) return x;
@@ -23,6 +23,12 @@ public:
     void Clear();
 
     int Length() const { return mLength; }
+
+    // Not on the audio thread: makes room for lengths up to maxLength, so a
+    // later length change reuses the storage instead of allocating.
+    void Reserve(int maxLength);
+    // Samples the storage holds without allocating.
+    int Capacity() const { return static_cast<int>(mBuffer.capacity()); }
 
 private:
     friend class LookaheadLimiter;  // runs its parts fused, sample by sample

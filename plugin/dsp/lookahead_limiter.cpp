@@ -11,7 +11,17 @@
 #define VELMOR_SIMD_RESCAN 0
 #endif
 
-// Runs only when the look-ahead length changes. The held peak and its slot
+void LookaheadLimiter::Reserve(int maxLength) {
+    if (maxLength <= 0) return;
+    mRing.reserve(static_cast<std::size_t>(maxLength));
+    mCycleTail.reserve(static_cast<std::size_t>(maxLength) + 1);
+    mGainAverage.Reserve(maxLength);
+    mDelayL.Reserve(maxLength);
+    mDelayR.Reserve(maxLength);
+}
+
+// Runs only when the look-ahead length changes; within the reserve the
+// assigns clear the storage in place. The held peak and its slot
 // belong to the old ring: a slot beyond a shorter ring would never be
 // overwritten, so never rescanned, and its stale peak would hold the gain
 // down for good. They are cleared with the ring.

@@ -82,6 +82,12 @@ public:
         return static_cast<int>(n);
     }
 
+    // Not on the audio thread: makes room for look-ahead lengths up to
+    // maxLength in the ring, the average and both delays, so that a new rate
+    // or look-ahead time within it clears and re-indexes that storage on the
+    // audio thread instead of allocating.
+    void Reserve(int maxLength);
+
     double OutL() const { return mOutL; }
     double OutR() const { return mOutR; }
     double Gain() const { return mGain; }

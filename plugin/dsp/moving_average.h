@@ -22,6 +22,9 @@ public:
         return velmor_dsp::IsZeroOrSubnormal(out) ? 0.0 : out;
     }
 
+    // Not on the audio thread: room for windows up to maxLength.
+    void Reserve(int maxLength) { mDelay.Reserve(maxLength); }
+
     double Sum() const { return mSum; }
     double LastOut() const { return mLastOut; }
 

@@ -87,4 +87,34 @@ TEST(VocalChainRates, EveryRateFrom8To384KilohertzGivesFiniteSound) {
     }
 }
 
+// A broken host or a hand-made file may announce any rate. Up to twice the
+// highest corner frequency the glides can reach (300 Hz) the filters cannot
+// be relied on: the chain passes the input through, as with no rate at all,
+// and above it runs. No rate may turn finite input into NaN or infinity.
+TEST(VocalChainRates, NoRateFromOneHertzUpTurnsFiniteInputNonFinite) {
+    std::vector<int> rates;
+    for (int sr = 1; sr <= 1200; ++sr) rates.push_back(sr);
+    for (double sr = 1250; sr <= 768000; sr *= 1.37) rates.push_back(static_cast<int>(sr));
+    rates.push_back(768000);
+    const int frames = 300;
+    for (int sr : rates) {
+        for (bool presence : {true, false}) {
+            VocalChain chain;
+            VocalChainSettings s = DefaultSettings(sr);
+            if (!presence) s.crossoverHz = 21.0;
+            const Stereo in = Clean(sr > 100 ? sr : 100, frames, 5);
+            const Stereo out = RunChain(chain, s, in, {64});
+            int bad = 0;
+            for (int i = 0; i < frames; ++i) bad += !std::isfinite(out.l[i]) || !std::isfinite(out.r[i]);
+            ASSERT_EQ(bad, 0) << sr << " Hz, presence " << presence;
+            if (sr <= 600) {
+                EXPECT_EQ(out.l, in.l) << sr << " Hz";
+                EXPECT_EQ(out.r, in.r) << sr << " Hz";
+            } else {
+                EXPECT_NE(out.l, in.l) << sr << " Hz";
+            }
+        }
+    }
+}
+
 }  // namespace

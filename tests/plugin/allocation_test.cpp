@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <new>
+#include <random>
 #include <vector>
 
 #include "core/heap_buffer.h"
@@ -126,6 +128,80 @@ TEST(Allocation, AudioCallbacksAllocateNothing) {
     tCounting = false;
 
     EXPECT_EQ(gAllocations.load(), 0);
+    dispatch(effClose, 0, 0);
+    SetHeapAllocator(nullptr);
+}
+
+// What a host's automation can do between and inside blocks: every parameter
+// moved at random on every block (Mode through all five values, both limit
+// switches, Power), the rate changed across 8 kHz to 384 kHz with processing
+// suspended and resumed around it, float and double callbacks, blocks up to
+// four times the announced size. The look-ahead lengths change with rate and
+// Mode, and the limiters' storage is made ready off the audio thread, so not
+// one block allocates, the first at a new rate included.
+TEST(Allocation, AutomationAndRateChangesAllocateNothingOnTheAudioThread) {
+    TestHost::Get().Reset();
+    const IHeapAllocator counting{CountedRealloc, CountedMalloc};
+    SetHeapAllocator(&counting);
+    IEffectVST* plugin = CreateEffectInstance(TestHost::Callback);
+    AEffect* fx = plugin->Record();
+    auto dispatch = [fx](VstInt32 op, VstIntPtr value, float opt) {
+        return fx->dispatcher(fx, op, 0, value, nullptr, opt);
+    };
+    constexpr int kAnnounced = 256;
+    dispatch(effOpen, 0, 0);
+    dispatch(effSetBlockSize, kAnnounced, 0);
+
+    std::mt19937 random(12);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::uniform_int_distribution<int> frames(1, 4 * kAnnounced);
+    std::vector<float> fin(4 * kAnnounced), fout0(fin.size()), fout1(fin.size());
+    std::vector<double> din(fin.size()), dout0(fin.size()), dout1(fin.size());
+    for (std::size_t i = 0; i < fin.size(); ++i) {
+        // Loud enough to drive every limiter into reduction.
+        din[i] = 1.5 * std::sin(0.07 * static_cast<double>(i)) + (i % 97 == 0 ? 2.0 : 0.0);
+        fin[i] = static_cast<float>(din[i]);
+    }
+    float* fi[2] = {fin.data(), fin.data()};
+    float* fo[2] = {fout0.data(), fout1.data()};
+    double* di[2] = {din.data(), din.data()};
+    double* dO[2] = {dout0.data(), dout1.data()};
+
+    long counted = 0;
+    int blocks = 0;
+    for (float rate : {44100.0f, 8000.0f, 384000.0f, 22050.0f, 96000.0f, 11025.0f, 192000.0f, 48000.0f, 32000.0f,
+                       176400.0f, 8000.0f, 384000.0f}) {
+        dispatch(effMainsChanged, 0, 0);
+        dispatch(effSetSampleRate, 0, rate);
+        dispatch(effMainsChanged, 1, 0);
+        gAllocations.store(0);
+        tCounting = true;
+        for (int b = 0; b < 40; ++b, ++blocks) {
+            for (int index = 0; index < 11; ++index) {
+                // Mode lands on each of its five values; the switches on
+                // either side of their middle; the rest anywhere.
+                const float x = index == 8 ? static_cast<float>(random() % 5) / 4.0f : unit(random);
+                fx->setParameter(fx, index, x);
+            }
+            const int n = frames(random);
+            switch (b % 3) {
+                case 0:
+                    fx->processReplacing(fx, fi, fo, n);
+                    break;
+                case 1:
+                    fx->processDoubleReplacing(fx, di, dO, n);
+                    break;
+                default:
+                    fx->process(fx, fi, fo, n);
+                    break;
+            }
+        }
+        tCounting = false;
+        EXPECT_EQ(gAllocations.load(), 0) << "at " << rate << " Hz";
+        counted += gAllocations.load();
+    }
+    EXPECT_EQ(counted, 0);
+    EXPECT_EQ(blocks, 12 * 40);
     dispatch(effClose, 0, 0);
     SetHeapAllocator(nullptr);
 }
