@@ -150,6 +150,11 @@ struct ClipCase {
 const ClipCase kClipCases[] = {
     {"whole source at the origin", 4, 3, 0, 0, false, {}, 0, 0, 4, 3, 0, 0},
     {"destX -10 skips the first 10 columns", 16, 3, -10, 0, false, {}, 0, 0, 6, 3, 10, 0},
+    // A source wider than what is left of the destination, placed at a
+    // negative x: the right edge is cut at the destination's, not the
+    // source's, or the rows run past their end.
+    {"wide source at destX -5 is cut on both sides", 30, 3, -5, 0, false, {}, 0, 0, 10, 3, 5, 0},
+    {"wide rect at destX -3 is cut on both sides", 30, 3, -3, 1, true, {2, 0, 30, 3}, 0, 1, 10, 4, 5, -1},
     {"destY -2 skips the first 2 rows", 4, 3, 0, -2, false, {}, 0, 0, 4, 1, 0, 2},
     {"rect left -5 starts at column 5", 4, 3, 0, 0, true, {-5, 0, 3, 2}, 5, 0, 8, 2, -5, 0},
     {"rect top -1 starts at row 1", 4, 3, 0, 0, true, {1, -1, 3, 2}, 0, 1, 2, 3, 1, -1},
