@@ -120,6 +120,11 @@ void Velmor::ProcessBlock(double** inputs, double** outputs, int frames) {
     if (frames <= 0) return;
     // Parameters cannot change inside a block (the lock is held), so reading
     // the coefficients once per block equals reading them per sample.
+    const VocalChainSettings s = ChainSettings();
+    mChain.Process(inputs, InputCount(), outputs, OutputCount(), frames, s, &mDriveMeter, &mOutputMeter);
+}
+
+VocalChainSettings Velmor::ChainSettings() const {
     VocalChainSettings s;
     s.sampleRate = mSampleRate;
     s.power = GetParam(kPower)->Value();
@@ -136,7 +141,7 @@ void Velmor::ProcessBlock(double** inputs, double** outputs, int frames) {
     s.releaseOutputMs = mReleaseOutputMs;
     s.attackBandsMs = mAttackBandsMs;
     s.attackOutputMs = mAttackOutputMs;
-    mChain.Process(inputs, InputCount(), outputs, OutputCount(), frames, s, &mDriveMeter, &mOutputMeter);
+    return s;
 }
 
 IEffectVST* CreateEffectInstance(audioMasterCallback hostCallback) { return new Velmor(hostCallback); }

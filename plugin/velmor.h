@@ -43,6 +43,10 @@ public:
     // two out; an unconnected channel's pointer is its silent scratch).
     void ProcessBlock(double** inputs, double** outputs, int frames) override;
 
+    // The chain's settings from the coefficients and "Power": what each
+    // block runs with. Lock held (audio thread), or for tests.
+    VocalChainSettings ChainSettings() const;
+
     // Coefficients for the chain (audio thread, lock held) and for tests.
     int SampleRateInt() const { return mSampleRate; }
     double PresCompGain() const { return mPresCompGain; }

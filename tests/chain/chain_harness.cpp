@@ -3,36 +3,42 @@
 #include <algorithm>
 #include <cmath>
 
+#include "plugin/velmor.h"
+#include "vst/vst2_abi.h"
+
 namespace chain_test {
 
-VocalChainSettings DefaultSettings(int sampleRate) {
-    VocalChainSettings s;
+VocalChainSettings SettingsWith(int sampleRate, int index, double value) {
+    // No host: the hooks need none, and nothing here asks one.
+    Velmor velmor(nullptr);
+    AEffect* record = velmor.Record();
+    record->dispatcher(record, effOpen, 0, 0, nullptr, 0.0f);  // every parameter into its hook
+    if (IParameter* param = velmor.GetParam(index)) {
+        param->SetClamped(value);
+        velmor.OnParameterChange(index);
+    }
+    VocalChainSettings s = velmor.ChainSettings();
+    // The reset hook only truncates the host's rate (the plug-in tests check
+    // it), so the rate is set here directly, whatever its size.
     s.sampleRate = sampleRate;
-    s.power = 1.0;
-    s.presCompGain = std::pow(10.0, 12.5 / 20.0);
-    s.lowCutHz = 80.0;
-    s.crossoverHz = 250.0;
-    s.bassGain = 1.0;
-    s.finalGain = 1.0;
-    s.outputGain = 1.0;
-    SetVoicing(s, 'A');
-    s.attackBandsMs = 0.0;
-    s.attackOutputMs = 1.0;
+    return s;
+}
+
+VocalChainSettings DefaultSettings(int sampleRate) {
+    // One instance for all defaults: tests ask for them at many rates.
+    static const VocalChainSettings kDefaults = SettingsWith(0, -1, 0.0);
+    VocalChainSettings s = kDefaults;
+    s.sampleRate = sampleRate;
     return s;
 }
 
 void SetVoicing(VocalChainSettings& s, char voicing) {
-    struct Voicing {
-        double lookBands, lookOut, relLow, relHigh, relOut;
-    };
-    static const Voicing kVoicings[] = {
-        {1.5, 1.5, 160, 160, 280}, {1.0, 1.0, 50, 30, 20}, {0.2, 0.2, 50, 30, 5}, {0.2, 0.2, 50, 30, 0}};
-    const Voicing& v = kVoicings[voicing - 'A'];
-    s.lookaheadBandsMs = v.lookBands;
-    s.lookaheadOutputMs = v.lookOut;
-    s.releaseLowMs = v.relLow;
-    s.releaseHighMs = v.relHigh;
-    s.releaseOutputMs = v.relOut;
+    const VocalChainSettings v = SettingsWith(s.sampleRate, Velmor::kMode, voicing - 'A' + 1);
+    s.lookaheadBandsMs = v.lookaheadBandsMs;
+    s.lookaheadOutputMs = v.lookaheadOutputMs;
+    s.releaseLowMs = v.releaseLowMs;
+    s.releaseHighMs = v.releaseHighMs;
+    s.releaseOutputMs = v.releaseOutputMs;
 }
 
 std::vector<double> Sine(double freqHz, double amplitude, int sampleRate, int frames, double phase) {

@@ -9,14 +9,21 @@
 
 namespace chain_test {
 
-// The coefficients after the host opened the plug-in with every parameter at
-// its default: "Pres Comp" 12.5 dB, "Low Cut" on (80 Hz), "Presence" on
-// (250 Hz), "Bass", "Final Comp" and "Db Output" 0 dB, "Power" on, "Mode" 1
-// (voicing A), "P Limit" on (0 ms), "F Limit" off (1 ms).
+// The chain's settings as Velmor's own hooks make them, after the host
+// opened it with every parameter at its default ("Pres Comp" 12.5 dB, "Low
+// Cut" and "Presence" on, "Mode" 1, "P Limit" on, "F Limit" off) and set
+// the rate. Tests compare what the chain does with these against numbers
+// worked out by hand, so a wrong mapping or voicing in the plug-in fails
+// them: the harness keeps no copy of either.
 VocalChainSettings DefaultSettings(int sampleRate);
 
-// Voicings 'A'..'D' as the "Mode" hook writes them.
+// The voicing fields of s as Velmor's Mode hook writes them for 'A'..'D'
+// (Mode 1..4); the rest of s stays.
 void SetVoicing(VocalChainSettings& s, char voicing);
+
+// Settings from Velmor with one parameter set to a real value (an index of
+// Velmor::EParams) on top of the defaults.
+VocalChainSettings SettingsWith(int sampleRate, int index, double value);
 
 struct Stereo {
     std::vector<double> l;
