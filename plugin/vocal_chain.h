@@ -50,9 +50,9 @@ public:
     // right path runs on silence, with one output the right result is
     // dropped. While the chain cannot run (settings.sampleRate 0 or
     // negative, or not above twice the highest corner frequency the glides
-    // can reach: 600 Hz for the plug-in's settings) the
-    // input is copied through unchanged and no state moves. The meters (may
-    // be null) get one level per sample and the power state.
+    // can reach: 600 Hz for the plug-in's settings) the input is copied
+    // through unchanged and no state moves. The meters (may be null) get one
+    // level per sample and the power state.
     void Process(double* const* inputs, int nIn, double* const* outputs, int nOut, int frames,
                  const VocalChainSettings& settings, VuLevel* driveMeter, VuLevel* outputMeter);
 

@@ -27,8 +27,6 @@ public:
     // Not on the audio thread: makes room for lengths up to maxLength, so a
     // later length change reuses the storage instead of allocating.
     void Reserve(int maxLength);
-    // Samples the storage holds without allocating.
-    int Capacity() const { return static_cast<int>(mBuffer.capacity()); }
 
 private:
     friend class LookaheadLimiter;  // runs its parts fused, sample by sample
