@@ -395,7 +395,7 @@ TEST(Input, EveryUnusableInputIsNamed) {
     std::string cut = Contents(dir.File("full.wav"));
     const std::size_t data = cut.find("data");
     ASSERT_NE(data, std::string::npos);
-    cut[data + 4] = 100 * 2;
+    cut[data + 4] = static_cast<char>(100 * 2);  // the byte 200
     WriteText(dir.File("cut.wav"), cut);
     // The start of a PE image: "MZ", the header offset at 60, "PE\0\0" there.
     std::string pe(128, '\0');
