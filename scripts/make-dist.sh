@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds velmor.so, Velmor.dll and
 # velmor-host into dist/, renders the bundled example vocal through the
-# plug-in, printing input and output peak and RMS, and paints the editor as
-# it stands after three seconds of that vocal into dist/editor.png.
+# plug-in, printing input and output peak and RMS, and photographs the
+# editor as it stands after three seconds of that vocal into dist/editor.png
+# (in an X11 window under Xvfb where Xvfb is installed).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -28,7 +29,15 @@ if [ -x dist/velmor-host ] && [ -f examples/vocal.wav ]; then
   dist/velmor-host render examples/vocal.wav dist/vocal-velmor.wav --plugin dist/velmor.so
   "$here/level-report.sh" examples/vocal.wav dist/vocal-velmor.wav
 fi
-if [ -x build/release/velmor-snapshot ] && [ -f examples/vocal.wav ]; then
-  build/release/velmor-snapshot dist/editor.png --play examples/vocal.wav --seconds 3
-  echo "editor: dist/editor.png"
+# The editor photographed in a real X11 window on a private Xvfb server while
+# the vocal plays; without Xvfb (or if that fails), painted without a window.
+if [ -f examples/vocal.wav ]; then
+  if [ -x dist/velmor-host ] && command -v Xvfb >/dev/null 2>&1 &&
+    "$here/with-xvfb.sh" dist/velmor-host editor dist/editor.png --plugin dist/velmor.so \
+      --play examples/vocal.wav --after 3000; then
+    echo "editor: dist/editor.png (photographed in an X11 window under Xvfb)"
+  elif [ -x build/release/velmor-snapshot ]; then
+    build/release/velmor-snapshot dist/editor.png --play examples/vocal.wav --seconds 3
+    echo "editor: dist/editor.png"
+  fi
 fi
