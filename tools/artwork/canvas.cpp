@@ -145,22 +145,22 @@ void CopyToStraight(cairo_surface_t* surface, MemBitmap* out, int top) {
     }
 }
 
-std::unique_ptr<MemBitmap> RenderStrip(const StripSpec& spec) {
-    auto out = std::make_unique<MemBitmap>(spec.width, spec.frameHeight * spec.frames);
+std::unique_ptr<MemBitmap> RenderStrip(const StripSpec& strip) {
+    auto out = std::make_unique<MemBitmap>(strip.width, strip.frameHeight * strip.frames);
     if (!out->PixelPointer()) return nullptr;
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, spec.width, spec.frameHeight);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, strip.width, strip.frameHeight);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
         return nullptr;
     }
-    for (int frame = 1; frame <= spec.frames; ++frame) {
+    for (int frame = 1; frame <= strip.frames; ++frame) {
         cairo_t* cr = cairo_create(surface);
         cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
         cairo_paint(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-        spec.draw(cr, frame);
+        strip.draw(cr, frame);
         cairo_destroy(cr);
-        CopyToStraight(surface, out.get(), (frame - 1) * spec.frameHeight);
+        CopyToStraight(surface, out.get(), (frame - 1) * strip.frameHeight);
     }
     cairo_surface_destroy(surface);
     return out;

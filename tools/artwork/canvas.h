@@ -60,7 +60,7 @@ struct StripSpec {
 // Renders every frame of the strip into one bitmap (width x frameHeight *
 // frames, frame n from row (n - 1) * frameHeight), converted to straight
 // alpha with rounding. Null when memory runs out.
-std::unique_ptr<MemBitmap> RenderStrip(const StripSpec& spec);
+std::unique_ptr<MemBitmap> RenderStrip(const StripSpec& strip);
 
 // Copies a cairo ARGB32 image surface into `out` at row `top`, undoing the
 // premultiplication with rounding.

@@ -262,30 +262,30 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& line, s
             value = arg.substr(equals + 1);
             hasValue = true;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         for (const OptionSpec& o : kOptions)
-            if (isLong ? name == o.name : (arg.size() == 2 && o.shortName == arg[1])) spec = &o;
-        if (!spec || !(spec->commands & set)) {
+            if (isLong ? name == o.name : (arg.size() == 2 && o.shortName == arg[1])) option = &o;
+        if (!option || !(option->commands & set)) {
             error = "unknown option " + name + " for " + topic + " (see velmor-host " + topic + " --help)";
             return false;
         }
-        if (std::string(spec->name) == "--help") {
+        if (std::string(option->name) == "--help") {
             line = CommandLine{};
             line.command = CommandLine::Command::kHelp;
             line.helpTopic = topic;
             return true;
         }
-        if (spec->takesValue && !hasValue) {
+        if (option->takesValue && !hasValue) {
             if (i + 1 >= args.size()) {
                 error = name + " needs a value";
                 return false;
             }
             value = args[++i];
-        } else if (!spec->takesValue && hasValue) {
+        } else if (!option->takesValue && hasValue) {
             error = name + " takes no value";
             return false;
         }
-        if (!Apply(spec->name, value, line, error)) return false;
+        if (!Apply(option->name, value, line, error)) return false;
     }
     if (line.files.size() != fileCount) {
         error = line.command == CommandLine::Command::kRender      ? "render needs IN and OUT files"
