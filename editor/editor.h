@@ -121,7 +121,6 @@ public:
     SysBitmap* Surface();
     int FrameRate() const { return mFrameRate; }
     int CaptureIndex() const { return mCaptureIndex; }
-    const IRectangle& PaintRect() const { return mPaintRect; }
 
 private:
     void EnsureSurfaces();

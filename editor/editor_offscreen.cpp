@@ -13,9 +13,8 @@ std::unique_ptr<IRasterBitmap> NewPictureFromResource(ResourceFinder finder, int
 IEditorOffscreen::IEditorOffscreen(IEffectBase* plugin, int width, int height, int frameRate, ResourceFinder resources)
     : IEditor(plugin, width, height, frameRate), mResources(resources) {}
 
-bool IEditorOffscreen::PresentRegion(const IRectangle& rect) {
+bool IEditorOffscreen::PresentRegion(const IRectangle&) {
     ++mPresentations;
-    mLastPresented = rect;
     return true;
 }
 

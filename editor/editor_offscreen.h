@@ -20,10 +20,8 @@ public:
     std::unique_ptr<IRasterBitmap> LoadBitmapResource(int resourceId, const char* fileName) override;
 
     int Presentations() const { return mPresentations; }
-    const IRectangle& LastPresented() const { return mLastPresented; }
 
 private:
     ResourceFinder mResources;
     int mPresentations = 0;
-    IRectangle mLastPresented;
 };
