@@ -16,6 +16,7 @@
 #include "editor/frame_for_value.h"
 #include "editor/knob_widgets.h"
 #include "editor/rect_rules.h"
+#include "raster/mem_bitmap.h"
 #include "raster/png_encode.h"
 #include "tests/editor/editor_test_support.h"
 
@@ -232,6 +233,17 @@ TEST(BitmapCache, OneBitmapPerIdWhateverNameAndFramesLaterRequestsGive) {
                  {"png", false},  {"xpng", true},  {"a.png.", false},
                  {"", false},     {nullptr, false}};
     for (const Name& n : names) EXPECT_EQ(HasPngResourceName(n.name), n.png) << (n.name ? n.name : "null");
+}
+
+// Two editors opening at once may both miss the id and both decode it: the
+// one stored first is what every caller, later ones too, gets.
+TEST(BitmapCache, TheBitmapStoredFirstForAnIdIsTheOneEveryoneGets) {
+    auto first = std::make_unique<MemBitmap>(2, 2);
+    IRasterBitmap* const stored = first.get();
+    EXPECT_EQ(BitmapCache::Insert(2044, std::move(first)), stored);
+    EXPECT_EQ(BitmapCache::Insert(2044, std::make_unique<MemBitmap>(3, 3)), stored);
+    EXPECT_EQ(BitmapCache::Insert(2044, nullptr), stored);
+    EXPECT_EQ(BitmapCache::Find(2044), stored);
 }
 
 TEST(BitmapCache, BrokenPicturesAreEmptyAndTheRestStillPaints) {

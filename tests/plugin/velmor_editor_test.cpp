@@ -256,6 +256,31 @@ TEST_F(VelmorEditor, HostChangesToHiddenControlsChangeNoVisiblePixelButModeTurns
     }
 }
 
+// The host knows what it sets: no value it sets, types, loads or recalls
+// comes back to it as an edit, neither when the controls take it nor when
+// they paint it.
+TEST_F(VelmorEditor, HostChangesAreNotReportedBackAsEdits) {
+    void* data = nullptr;
+    const VstIntPtr size = Dispatch(effGetChunk, 1, 0, &data);
+    ASSERT_GT(size, 0);
+    std::vector<unsigned char> program(static_cast<unsigned char*>(data), static_cast<unsigned char*>(data) + size);
+    editor->PaintAll();
+    for (int index = 0; index < v.Record()->numParams; ++index) {
+        for (float x : {1.0f, 0.37f, 0.0f}) {
+            Set(index, x);
+            Ticks(1);
+        }
+    }
+    Dispatch(effString2Parameter, Velmor::kPresComp, 0, const_cast<char*>("7"));
+    Ticks(1);
+    Dispatch(effSetChunk, 1, size, program.data());
+    Ticks(1);
+    Dispatch(effSetProgram, 0, 0);
+    Ticks(1);
+    for (VstInt32 op : {audioMasterAutomate, audioMasterBeginEdit, audioMasterEndEdit})
+        EXPECT_EQ(TestHost::Get().CountOf(op), 0) << op;
+}
+
 // The Mode buttons sit outside the editor (two pairs on top of each other);
 // an editor wide enough to reach x = 1000 shows each one alone.
 TEST_F(VelmorEditor, ModeButtonsLightForTheirModeAndSelectItWhenPressed) {

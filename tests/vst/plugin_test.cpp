@@ -172,6 +172,26 @@ TEST_F(PluginTest, ChunksRestoreEveryBit) {
     }
 }
 
+// A host that saves its project as a bank right after a knob was turned
+// reopens it with the knob where it was left, at every save: the bank holds
+// the settings of the moment, not those its preset slot last stored.
+TEST_F(PluginTest, BankChunkCarriesTheSettingsOfTheMoment) {
+    struct Turn {
+        VstInt32 index;
+        float x;
+        const char* display;
+    } turns[] = {{0, 0.3f, "4.00"}, {8, 0.75f, "C"}, {0, 0.8f, "19.00"}};  // Pres Comp -5 + 30 x
+    for (const Turn& t : turns) {
+        Set(t.index, t.x);
+        const std::vector<unsigned char> bank = GetChunk(fx, 0);
+        AEffect* reopened = CreatePlugin();
+        EXPECT_EQ(SetChunk(reopened, 0, bank), 1);
+        EXPECT_EQ(Text(reopened, effGetParamDisplay, t.index), t.display) << t.index << " at " << t.x;
+        EXPECT_EQ(GetChunk(reopened, 1), GetChunk(fx, 1));  // and every other value as it is now
+        Dispatch(reopened, effClose);
+    }
+}
+
 TEST_F(PluginTest, TruncatedAndBareChunks) {
     for (int i = 5; i < kParams; ++i) Set(i, 0.5f);
     const std::vector<unsigned char> before = GetChunk(fx, 1);

@@ -6,17 +6,21 @@
 #include <dirent.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "editor/editor.h"
+#include "editor/platform_editor.h"
 #include "plugin/velmor.h"
 #include "raster/png_loader.h"
+#include "tests/core/test_effect.h"
 #include "tests/vst/plugin_fixture.h"
 #include "tools/velmor-host/host_commands.h"
 
@@ -170,6 +174,9 @@ TEST_F(X11Editor, WindowShowsTheEditorsOwnPaintFromTheFirstFrameOn) {
     const std::vector<std::uint32_t> after = OwnPaint(changed);
     EXPECT_NE(Differences(after, expected), 0);
     EXPECT_EQ(Differences(Shown(frame), after), 0);
+    // What the host set, and the frames that showed it, are no edits.
+    for (VstInt32 op : {audioMasterAutomate, audioMasterBeginEdit, audioMasterEndEdit})
+        EXPECT_EQ(TestHost::Get().CountOf(op), 0) << op;
 
     // Covered and uncovered: the exposed area is painted again.
     {
@@ -366,6 +373,50 @@ TEST_F(X11Editor, HostsDisplayInValueServesWhenTheEnvironmentNamesNone) {
     IdleFor({fx.Get()}, {&frame}, kSettleMs);
     EXPECT_EQ(Differences(Shown(frame), OwnPaint({})), 0);
     EXPECT_EQ(fx.Send(effEditClose), 1);
+}
+
+// Asks for its next frame at every paint, as the meter's lamp does while it
+// warms up: the window's repaint timer alone sets the pace.
+class Animation : public IWidget {
+public:
+    explicit Animation(IEffectBase* plugin) : IWidget(plugin, IRectangle{0, 0, 64, 48}, -1, IBlend{}) {}
+    void Paint(IEditor&) override { ++frames; }
+    void FinishPaint() override {
+        IWidget::FinishPaint();
+        MarkDirty(false);
+    }
+    int frames = 0;
+};
+
+// A host that stops idling for a second and then idles far faster than the
+// frame rate: one frame at once, then the ordinary pace, not a burst that
+// makes up for the frames missed.
+TEST_F(X11Editor, KeepsItsFrameRateAfterTheHostStallsIdle) {
+    constexpr int kFrameRate = 25;  // a frame every 40 ms
+    TestEffect effect;
+    std::unique_ptr<IEditor> editor = CreatePlatformEditor(&effect, 64, 48, kFrameRate, nullptr);
+    auto owned = std::make_unique<Animation>(&effect);
+    const Animation* animation = owned.get();
+    editor->AddControl(std::move(owned));
+    HostFrame frame(display.Get(), 0, 0, 64, 48);
+    ASSERT_TRUE(editor->OpenWindow(frame.Parent()));
+    auto idleEveryMs = [&](int ms) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        do {
+            editor->Idle();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        } while (std::chrono::steady_clock::now() < end);
+    };
+    idleEveryMs(200);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const int before = animation->frames;
+    idleEveryMs(500);
+    // 1 at once, then one each 40 ms (a tick may come 4 ms early): at 36,
+    // 76, ..., 476 ms, 13 in all; one more for a call at the very end.
+    const int frames = animation->frames - before;
+    EXPECT_LE(frames, 14);
+    EXPECT_GE(frames, 1);
+    editor->CloseWindow();
 }
 
 // velmor-host's editor command photographs the window it opens.
