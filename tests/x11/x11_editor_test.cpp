@@ -2,7 +2,8 @@
 // the entry point, effEditOpen with a frame window, effEditIdle every 10 ms,
 // input from the XTest extension, and the window's pixels read back and
 // compared with the editor's own paint (an in-process instance at the same
-// settings, painting without a window).
+// settings, painting without a window). The window's repaint pace is measured
+// on a bare editor whose one control always wants its next frame.
 #include <dirent.h>
 #include <gtest/gtest.h>
 
