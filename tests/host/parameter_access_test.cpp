@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "tools/velmor-host/hosted_plugin.h"
+#include "tools/velmor-host/hosted_vst2.h"
 #include "tools/velmor-host/parameter_access.h"
 
 namespace {
@@ -40,7 +40,7 @@ protected:
         ParameterAccess p(mPlugin);
         return {p.Get(0), p.Get(1), p.Get(2)};
     }
-    HostedPlugin mPlugin;
+    Vst2Instance mPlugin;
 };
 
 // Gain = 2x (typed text accepted); Mode thirds "Thru" / "Invert" / "Swap";

@@ -46,23 +46,31 @@ std::vector<std::string> Leftovers(const std::string& dir, const std::vector<std
     return extra;
 }
 
-// Whether a temporary render file (with audio in it unless `empty` will do)
-// has appeared in `dir`, polled for up to ten seconds.
-bool WaitForPartialFile(const std::string& dir, bool empty = false) {
+// Whether process `pid` holds a temporary output file in `dir` open (one
+// without a name, or a hidden ".part" one), with audio in it unless `empty`
+// will do; polled for up to ten seconds.
+bool WaitForPartialFile(pid_t pid, const std::string& dir, bool empty = false) {
+    const fs::path folder = fs::canonical(dir);
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::chrono::steady_clock::now() < end) {
-        for (const auto& entry : fs::directory_iterator(dir))
-            if (entry.path().extension() == ".part" && (empty || fs::file_size(entry.path()) > 0)) return true;
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+            const std::string target = fs::read_symlink(entry.path(), ec).string();
+            const bool temporary =
+                target.rfind(folder.string() + "/", 0) == 0 &&
+                (target.find(" (deleted)") != std::string::npos || target.find(".part") != std::string::npos);
+            if (temporary && (empty || fs::file_size(entry.path(), ec) > 0)) return true;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return false;
 }
 
-// SIGINT and SIGTERM stop a render midway: exit status 128 + the signal,
+// SIGINT, SIGTERM and SIGHUP (a closed terminal) stop a render midway: exit status 128 + the signal,
 // no temporary file left, and an OUT that existed before is untouched
 // byte for byte (one that did not stays absent).
 TEST(Process, InterruptedRenderLeavesOutAsItWas) {
-    for (const int sig : {SIGINT, SIGTERM}) {
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
         for (const bool outExists : {false, true}) {
             SCOPED_TRACE(std::to_string(sig) + (outExists ? " over an existing OUT" : " into a new OUT"));
             ScratchDir dir;
@@ -73,7 +81,7 @@ TEST(Process, InterruptedRenderLeavesOutAsItWas) {
             bool sawPartial = false;
             ProcessOptions options;
             options.meanwhile = [&](pid_t pid) {
-                sawPartial = WaitForPartialFile(dir.File(""));
+                sawPartial = WaitForPartialFile(pid, dir.File(""));
                 kill(pid, sig);
             };
             const ProcessResult r = RunProcess(
@@ -104,7 +112,7 @@ TEST(Process, SecondSignalEndsAStuckRenderAndStillCleansUp) {
     bool sawPartial = false;
     ProcessOptions options;
     options.meanwhile = [&](pid_t pid) {
-        sawPartial = WaitForPartialFile(dir.File(""), true);          // the header is still buffered
+        sawPartial = WaitForPartialFile(pid, dir.File(""), true);     // the header is still buffered
         std::this_thread::sleep_for(std::chrono::milliseconds(100));  // well into the stuck block
         kill(pid, SIGINT);
         std::this_thread::sleep_for(std::chrono::milliseconds(200));

@@ -20,7 +20,7 @@ TEST(ProgressBar, DrawsOnlyForLongRendersOnATerminal) {
 
     std::ostringstream out;
     const auto start = ProgressBar::Clock::now();
-    ProgressBar bar(out, true, start);
+    ProgressBar bar(out, true, 120, start);
     bar.Update(10, 100, start + milliseconds(100));  // still within the quiet half second
     EXPECT_TRUE(out.str().empty());
     // A quarter done in 20 s: three quarters left at that pace is 60 s.
@@ -37,6 +37,27 @@ TEST(ProgressBar, DrawsOnlyForLongRendersOnATerminal) {
     // The whole line is blanked and the cursor left at its start.
     EXPECT_EQ(out.str().substr(out.str().size() - drawn - 2), "\r" + std::string(drawn, ' ') + "\r");
     EXPECT_FALSE(bar.Drawn());
+}
+
+// Every line drawn stays one column short of the terminal's width, so it
+// never wraps onto a second line that the carriage return cannot reach.
+TEST(ProgressBar, FitsTheTerminal) {
+    const struct {
+        int columns;
+        const char* line;
+    } cases[] = {
+        {0, "rendering [##################################] 100%  1:06:40 elapsed, 0:00 left"},  // 80 assumed
+        {60, "rendering [##############] 100%  1:06:40 elapsed, 0:00 left"},
+        {40, "rendering 100%  1:06:40 elapsed, 0:00 l"},
+        {1, ""},
+    };
+    for (const auto& c : cases) {
+        std::ostringstream out;
+        const auto start = ProgressBar::Clock::now();
+        ProgressBar bar(out, true, c.columns, start);
+        bar.Update(100, 100, start + milliseconds(4000000));
+        EXPECT_EQ(out.str(), "\r" + std::string(c.line)) << c.columns;
+    }
 }
 
 TEST(ProgressBar, ClockText) {

@@ -244,7 +244,7 @@ TEST(OutputSamples, ClippingAndNonFiniteSamplesAreReported) {
     // 0.9 x 2 = 1.8: 20 log10(1.8) = +5.1 dBFS.
     EXPECT_EQ(r.err,
               "velmor-host: warning: the plug-in produced 2 non-finite samples (NaN or infinity), written as silence\n"
-              "velmor-host: clipped 2 samples (peak +5.1 dBFS); lower Db Output or use a float output\n");
+              "velmor-host: clipped 2 samples (peak +5.1 dBFS); use a float output (--float)\n");
     EXPECT_EQ(ReadAudio(dir.File("out.wav")).samples, (std::vector<double>{32767.0 / 32768, -1.0, 0.5, 0.0, 0.0}));
 
     r = RunHostProcess(Render(dir, "out.wav", kMono, {"--set", "Gain=2"}));
@@ -253,6 +253,31 @@ TEST(OutputSamples, ClippingAndNonFiniteSamplesAreReported) {
     const Audio out = ReadAudio(dir.File("out.wav"));
     EXPECT_EQ(out.samples,
               (std::vector<double>{static_cast<float>(0.9) * 2.0, static_cast<float>(-0.9) * 2.0, 0.5, 0.0, 0.0}));
+}
+
+// The count says how many samples the output could not hold: +1.0 is one
+// step above 16-bit's largest value (32767 / 32768), so it is clipped and
+// counted, while -1.0 (-32768 / 32768) fits. The hint offers only a fix the
+// output type has: FLAC holds no float samples.
+TEST(OutputSamples, FullScaleIntoIntegersCountsAsClipped) {
+    const struct {
+        std::vector<double> input;
+        const char* out;
+        const char* message;  // the whole of stderr
+    } cases[] = {
+        {{1.0}, "out.wav", "velmor-host: clipped 1 sample (peak +0.0 dBFS); use a float output (--float)\n"},
+        {{-1.0, 0.5}, "out.wav", ""},
+        {{0.25, 1.0, 1.0},
+         "out.flac",
+         "velmor-host: clipped 2 samples (peak +0.0 dBFS); write a float WAV instead (-t wav --float)\n"},
+    };
+    for (const auto& c : cases) {
+        ScratchDir dir;
+        WriteWav(dir.File("in.wav"), Wav(AudioEncoding::kFloat32, 1), c.input);
+        const auto r = RunHostProcess(Render(dir, c.out, kMono, {"--bits", "16", "--no-dither"}));
+        ASSERT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.err, c.message);
+    }
 }
 
 // A plug-in that announces its delay only in its first block (here longer

@@ -12,7 +12,7 @@
 
 #include "tests/host/host_test_support.h"
 #include "tests/host/plugins/gain_plugin.h"
-#include "tools/velmor-host/hosted_plugin.h"
+#include "tools/velmor-host/hosted_vst2.h"
 #include "tools/velmor-host/parameter_access.h"
 #include "tools/velmor-host/render.h"
 
@@ -175,7 +175,7 @@ TEST(Render, EmptyFileGivesAnEmptyFile) {
 // What the plug-in sees of the host: the answers to its requests, the call
 // order (checked by the plug-in itself), block sizes and the transport.
 TEST(HostCallback, AnswersWhatThePluginAsks) {
-    HostedPlugin plugin;
+    Vst2Instance plugin;
     std::string error;
     ASSERT_TRUE(plugin.Load(kStereo, 96000.0, 256, error)) << error;
     auto ask = [&](VstInt32 opcode, void* ptr = nullptr) {
@@ -224,7 +224,7 @@ TEST(HostCallback, DrivesThePluginAsAHostShould) {
         ASSERT_TRUE(reader) << error;
         auto writer = OpenAudioWriter(dir.File("out.wav"), reader->Format(), error);
         ASSERT_TRUE(writer) << error;
-        HostedPlugin plugin;
+        Vst2Instance plugin;
         ASSERT_TRUE(plugin.Load(kStereo, 44100.0, 300, error)) << error;
         RenderSettings settings;
         settings.blockSize = 300;
@@ -283,10 +283,11 @@ TEST(State, SavedStateRestoresAndSettingsApplyOnTop) {
 TEST(Info, ShowsTheRecordAndEveryParameter) {
     const auto r = RunCli({"info", "--plugin", kStereo});
     ASSERT_EQ(r.code, 0) << r.err;
-    for (const char* line : {"magic          VstP (0x56737450)", "unique id      HtGn (0x4874476E)",
-                             "flags          0x00001030 CanReplacing ProgramChunks CanDoubleReplacing",
-                             "inputs         2", "outputs        2", "parameters     3", "initialDelay   3",
-                             "effect name    Test Gain", "vendor         Host Tests"}) {
+    for (const char* line :
+         {"format         VST 2.4", "magic          VstP (0x56737450)", "unique id      HtGn (0x4874476E)",
+          "flags          0x00001030 CanReplacing ProgramChunks CanDoubleReplacing", "inputs         2",
+          "outputs        2", "parameters     3", "initialDelay   3", "effect name    Test Gain",
+          "vendor         Host Tests"}) {
         EXPECT_NE(r.out.find(std::string(line) + "\n"), std::string::npos) << line << "\n" << r.out;
     }
     // Parameter rows after the heading: index, name, range, default
@@ -298,7 +299,7 @@ TEST(Info, ShowsTheRecordAndEveryParameter) {
     for (std::string row; std::getline(text, row);) rows.push_back(row);
     ASSERT_EQ(rows.size(), 3u) << r.out;
     const char* expected[3][4] = {{"0   Gain", "0.000 to 2.000", "0.5000", "1.000"},
-                                  {"1   Mode", "Thru | Invert | Swap", "0.0000", "Thru"},
+                                  {"1   Mode", "0=Thru | 1=Invert | 2=Swap", "0.0000", "Thru"},
                                   {"2   Trim", "-12.00 to 12.00 dB", "0.5000", "0.00 dB"}};
     for (int i = 0; i < 3; ++i) {
         for (const char* cell : expected[i]) EXPECT_NE(rows[i].find(cell), std::string::npos) << rows[i];

@@ -6,7 +6,7 @@
 
 #include "tests/comma_locale.h"
 #include "tests/host/host_test_support.h"
-#include "tools/velmor-host/hosted_plugin.h"
+#include "tools/velmor-host/hosted_vst2.h"
 #include "tools/velmor-host/parameter_access.h"
 
 namespace {
@@ -40,7 +40,7 @@ TEST(VelmorHost, InfoListsTheElevenParameters) {
          {"Pres Comp", "Low Cut", "Presence", "Final Comp", "Db Output", "Power", "Mode", "P Limit", "F Limit"})
         EXPECT_NE(r.out.find(name), std::string::npos) << name;
     EXPECT_NE(r.out.find("-5.00 to 25.00 dB"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("off | on"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("0=off | 1=on"), std::string::npos) << r.out;
 }
 
 TEST(VelmorHost, RendersMonoAndStereoThroughBothPrecisions) {
@@ -136,7 +136,7 @@ TEST(VelmorHost, NumbersReadAndPrintWithAPointInACommaLocale) {
     EXPECT_NE(info.out.find("-5.00 to 25.00 dB"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("0.5833   12.50 dB"), std::string::npos) << info.out;  // (12.5 + 5) / 30
 
-    HostedPlugin plugin;
+    Vst2Instance plugin;
     std::string error;
     ASSERT_TRUE(plugin.Load(kVelmor, 44100.0, 256, error)) << error;
     ParameterAccess p(plugin);

@@ -2,6 +2,13 @@
 
 #include <cctype>
 
+std::unique_ptr<AudioWriter> OpenAudioWriter(const std::string& path, const AudioFormat& format, std::string& error) {
+    AudioDestination destination;
+    destination.path = path;
+    destination.name = path;
+    return OpenAudioWriter(destination, format, error);
+}
+
 namespace {
 
 struct TypeName {

@@ -53,6 +53,23 @@ public:
 // Opens IN for reading; null with a one-line error on failure.
 std::unique_ptr<AudioReader> OpenAudioReader(const std::string& path, std::string& error);
 
+// Where a writer writes: an open descriptor it writes through without
+// taking it over (a dup of it is closed by Close), or a path ("-": standard
+// output). `name` is the output's name in messages. A destination that
+// cannot be rewound (a pipe, a FIFO) gets WAV with the sizes of
+// `format.frames` frames in its header, and any other type written whole
+// to an unnamed temporary file first and copied to it on Close, since
+// their writers go back to fill in their headers.
+struct AudioDestination {
+    int fd = -1;
+    std::string path;
+    std::string name;
+    bool seekable = true;
+};
+
+std::unique_ptr<AudioWriter> OpenAudioWriter(const AudioDestination& destination, const AudioFormat& format,
+                                             std::string& error);
+
 // Creates OUT with `format`'s rate, channels, container and encoding (the
 // caller picks these with ChooseOutputFormat) for `format.frames` frames
 // (0: not known; a WAV header sent down a pipe needs it); null with an

@@ -13,6 +13,7 @@ std::unique_ptr<AudioReader> OpenAudioReader(const std::string& path, std::strin
     return OpenWavReader(path, error);
 }
 
-std::unique_ptr<AudioWriter> OpenAudioWriter(const std::string& path, const AudioFormat& format, std::string& error) {
-    return OpenWavWriter(path, format, error);
+std::unique_ptr<AudioWriter> OpenAudioWriter(const AudioDestination& destination, const AudioFormat& format,
+                                             std::string& error) {
+    return OpenWavWriter(destination, format, error);
 }

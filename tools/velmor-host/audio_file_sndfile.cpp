@@ -2,6 +2,8 @@
 // reads, rendered to a lossless encoding).
 #include <sndfile.h>
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 
@@ -127,9 +129,13 @@ private:
 
 class SndfileWriter final : public AudioWriter {
 public:
-    SndfileWriter(SNDFILE* file, std::string path) : mFile(file), mPath(std::move(path)) {}
+    // `spool`: the unnamed temporary file the audio goes to first, copied to
+    // `destination` on Close; null when libsndfile writes to it directly.
+    SndfileWriter(SNDFILE* file, std::string path, std::FILE* spool = nullptr, int destination = -1)
+        : mFile(file), mPath(std::move(path)), mSpool(spool), mDestination(destination) {}
     ~SndfileWriter() override {
         if (mFile) sf_close(mFile);
+        if (mSpool) std::fclose(mSpool);
     }
 
     bool Write(const double* interleaved, std::int64_t frames, std::string& error) override {
@@ -148,12 +154,39 @@ public:
             error = "cannot write " + mPath + ": " + sf_error_number(result);
             return false;
         }
-        return true;
+        return !mSpool || CopySpool(error);
     }
 
 private:
+    bool CopySpool(std::string& error) {
+        std::rewind(mSpool);
+        char buffer[1 << 16];
+        for (;;) {
+            const std::size_t n = std::fread(buffer, 1, sizeof buffer, mSpool);
+            for (std::size_t done = 0; done < n;) {
+                const ssize_t w = write(mDestination, buffer + done, n - done);
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0) {
+                    error = "cannot write " + mPath + ": " + ErrnoText(w < 0 ? errno : EIO);
+                    return false;
+                }
+                done += static_cast<std::size_t>(w);
+            }
+            if (n < sizeof buffer) break;
+        }
+        if (std::ferror(mSpool)) {
+            error = "cannot write " + mPath + ": the temporary copy could not be read back";
+            return false;
+        }
+        std::fclose(mSpool);
+        mSpool = nullptr;
+        return true;
+    }
+
     SNDFILE* mFile;
     std::string mPath;
+    std::FILE* mSpool;
+    int mDestination;
 };
 
 }  // namespace
@@ -200,25 +233,46 @@ std::unique_ptr<AudioReader> OpenAudioReader(const std::string& path, std::strin
     return std::make_unique<SndfileReader>(file, info);
 }
 
-std::unique_ptr<AudioWriter> OpenAudioWriter(const std::string& path, const AudioFormat& format, std::string& error) {
+std::unique_ptr<AudioWriter> OpenAudioWriter(const AudioDestination& destination, const AudioFormat& format,
+                                             std::string& error) {
     // WAV files go through the built-in writer on every platform: it turns a
     // file into RF64 when it passes 4 GiB, and writes to a pipe, which
     // libsndfile refuses for WAV.
-    if (format.container == AudioContainer::kWav) return OpenWavWriter(path, format, error);
+    if (format.container == AudioContainer::kWav) return OpenWavWriter(destination, format, error);
+    const std::string& path = destination.name;
     SF_INFO info = InfoOf(format);
     if (!sf_format_check(&info)) {
         error = std::string("cannot write ") + ContainerName(format.container) + " with " +
                 EncodingName(format.encoding) + " samples (" + path + ")";
         return nullptr;
     }
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    // libsndfile's writers seek back to finish their headers (FLAC's stream
+    // info, AIFF's sizes); to a pipe that corrupts the stream or fails after
+    // the first bytes. Such a destination gets the finished file instead.
+    const bool pipe = !destination.seekable || (destination.fd < 0 && destination.path == "-");
+    std::FILE* spool = nullptr;
+    SNDFILE* file = nullptr;
+    if (pipe) {
+        spool = std::tmpfile();
+        if (!spool) {
+            error = "cannot write " + path + ": no temporary file for the stream (" + ErrnoText(errno) + ")";
+            return nullptr;
+        }
+        file = sf_open_fd(fileno(spool), SFM_WRITE, &info, SF_FALSE);
+    } else if (destination.fd >= 0) {
+        file = sf_open_fd(destination.fd, SFM_WRITE, &info, SF_FALSE);
+    } else {
+        file = sf_open(destination.path.c_str(), SFM_WRITE, &info);
+    }
     if (!file) {
         error = "cannot create " + path + ": " + SndfileError(nullptr);
+        if (spool) std::fclose(spool);
         return nullptr;
     }
     // Rendered audio may exceed full scale: integer formats must clip it,
     // not wrap around. Clipping also scales by 2^(bits-1), the inverse of
     // reading, so integer samples pass through unchanged.
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-    return std::make_unique<SndfileWriter>(file, path);
+    const int target = destination.fd >= 0 ? destination.fd : 1;
+    return std::make_unique<SndfileWriter>(file, path, spool, pipe ? target : -1);
 }

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "tools/velmor-host/hosted_plugin.h"
+#include "tools/velmor-host/plugin_instance.h"
 
 namespace {
 
@@ -37,9 +37,10 @@ const char kRenderUsage[] =
     "  -q, --quiet              no progress display\n";
 
 const char kInfoUsage[] =
-    "usage: velmor-host info [--plugin PATH]\n"
+    "usage: velmor-host info [--plugin PATH] [--set NAME=VALUE]... [--state FILE]\n"
     "\n"
-    "  Shows the effect record and every parameter's range, default and display text.\n";
+    "  Shows the plug-in's record and every parameter's index, range, value and display\n"
+    "  text; --state, --chunk and --set apply first, so it shows what a render would use.\n";
 
 const char kStateUsage[] =
     "usage: velmor-host state save FILE [--plugin PATH] [--set NAME=VALUE]... [--state FILE]\n"
@@ -85,9 +86,10 @@ struct OptionSpec {
 
 const OptionSpec kOptions[] = {
     {"--plugin", 0, true, kAll},
-    {"--set", 0, true, kRender | kState | kEditor},
-    {"--state", 0, true, kRender | kState | kEditor},
-    {"--chunk", 0, true, kRender | kState | kEditor},
+    {"--class", 0, true, kAll},
+    {"--set", 0, true, kRender | kInfo | kState | kEditor},
+    {"--state", 0, true, kRender | kInfo | kState | kEditor},
+    {"--chunk", 0, true, kRender | kInfo | kState | kEditor},
     {"--block", 0, true, kRender | kEditor},
     {"--play", 0, true, kEditor},
     {"--after", 0, true, kEditor},
@@ -115,6 +117,9 @@ bool ParseWholeNumber(const std::string& text, long low, long high, int& value) 
 bool Apply(const std::string& name, const std::string& value, CommandLine& line, std::string& error) {
     if (name == "--plugin") {
         line.pluginPath = value;
+        line.pluginGiven = true;
+    } else if (name == "--class") {
+        line.className = value;
     } else if (name == "--set") {
         line.settings.push_back(value);
     } else if (name == "--state") {
@@ -242,9 +247,11 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& line, s
     const std::string topic = command == "--version" ? "version" : command;
 
     bool optionsEnded = false;
+    bool optionLikeFile = false;  // a name after "--" that looks like an option
     for (std::size_t i = next; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+            if (optionsEnded && arg.size() > 1 && arg[0] == '-') optionLikeFile = true;
             line.files.push_back(arg);
             continue;
         }
@@ -286,6 +293,13 @@ bool ParseCommandLine(const std::vector<std::string>& args, CommandLine& line, s
             return false;
         }
         if (!Apply(option->name, value, line, error)) return false;
+    }
+    if (line.files.size() > fileCount && fileCount > 0) {
+        std::string extra;
+        for (std::size_t i = fileCount; i < line.files.size(); ++i) extra += (extra.empty() ? "" : " ") + line.files[i];
+        error = "too many arguments for " + topic + ": " + extra +
+                (optionLikeFile ? " (after \"--\" every argument is a file name: put options before it)" : "");
+        return false;
     }
     if (line.files.size() != fileCount) {
         error = line.command == CommandLine::Command::kRender      ? "render needs IN and OUT files"

@@ -13,7 +13,9 @@ struct CommandLine {
     // for the general help.
     std::string helpTopic;
     std::vector<std::string> files;  // render: IN, OUT; state save: FILE; editor: OUT
-    std::string pluginPath;          // empty: the default beside the executable
+    std::string pluginPath;          // as given with --plugin
+    bool pluginGiven = false;        // false: the default beside the executable
+    std::string className;           // --class: one plug-in of a bundle
     std::vector<std::string> settings;
     int blockSize = 512;
     bool doublePrecision = false;  // processDoubleReplacing

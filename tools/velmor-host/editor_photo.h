@@ -4,21 +4,27 @@
 // cannot.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "raster/mem_bitmap.h"
+
 class AudioReader;
-class HostedPlugin;
+class PluginInstance;
 
 struct EditorPhotoRequest {
-    std::string outPath;          // the PNG
-    int afterMs = 3000;           // from effEditOpen to the photograph
+    int afterMs = 3000;           // from opening the editor to the photograph
     AudioReader* play = nullptr;  // played through the plug-in meanwhile, or null
+    // Polled between idle calls: a non-zero answer (the signal) closes the
+    // editor at once and takes no photograph.
+    int (*interrupted)() = nullptr;
 };
 
 // Whether there is a display to open editors on; false with a one-line
 // error otherwise.
 bool EditorDisplayAvailable(std::string& error);
 
-// plugin is loaded (and configured); the photograph is written whole or not
-// at all. False with a one-line error.
-bool PhotographEditor(HostedPlugin& plugin, const EditorPhotoRequest& request, std::string& error);
+// plugin is loaded (and configured). The window's pixels; null with a
+// one-line error, or with an empty error when interrupted.
+std::unique_ptr<MemBitmap> PhotographEditor(PluginInstance& plugin, const EditorPhotoRequest& request,
+                                            std::string& error);

@@ -6,6 +6,7 @@ bool EditorDisplayAvailable(std::string& error) {
     return false;
 }
 
-bool PhotographEditor(HostedPlugin&, const EditorPhotoRequest&, std::string& error) {
-    return EditorDisplayAvailable(error);
+std::unique_ptr<MemBitmap> PhotographEditor(PluginInstance&, const EditorPhotoRequest&, std::string& error) {
+    EditorDisplayAvailable(error);
+    return nullptr;
 }

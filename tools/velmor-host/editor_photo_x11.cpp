@@ -6,10 +6,9 @@
 #include <vector>
 
 #include "raster/mem_bitmap.h"
-#include "raster/png_encode.h"
 #include "tools/velmor-host/audio_file.h"
 #include "tools/velmor-host/editor_photo.h"
-#include "tools/velmor-host/hosted_plugin.h"
+#include "tools/velmor-host/plugin_instance.h"
 
 // Xlib's macros last: they would rename names in the headers above.
 #include <X11/Xlib.h>
@@ -32,11 +31,10 @@ int CountXError(Display*, XErrorEvent*) {
     return 0;
 }
 
-bool EditorRect(HostedPlugin& plugin, int* width, int* height) {
-    ERect* rect = nullptr;
-    if (!plugin.Dispatch(effEditGetRect, 0, 0, &rect) || !rect) return false;
-    const int w = rect->right - rect->left;
-    const int h = rect->bottom - rect->top;
+bool EditorRect(PluginInstance& plugin, int* width, int* height) {
+    int w = 0;
+    int h = 0;
+    if (!plugin.EditorSize(w, h)) return false;
     if (w <= 0 || h <= 0 || w > kLargestSide || h > kLargestSide) return false;
     *width = w;
     *height = h;
@@ -46,12 +44,11 @@ bool EditorRect(HostedPlugin& plugin, int* width, int* height) {
 // Plays the reader through the plug-in in real time, a block at a time,
 // until the end of the file or stop; each input takes the file's channel of
 // the same number, or its last one (mono files feed every input).
-void Play(HostedPlugin& plugin, AudioReader& reader, const std::atomic<bool>& stop) {
-    const AEffect& effect = *plugin.Effect();
-    const int block = plugin.BlockSize();
+void Play(PluginInstance& plugin, AudioReader& reader, const std::atomic<bool>& stop) {
+    const int block = plugin.MaxBlockSize();
     const int fileChannels = std::max(1, reader.Format().channels);
-    const int ins = std::max(0, effect.numInputs);
-    const int outs = std::max(0, effect.numOutputs);
+    const int ins = std::max(0, plugin.InputCount());
+    const int outs = std::max(0, plugin.OutputCount());
     std::vector<double> interleaved(static_cast<std::size_t>(block) * fileChannels);
     std::vector<std::vector<float>> in(static_cast<std::size_t>(ins), std::vector<float>(block));
     std::vector<std::vector<float>> out(static_cast<std::size_t>(outs), std::vector<float>(block));
@@ -140,7 +137,7 @@ public:
         XDestroyImage(image);
         return pixels ? std::move(bitmap) : nullptr;
     }
-    void* Parent() const { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(mWindow)); }
+    unsigned long Parent() const { return mWindow; }
 
 private:
     // One colour channel of a pixel, scaled to 8 bits.
@@ -171,26 +168,32 @@ bool EditorDisplayAvailable(std::string& error) {
     return true;
 }
 
-bool PhotographEditor(HostedPlugin& plugin, const EditorPhotoRequest& request, std::string& error) {
-    if (!(plugin.Effect()->flags & effFlagsHasEditor)) {
-        error = plugin.Path() + " has no editor";
-        return false;
+std::unique_ptr<MemBitmap> PhotographEditor(PluginInstance& plugin, const EditorPhotoRequest& request,
+                                            std::string& error) {
+    error.clear();
+    if (!plugin.HasEditor()) {
+        error = plugin.Location() + " has no editor";
+        return nullptr;
     }
     Display* display = XOpenDisplay(nullptr);
-    if (!display) return EditorDisplayAvailable(error);
+    if (!display) {
+        EditorDisplayAvailable(error);
+        return nullptr;
+    }
     // A plug-in's X errors on this connection must not end the host.
     XSetErrorHandler(CountXError);
-    bool ok = false;
+    std::unique_ptr<MemBitmap> pixels;
     {
         Frame frame(display);
         int width = kFallbackSize;
         int height = kFallbackSize;
         const bool sized = EditorRect(plugin, &width, &height);
         frame.Create(width, height);
-        const VstIntPtr opened = plugin.Dispatch(effEditOpen, 0, reinterpret_cast<VstIntPtr>(display), frame.Parent());
+        std::string refusal;
+        const bool opened = plugin.OpenEditor(display, frame.Parent(), refusal);
         // Some plug-ins answer 0 although their window opened.
         if (!opened && !frame.HasChild()) {
-            error = plugin.Path() + " did not open its editor";
+            error = refusal;
         } else {
             // Hosts ask for the size again after the open; some plug-ins only
             // know it then.
@@ -207,27 +210,26 @@ bool PhotographEditor(HostedPlugin& plugin, const EditorPhotoRequest& request, s
             if (request.play) audio = std::thread([&] { Play(plugin, *request.play, stop); });
             const Clock::time_point end = Clock::now() + std::chrono::milliseconds(request.afterMs);
             Clock::time_point next = Clock::now();
-            do {
-                plugin.Dispatch(effEditIdle);
+            auto stopped = [&] { return request.interrupted && request.interrupted() != 0; };
+            // Idles in steps of at most one period, so that a signal ends
+            // the wait within 20 ms whatever --after says.
+            while (!stopped() && Clock::now() < end) {
+                plugin.IdleEditor();
                 frame.Drain();
                 next += kIdlePeriod;
-                std::this_thread::sleep_until(next);
-            } while (Clock::now() < end);
-            plugin.Dispatch(effEditIdle);
+                std::this_thread::sleep_until(std::min(next, end));
+            }
+            const bool interrupted = stopped();
+            if (!interrupted) plugin.IdleEditor();
             XSync(display, False);
             stop.store(true);
             if (audio.joinable()) audio.join();
-            std::unique_ptr<MemBitmap> pixels = frame.Pixels(width, height);
-            plugin.Dispatch(effEditClose);
-            if (!pixels) {
-                error = "could not read the editor's window from the X display";
-            } else if (!WritePngFile(*pixels, request.outPath.c_str())) {
-                error = "cannot write " + request.outPath;
-            } else {
-                ok = true;
-            }
+            if (!interrupted) pixels = frame.Pixels(width, height);
+            plugin.CloseEditor();
+            plugin.Suspend();
+            if (!interrupted && !pixels) error = "could not read the editor's window from the X display";
         }
     }
     XCloseDisplay(display);
-    return ok;
+    return pixels;
 }

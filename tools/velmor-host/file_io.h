@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,10 @@ std::int64_t FileSize(std::FILE* file);
 // The text of errno for a message ("No such file or directory").
 std::string ErrnoText(int error);
 
-// Reads the whole file; fails (with a one-line error) when it cannot be
-// opened, is larger than maxBytes, or a read fails.
+// A path from a UTF-8 string, on every platform.
+std::filesystem::path PathOfUtf8(const std::string& utf8);
+
+// Reads the whole file ("-": standard input, unless it is a terminal); fails (with a one-line error) when it cannot be
+// opened, is a directory, is larger than maxBytes, or a read fails.
 bool ReadWholeFile(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& bytes, std::string& error);
 bool WriteWholeFile(const std::string& path, const void* data, std::size_t size, std::string& error);

@@ -1,5 +1,7 @@
 #include "tools/velmor-host/host_commands.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -12,14 +14,15 @@
 #include <sstream>
 
 #include "base/decimal_text.h"
+#include "raster/png_encode.h"
 #include "tools/velmor-host/audio_file.h"
 #include "tools/velmor-host/command_line.h"
 #include "tools/velmor-host/editor_photo.h"
 #include "tools/velmor-host/file_io.h"
-#include "tools/velmor-host/hosted_plugin.h"
 #include "tools/velmor-host/interrupt.h"
 #include "tools/velmor-host/output_file.h"
 #include "tools/velmor-host/parameter_access.h"
+#include "tools/velmor-host/plugin_loader.h"
 #include "tools/velmor-host/plugin_state.h"
 #include "tools/velmor-host/progress_bar.h"
 #include "tools/velmor-host/render.h"
@@ -47,17 +50,9 @@ constexpr int kDefaultBlockSize = 512;
 constexpr int kMinSampleRate = 8000;
 constexpr int kMaxSampleRate = 768000;
 
-std::filesystem::path PathOf(const std::string& utf8) {
-#if defined(__cpp_char8_t)
-    return std::filesystem::path(reinterpret_cast<const char8_t*>(utf8.c_str()));
-#else
-    return std::filesystem::u8path(utf8);
-#endif
-}
-
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
-    if (std::filesystem::equivalent(PathOf(a), PathOf(b), ec)) return true;
+    if (std::filesystem::equivalent(PathOfUtf8(a), PathOfUtf8(b), ec)) return true;
     return a == b;
 }
 
@@ -83,46 +78,33 @@ bool FitsContainer(const AudioFormat& format, const std::string& outPath, std::s
     return false;
 }
 
-#if !defined(_WIN32)
-// A PE image: "MZ", then at the offset in bytes 60..63 the "PE\0\0" signature.
-bool IsWindowsDll(const std::string& path) {
-    std::FILE* file = OpenFileUtf8(path, "rb");
-    if (!file) return false;
-    unsigned char head[64] = {};
-    unsigned char signature[4] = {};
-    bool pe = std::fread(head, 1, sizeof head, file) == sizeof head && head[0] == 'M' && head[1] == 'Z';
-    if (pe) {
-        const long offset = head[60] | (head[61] << 8) | (head[62] << 16) | (static_cast<long>(head[63] & 0x7F) << 24);
-        pe = std::fseek(file, offset, SEEK_SET) == 0 && std::fread(signature, 1, 4, file) == 4 &&
-             std::memcmp(signature, "PE\0\0", 4) == 0;
-    }
-    std::fclose(file);
-    return pe;
-}
-#endif
-
-// Copies standard input into a temporary file of `spool`.
-bool SpoolStandardInput(PendingOutput& spool, std::string& error) {
+// Copies standard input into a temporary file of `spool` (unnamed where the
+// system allows) and answers a path the readers can open it by.
+bool SpoolStandardInput(OutputFile& spool, std::string& readPath, std::string& error) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "velmor-host-stdin";
-    if (!spool.Create(folder.u8string(), error)) return false;
-#if defined(_WIN32)
-    _setmode(_fileno(stdin), _O_BINARY);
-#endif
-    std::FILE* file = OpenFileUtf8(spool.TempPath(), "wb");
-    if (!file) {
-        error = "cannot create a temporary file for standard input: " + ErrnoText(errno);
+    if (!spool.Open(folder.u8string(), error)) {
+        error = "cannot create a temporary file for standard input: " + error;
         return false;
     }
+#if defined(_WIN32)
+    _setmode(_fileno(stdin), _O_BINARY);
+    readPath = spool.WritePath();
+#else
+    readPath =
+        spool.CleanupPath().empty() ? "/proc/self/fd/" + std::to_string(spool.Descriptor()) : spool.CleanupPath();
+#endif
     std::vector<char> buffer(1 << 16);
     bool ok = true;
     for (;;) {
         const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), stdin);
-        if (n > 0 && std::fwrite(buffer.data(), 1, n, file) != n) ok = false;
+        if (n > 0 && !spool.WriteAll(buffer.data(), n, error)) ok = false;
         if (n < buffer.size() || !ok) break;
     }
-    ok = !std::ferror(stdin) && ok;
-    ok = std::fclose(file) == 0 && ok;
-    if (!ok) error = "cannot copy standard input to a temporary file";
+    if (std::ferror(stdin)) {
+        error = "cannot read standard input: " + ErrnoText(errno);
+        return false;
+    }
+    if (!ok) error = "cannot copy standard input to a temporary file: " + error;
     return ok;
 }
 
@@ -137,36 +119,18 @@ std::string VersionText(int version) {
            std::to_string(version % 100);
 }
 
-std::string DecodeFlags(VstInt32 flags) {
-    static const struct {
-        VstInt32 bit;
-        const char* name;
-    } kNames[] = {{effFlagsHasEditor, "HasEditor"},
-                  {effFlagsHasClip, "HasClip"},
-                  {effFlagsHasVu, "HasVu"},
-                  {effFlagsCanMono, "CanMono"},
-                  {effFlagsCanReplacing, "CanReplacing"},
-                  {effFlagsProgramChunks, "ProgramChunks"},
-                  {effFlagsIsSynth, "IsSynth"},
-                  {effFlagsNoSoundInStop, "NoSoundInStop"},
-                  {effFlagsExtIsAsync, "ExtIsAsync"},
-                  {effFlagsExtHasBuffer, "ExtHasBuffer"},
-                  {effFlagsCanDoubleReplacing, "CanDoubleReplacing"}};
-    std::string text = HexText(flags);
-    VstInt32 known = 0;
-    for (const auto& entry : kNames) {
-        known |= entry.bit;
-        if (flags & entry.bit) text += std::string(" ") + entry.name;
-    }
-    if (flags & ~known) text += " +" + HexText(flags & ~known);
-    return text;
+// Columns of a UTF-8 text on a terminal: one per code point (the units and
+// names plug-ins use, "°C" or "µs", take one column each).
+std::size_t TextColumns(const std::string& text) {
+    std::size_t columns = 0;
+    for (const char c : text)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++columns;
+    return columns;
 }
 
-std::string DispatchText(HostedPlugin& plugin, VstInt32 opcode) {
-    char buffer[256] = {};
-    plugin.Dispatch(opcode, 0, 0, buffer);
-    buffer[sizeof buffer - 1] = '\0';
-    return buffer[0] ? std::string(buffer) : std::string("(none)");
+std::string PadRight(const std::string& text, std::size_t columns) {
+    const std::size_t used = TextColumns(text);
+    return used >= columns ? text : text + std::string(columns - used, ' ');
 }
 
 class Command {
@@ -199,45 +163,61 @@ private:
         return kExitFailure;
     }
 
-    // The library named by --plugin is a file, never a name for the
+    // What --plugin names is a file or a folder, never a name for the
     // dynamic loader to look up on its search path: a bare name is taken
-    // from the current folder, as any other file argument is.
+    // from the current folder, as any other file argument is. URIs (LV2)
+    // are passed on as they are.
     std::string PluginPath() const {
-        if (mLine.pluginPath.empty()) return mEnvironment.defaultPluginPath;
-        if (mLine.pluginPath.find_first_of("/\\") != std::string::npos) return mLine.pluginPath;
+        if (!mLine.pluginGiven) return mEnvironment.defaultPluginPath;
+        const std::string& path = mLine.pluginPath;
+        if (path.empty() || path.find_first_of("/\\") != std::string::npos) return path;
+        const std::size_t colon = path.find(':');
 #if defined(_WIN32)
-        if (mLine.pluginPath.find(':') != std::string::npos) return mLine.pluginPath;
-        return ".\\" + mLine.pluginPath;
+        if (colon != std::string::npos) return path;
+        return ".\\" + path;
 #else
-        return "./" + mLine.pluginPath;
+        if (colon != std::string::npos && colon > 0) return path;
+        return "./" + path;
 #endif
     }
 
     // --state or --chunk first, then every --set in order.
     bool Configure(std::string& error) {
-        if (!mLine.statePath.empty() && !LoadStateFile(mPlugin, mLine.statePath, error)) return false;
-        if (!mLine.chunkPath.empty() && !LoadBareChunk(mPlugin, mLine.chunkPath, error)) return false;
-        ParameterAccess parameters(mPlugin);
+        if (!mLine.statePath.empty() && !LoadStateFile(*mPlugin, mLine.statePath, error)) return false;
+        if (!mLine.chunkPath.empty() && !LoadBareChunk(*mPlugin, mLine.chunkPath, error)) return false;
+        ParameterAccess parameters(*mPlugin);
         for (const std::string& setting : mLine.settings)
             if (!parameters.Apply(setting, error)) return false;
         return true;
+    }
+
+    // Standard input can feed one thing.
+    bool CheckStandardInput(const std::string& in, std::string& error) const {
+        int readers = IsStdStream(in) ? 1 : 0;
+        if (IsStdStream(mLine.statePath)) ++readers;
+        if (IsStdStream(mLine.chunkPath)) ++readers;
+        if (IsStdStream(mLine.playPath)) ++readers;
+        if (readers <= 1) return true;
+        error = "standard input (\"-\") can be read only once: give files for the others";
+        return false;
     }
 
     int Render() {
         const std::string& inPath = mLine.files[0];
         const std::string& outPath = mLine.files[1];
         std::string error;
+        if (!CheckStandardInput(inPath, error)) return Fail(error);
         if (!IsStdStream(inPath) && !IsStdStream(outPath) && SameFile(inPath, outPath))
             return Fail("OUT must be another file than IN (" + outPath + ")");
-        if (std::filesystem::is_directory(PathOf(inPath), mIgnored))
+        if (std::filesystem::is_directory(PathOfUtf8(inPath), mIgnored))
             return Fail(inPath + " is a directory, not an audio file");
         // Standard input is copied whole to a temporary file first: the
         // readers seek, and the length is known for the progress display.
-        PendingOutput spool;
+        OutputFile spool;
         std::string readPath = inPath;
         if (IsStdStream(inPath)) {
-            if (!SpoolStandardInput(spool, error)) return InterruptSignal() != 0 ? Interrupted(outPath) : Fail(error);
-            readPath = spool.TempPath();
+            if (!SpoolStandardInput(spool, readPath, error))
+                return InterruptSignal() != 0 ? Interrupted(outPath, true) : Fail(error);
         }
         std::unique_ptr<AudioReader> reader = OpenAudioReader(readPath, error);
         if (!reader) {
@@ -259,10 +239,9 @@ private:
         if (!FitsContainer(outFormat, outPath, error)) return Fail(error);
 
         if (!LoadPlugin(format.sampleRate, mLine.blockSize, error)) return Fail(error);
-        if (!CheckChannels(*mPlugin.Effect(), format.channels, error)) return Fail(error + " (" + inPath + ")");
-        if (mLine.doublePrecision && !mPlugin.CanProcessDouble())
-            return Fail(
-                "the plug-in does not support 64-bit processing (no processDoubleReplacing); leave out --double");
+        if (!CheckChannels(*mPlugin, format.channels, error)) return Fail(error + " (" + inPath + ")");
+        if (mLine.doublePrecision && !mPlugin->CanProcessDouble())
+            return Fail("the plug-in does not support 64-bit processing; leave out --double");
         if (!Configure(error)) return Fail(error);
         if (mLine.verbose)
             Note("writing " + std::string(ContainerName(outFormat.container)) +
@@ -271,22 +250,24 @@ private:
                  ", " + std::to_string(outFormat.sampleRate) + " Hz, " + std::to_string(outFormat.channels) +
                  (outFormat.channels == 1 ? " channel" : " channels"));
 
-        if (InterruptSignal() != 0) return Interrupted(outPath);
+        if (InterruptSignal() != 0) return Interrupted(outPath, false);
 
-        // The render goes to a temporary file beside OUT that replaces OUT
-        // only when complete; its name stays out of the messages.
-        PendingOutput pending;
-        std::string writePath = outPath;
-        if (!IsStdStream(outPath)) {
-            if (!pending.Create(outPath, error)) return Fail(error);
-            writePath = pending.TempPath();
-        }
-        CleanupFileScope cleanup(pending.TempPath());
-        std::unique_ptr<AudioWriter> writer = OpenAudioWriter(writePath, outFormat, error);
+        // A file is written under a temporary name (or none) and replaces
+        // OUT only when complete; devices, FIFOs and standard output are
+        // written as they come.
+        OutputFile output;
+        if (!output.Open(outPath, error)) return InterruptSignal() != 0 ? Interrupted(outPath, false) : Fail(error);
+        CleanupFileScope cleanup(output.CleanupPath());
+        AudioDestination destination;
+        destination.fd = output.Descriptor();
+        destination.path = output.WritePath();
+        destination.name = output.Name();
+        destination.seekable = output.Seekable();
+        std::unique_ptr<AudioWriter> writer = OpenAudioWriter(destination, outFormat, error);
         bool ok = writer != nullptr;
         RenderReport report;
         if (ok) {
-            ProgressBar progress(mErr, mEnvironment.showProgress && !mLine.quiet);
+            ProgressBar progress(mErr, mEnvironment.showProgress && !mLine.quiet, mEnvironment.terminalColumns);
             RenderSettings settings;
             settings.blockSize = mLine.blockSize;
             settings.doublePrecision = mLine.doublePrecision;
@@ -295,32 +276,63 @@ private:
             settings.outputEncoding = outFormat.encoding;
             settings.dither = mLine.dither;
             settings.interrupted = InterruptSignal;
-            ok = RenderAudio(mPlugin, *reader, *writer, settings, &progress, error, &report) && writer->Close(error);
+            ok = RenderAudio(*mPlugin, *reader, *writer, settings, &progress, error, &report) && writer->Close(error);
         }
-        const int announcedLatency = mPlugin.Latency();
-        mPlugin.Close();
+        const int announcedLatency = mPlugin->Latency();
+        mPlugin->Close();
         writer.reset();
         // Decided once: a signal arriving after the rename must not report
         // a replaced OUT as not written.
         const bool stopped = InterruptSignal() != 0;
-        if (ok && !stopped && !IsStdStream(outPath)) ok = pending.Commit(error);
-        if (stopped) return Interrupted(outPath);
+        if (ok && !stopped) ok = output.Commit(error);
+        if (stopped) return Interrupted(outPath, output.Direct());
         if (!ok) {
-            ReplaceAll(error, writePath, outPath);
             if (IsStdStream(inPath)) ReplaceAll(error, readPath, "standard input");
             return Fail(error);
         }
-        Report(report, format, inPath, announcedLatency);
+        Report(report, format, inPath, outFormat, announcedLatency);
         return kExitOk;
+    }
+
+    // A fix for clipping that exists for this plug-in and this output: the
+    // plug-in's own output level where it has one, a float output where the
+    // output type holds float samples.
+    std::string ClippingHint(const AudioFormat& output) {
+        std::vector<std::string> fixes;
+        ParameterAccess parameters(*mPlugin);
+        for (int i = 0; i < parameters.Count(); ++i) {
+            std::string name = parameters.Name(i);
+            std::string lower = name;
+            for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (lower.find("output") != std::string::npos || lower.find("out gain") != std::string::npos ||
+                lower == "out" || lower == "volume" || lower == "master") {
+                fixes.push_back("lower " + name);
+                break;
+            }
+        }
+        AudioFormat floating = output;
+        floating.encoding = AudioEncoding::kFloat32;
+        if (CanWrite(floating) && output.container != AudioContainer::kFlac)
+            fixes.push_back("use a float output (--float)");
+        else
+            fixes.push_back("write a float WAV instead (-t wav --float)");
+        return JoinTexts(fixes, " or ");
     }
 
     // What the user should know about a finished render (always), and what
     // was done to fit the file to the plug-in (with --verbose).
-    void Report(const RenderReport& report, const AudioFormat& input, const std::string& inPath, int announcedLatency) {
+    void Report(const RenderReport& report, const AudioFormat& input, const std::string& inPath,
+                const AudioFormat& output, int announcedLatency) {
         if (mLine.verbose) {
             if (report.monoToBothInputs)
                 Note(std::string("mono input fed to both of the plug-in's first two inputs; output: ") +
                      (mLine.mixToMono ? "the mean of its first two outputs" : "its first (left) output"));
+            const int fed = mPlugin->InputCount() - report.silentInputs;
+            if (report.silentInputs > 0)
+                Note("the plug-in's " + Range("input", fed + 1, fed + report.silentInputs) + " fed silence");
+            const int kept = mPlugin->OutputCount() - report.droppedOutputs;
+            if (report.droppedOutputs > 0)
+                Note("the plug-in's " + Range("output", kept + 1, kept + report.droppedOutputs) + " dropped");
             if (!mLine.latencyCompensation) {
                 Note("latency compensation off; the output keeps the plug-in's delay of " +
                      std::to_string(announcedLatency) + " frames");
@@ -331,6 +343,10 @@ private:
                      (report.latencyAnnouncedLate ? " (announced after the first block)" : ""));
             }
         }
+        if (report.silentInputs > 0 && report.peak == 0.0 && report.inputPeak > 0.0)
+            Note("warning: the output is silent; the plug-in may need its other " +
+                 std::to_string(report.silentInputs) + " input" + (report.silentInputs == 1 ? "" : "s") +
+                 " (a sidechain?), which were fed silence");
         if (report.latencyChangeFrame >= 0)
             Note("warning: the plug-in changed its latency from " + std::to_string(report.previousLatency) + " to " +
                  std::to_string(report.latency) + " frames after " + std::to_string(report.latencyChangeFrame) +
@@ -346,44 +362,74 @@ private:
             // "." whatever the locale, and a sign on every level.
             const double peakDb = 20.0 * std::log10(report.peak);
             const std::string peak = (std::signbit(peakDb) ? "" : "+") + FormatFixed(peakDb, 1);
-            Note("clipped " + std::to_string(report.clipped) + " samples (peak " + peak +
-                 " dBFS); lower Db Output or use a float output");
+            Note("clipped " + std::to_string(report.clipped) + (report.clipped == 1 ? " sample" : " samples") +
+                 " (peak " + peak + " dBFS); " + ClippingHint(output));
         }
+    }
+
+    static std::string Range(const char* what, int first, int last) {
+        return first == last
+                   ? std::string(what) + " " + std::to_string(first) + " is"
+                   : std::string(what) + "s " + std::to_string(first) + " to " + std::to_string(last) + " are";
     }
 
     void Note(const std::string& message) { mErr << "velmor-host: " << message << "\n"; }
 
-    // Loads the plug-in; a Windows DLL given to the Linux build is named as
-    // such rather than reported as an unreadable library.
     bool LoadPlugin(double sampleRate, int blockSize, std::string& error) {
-        const std::string path = PluginPath();
-        if (mPlugin.Load(path, sampleRate, blockSize, error)) return true;
-#if !defined(_WIN32)
-        if (IsWindowsDll(path)) error = path + ": this is a Windows DLL; use the Windows build of velmor-host";
-#endif
-        return false;
+        PluginRequest request;
+        request.location = PluginPath();
+        request.className = mLine.className;
+        mPlugin = LoadPluginInstance(request, sampleRate, blockSize, error);
+        return mPlugin != nullptr;
     }
 
-    // A render stopped by SIGINT or SIGTERM: the temporary file is gone
-    // (PendingOutput's destructor), OUT is as it was.
-    int Interrupted(const std::string& outPath) {
+    // A command stopped by SIGINT, SIGTERM or SIGHUP: a temporary file is
+    // gone (OutputFile's destructor) and OUT is as it was, unless it is
+    // written directly.
+    int Interrupted(const std::string& outPath, bool direct) {
         mErr << "velmor-host: interrupted; "
-             << (IsStdStream(outPath) ? std::string("the output is incomplete") : "nothing written to " + outPath)
+             << (direct ? (IsStdStream(outPath) ? std::string("the output is incomplete") : outPath + " is incomplete")
+                        : "nothing written to " + outPath)
              << "\n";
         return InterruptExitStatus(InterruptSignal());
+    }
+
+    // Writes whole bytes to a command's output file, or to standard output.
+    int WriteOutput(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+        std::string error;
+        if (IsStdStream(path) && &mOut != &std::cout) {
+            // In-process callers (the tests) read standard output from `mOut`.
+            mOut.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            return mOut.flush() ? kExitOk : Fail("cannot write to standard output");
+        }
+        if (IsStdStream(path)) std::cout.flush();
+        OutputFile output;
+        if (!output.Open(path, error)) return Fail(error);
+        CleanupFileScope cleanup(output.CleanupPath());
+        if (!output.WriteAll(bytes.data(), bytes.size(), error)) return Fail(error);
+        if (InterruptSignal() != 0) return Interrupted(path, output.Direct());
+        if (!output.Commit(error)) return Fail(error);
+        return kExitOk;
     }
 
     // The display first: without one, nothing is loaded.
     int Editor() {
         std::string error;
+        const std::string& outPath = mLine.files[0];
+        if (!IsStdStream(outPath) && Lower(ExtensionOf(outPath)) != "png")
+            return Fail("editor writes a PNG picture: name it NAME.png (or - for standard output), not " + outPath);
+        if (!CheckStandardInput("", error)) return Fail(error);
         if (!EditorDisplayAvailable(error)) return Fail(error);
         EditorPhotoRequest request;
-        request.outPath = mLine.files[0];
         request.afterMs = mLine.afterMs;
+        request.interrupted = InterruptSignal;
         double rate = kDefaultSampleRate;
         std::unique_ptr<AudioReader> play;
+        OutputFile spool;
         if (!mLine.playPath.empty()) {
-            play = OpenAudioReader(mLine.playPath, error);
+            std::string readPath = mLine.playPath;
+            if (IsStdStream(readPath) && !SpoolStandardInput(spool, readPath, error)) return Fail(error);
+            play = OpenAudioReader(readPath, error);
             if (!play) return Fail(error);
             rate = play->Format().sampleRate;
             if (rate < kMinSampleRate || rate > kMaxSampleRate)
@@ -393,33 +439,29 @@ private:
             request.play = play.get();
         }
         if (!LoadPlugin(rate, mLine.blockSize, error)) return Fail(error);
+        if (play && !CheckChannels(*mPlugin, play->Format().channels, error))
+            return Fail(error + " (" + mLine.playPath + ")");
         if (!Configure(error)) return Fail(error);
-        if (!PhotographEditor(mPlugin, request, error)) return Fail(error);
-        return kExitOk;
+        if (InterruptSignal() != 0) return Interrupted(outPath, false);
+        const std::unique_ptr<MemBitmap> pixels = PhotographEditor(*mPlugin, request, error);
+        mPlugin->Close();
+        if (InterruptSignal() != 0) return Interrupted(outPath, false);
+        if (!pixels) return Fail(error);
+        const std::vector<std::uint8_t> png = EncodePng(*pixels);
+        if (png.empty()) return Fail("cannot encode the editor's picture as PNG");
+        return WriteOutput(outPath, png);
     }
 
     int Info() {
         std::string error;
         if (!LoadPlugin(kDefaultSampleRate, kDefaultBlockSize, error)) return Fail(error);
-        const AEffect& e = *mPlugin.Effect();
-        const std::string id = FourChars(e.uniqueID);
-        mOut << "plug-in        " << mPlugin.Path() << "\n"
-             << "magic          " << FourChars(e.magic) << " (" << HexText(e.magic) << ")\n"
-             << "unique id      " << (id.empty() ? "-" : id) << " (" << HexText(e.uniqueID) << ")\n"
-             << "version        " << e.version << "\n"
-             << "flags          " << DecodeFlags(e.flags) << "\n"
-             << "inputs         " << e.numInputs << "\n"
-             << "outputs        " << e.numOutputs << "\n"
-             << "programs       " << e.numPrograms << "\n"
-             << "parameters     " << e.numParams << "\n"
-             << "initialDelay   " << e.initialDelay << "\n"
-             << "effect name    " << DispatchText(mPlugin, effGetEffectName) << "\n"
-             << "vendor         " << DispatchText(mPlugin, effGetVendorString) << "\n"
-             << "product        " << DispatchText(mPlugin, effGetProductString) << "\n"
-             << "vendor version " << mPlugin.Dispatch(effGetVendorVersion) << "\n"
-             << "VST version    " << mPlugin.Dispatch(effGetVstVersion) << "\n";
+        if (!CheckStandardInput("", error) || !Configure(error)) return Fail(error);
+        const PluginDescription description = mPlugin->Describe();
+        mOut << PadRight("plug-in", 15) << description.location << "\n"
+             << PadRight("format", 15) << description.format << "\n";
+        for (const auto& [label, value] : description.details) mOut << PadRight(label, 15) << value << "\n";
 
-        ParameterAccess parameters(mPlugin);
+        ParameterAccess parameters(*mPlugin);
         std::vector<ParameterDescription> all;
         std::size_t nameWidth = 4;
         std::size_t rangeWidth = 5;
@@ -427,62 +469,59 @@ private:
         for (int i = 0; i < parameters.Count(); ++i) {
             all.push_back(parameters.Describe(i));
             const ParameterDescription& d = all.back();
-            std::string range = d.numeric ? d.lowText + " to " + d.highText
-                                          : JoinTexts(d.texts, " | ") + (d.textsComplete ? "" : " | ...");
+            std::string range = d.numeric ? d.lowText + " to " + d.highText : ChoiceText(d);
             if (d.numeric && !d.label.empty()) range += " " + d.label;
             ranges.push_back(range);
-            nameWidth = std::max(nameWidth, d.name.size());
-            rangeWidth = std::max(rangeWidth, range.size());
+            nameWidth = std::max(nameWidth, TextColumns(d.name));
+            rangeWidth = std::max(rangeWidth, TextColumns(range));
         }
         if (all.empty()) return kExitOk;
+        const bool configured = !mLine.settings.empty() || !mLine.statePath.empty() || !mLine.chunkPath.empty();
         mOut << "\n"
-             << std::left << std::setw(4) << "#" << std::setw(static_cast<int>(nameWidth) + 2) << "name"
-             << std::setw(static_cast<int>(rangeWidth) + 2) << "range"
-             << "default  display\n";
+             << PadRight("#", 4) << PadRight("name", nameWidth + 2) << PadRight("range", rangeWidth + 2)
+             << PadRight(configured ? "value" : "default", 9) << "display\n";
         for (std::size_t i = 0; i < all.size(); ++i) {
             const ParameterDescription& d = all[i];
-            const std::string value = FormatFixed(d.defaultValue, 4);
             std::string shown = d.display;
             if (!d.label.empty()) shown += " " + d.label;
-            mOut << std::left << std::setw(4) << i << std::setw(static_cast<int>(nameWidth) + 2) << d.name
-                 << std::setw(static_cast<int>(rangeWidth) + 2) << ranges[i] << std::setw(9) << value << shown << "\n";
+            mOut << PadRight(std::to_string(i), 4) << PadRight(d.name, nameWidth + 2)
+                 << PadRight(ranges[i], rangeWidth + 2) << PadRight(FormatFixed(d.defaultValue, 4), 9) << shown << "\n";
         }
         return kExitOk;
+    }
+
+    // A parameter with display texts, with the numbers --set also takes for
+    // them: "0=off | 1=on".
+    static std::string ChoiceText(const ParameterDescription& d) {
+        std::vector<std::string> choices;
+        for (std::size_t i = 0; i < d.texts.size(); ++i) choices.push_back(std::to_string(i) + "=" + d.texts[i]);
+        return JoinTexts(choices, " | ") + (d.textsComplete ? "" : " | ...");
+    }
+
+    static std::string Lower(std::string text) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
     }
 
     int SaveState() {
         const std::string& path = mLine.files[0];
         std::string error;
+        if (!CheckStandardInput("", error)) return Fail(error);
         if (!LoadPlugin(kDefaultSampleRate, kDefaultBlockSize, error)) return Fail(error);
         if (!Configure(error)) return Fail(error);
         PluginState state;
-        if (!CaptureState(mPlugin, state, error)) return Fail(error + "; nothing written to " + path);
-        const std::vector<std::uint8_t> bytes = EncodeState(state);
-        if (IsStdStream(path)) {
-#if defined(_WIN32)
-            if (&mOut == &std::cout) _setmode(_fileno(stdout), _O_BINARY);
-#endif
-            mOut.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-            return mOut.flush() ? kExitOk : Fail("cannot write the state to standard output");
-        }
-        PendingOutput pending;
-        if (!pending.Create(path, error)) return Fail(error);
-        if (!WriteWholeFile(pending.TempPath(), bytes.data(), bytes.size(), error) || !pending.Commit(error)) {
-            ReplaceAll(error, pending.TempPath(), path);
-            return Fail(error);
-        }
-        return kExitOk;
+        if (!mPlugin->SaveState(state, error)) return Fail(error + "; nothing written to " + path);
+        return WriteOutput(path, EncodeState(state));
     }
 
     int Version() {
         mOut << "velmor-host " << VersionText(kHostVendorVersion) << "\n";
-        if (mLine.pluginPath.empty()) return kExitOk;
+        if (!mLine.pluginGiven) return kExitOk;
         std::string error;
         if (!LoadPlugin(kDefaultSampleRate, kDefaultBlockSize, error)) return Fail(error);
-        const AEffect& e = *mPlugin.Effect();
-        mOut << "plug-in " << mPlugin.Path() << ": " << DispatchText(mPlugin, effGetEffectName) << " by "
-             << DispatchText(mPlugin, effGetVendorString) << ", version " << e.version << ", vendor version "
-             << mPlugin.Dispatch(effGetVendorVersion) << ", unique id " << UniqueIdText(e.uniqueID) << "\n";
+        const PluginDescription d = mPlugin->Describe();
+        mOut << "plug-in " << d.location << " (" << d.format << "): " << d.name << " by " << d.vendor << ", version "
+             << d.version << ", unique id " << d.id << "\n";
         return kExitOk;
     }
 
@@ -490,7 +529,7 @@ private:
     const HostEnvironment& mEnvironment;
     std::ostream& mOut;
     std::ostream& mErr;
-    HostedPlugin mPlugin;
+    std::unique_ptr<PluginInstance> mPlugin;
     std::error_code mIgnored;
 };
 

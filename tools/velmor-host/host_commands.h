@@ -10,6 +10,7 @@
 struct HostEnvironment {
     std::string defaultPluginPath;  // used when --plugin is absent
     bool showProgress = false;      // stderr is a terminal
+    int terminalColumns = 0;        // its width; 0: not known (80 is assumed)
 };
 
 enum : int { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };

@@ -67,6 +67,7 @@ void InstallInterruptHandlers() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
 }

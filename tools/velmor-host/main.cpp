@@ -19,6 +19,7 @@
 #define VELMOR_ISATTY(fd) _isatty(fd)
 #define VELMOR_FILENO(f) _fileno(f)
 #else
+#include <sys/ioctl.h>
 #include <unistd.h>
 #define VELMOR_ISATTY(fd) isatty(fd)
 #define VELMOR_FILENO(f) fileno(f)
@@ -45,5 +46,14 @@ int main(int argc, char** argv) {
     HostEnvironment environment;
     environment.defaultPluginPath = DefaultPluginPath();
     environment.showProgress = VELMOR_ISATTY(VELMOR_FILENO(stderr)) != 0;
+#if defined(_WIN32)
+    CONSOLE_SCREEN_BUFFER_INFO console;
+    if (GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &console))
+        environment.terminalColumns = console.srWindow.Right - console.srWindow.Left + 1;
+#else
+    winsize size{};
+    if (environment.showProgress && ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0)
+        environment.terminalColumns = size.ws_col;
+#endif
     return RunHost(args, environment, std::cout, std::cerr);
 }

@@ -10,9 +10,6 @@
 
 namespace {
 
-// Plug-ins are given far more room than the published 8..64 characters:
-// many write longer names and texts than the published sizes allow.
-constexpr std::size_t kTextBuffer = 512;
 constexpr int kSweepSteps = 1000;
 constexpr std::size_t kMaxListedTexts = 128;
 constexpr int kBisectionSteps = 30;  // below float resolution of the normalised value
@@ -83,28 +80,12 @@ std::string JoinTexts(const std::vector<std::string>& texts, const char* separat
     return out;
 }
 
-int ParameterAccess::Count() const { return mPlugin.Effect() ? mPlugin.Effect()->numParams : 0; }
-
-std::string ParameterAccess::Text(VstInt32 opcode, int index) {
-    char buffer[kTextBuffer] = {};
-    mPlugin.Dispatch(opcode, index, 0, buffer);
-    buffer[kTextBuffer - 1] = '\0';
-    return Trim(buffer);
-}
-
-std::string ParameterAccess::Name(int index) { return Text(effGetParamName, index); }
-std::string ParameterAccess::Label(int index) { return Text(effGetParamLabel, index); }
-std::string ParameterAccess::Display(int index) { return Text(effGetParamDisplay, index); }
-
-float ParameterAccess::Get(int index) {
-    AEffect* effect = mPlugin.Effect();
-    return effect && effect->getParameter ? effect->getParameter(effect, index) : 0.0f;
-}
-
-void ParameterAccess::Set(int index, float normalised) {
-    AEffect* effect = mPlugin.Effect();
-    if (effect && effect->setParameter) effect->setParameter(effect, index, normalised);
-}
+int ParameterAccess::Count() const { return mPlugin.ParameterCount(); }
+std::string ParameterAccess::Name(int index) { return Trim(mPlugin.ParameterName(index)); }
+std::string ParameterAccess::Label(int index) { return Trim(mPlugin.ParameterLabel(index)); }
+std::string ParameterAccess::Display(int index) { return Trim(mPlugin.ParameterDisplay(index)); }
+float ParameterAccess::Get(int index) { return mPlugin.GetParameter(index); }
+void ParameterAccess::Set(int index, float normalised) { mPlugin.SetParameter(index, normalised); }
 
 std::string ParameterAccess::DisplayAt(int index, float normalised) {
     const float original = Get(index);
@@ -223,9 +204,7 @@ bool ParameterAccess::SetNumber(int index, const ParameterDescription& d, double
     // The plug-in's own text entry is the direct way; it is trusted only
     // when the display then shows the value.
     const float original = Get(index);
-    std::string typed = number;
-    if (mPlugin.Dispatch(effString2Parameter, index, 0, &typed[0]) == 1 && DisplayShows(index, value, tolerance))
-        return true;
+    if (mPlugin.SetParameterFromText(index, number) && DisplayShows(index, value, tolerance)) return true;
 
     // Otherwise search the normalised range, assuming the display moves
     // monotonically with it: find where it starts and stops showing the
@@ -266,8 +245,7 @@ bool ParameterAccess::SetNumber(int index, const ParameterDescription& d, double
 }
 
 bool ParameterAccess::SetText(int index, const std::string& text, double from, double to) {
-    std::string typed = text;
-    if (mPlugin.Dispatch(effString2Parameter, index, 0, &typed[0]) == 1 && Display(index) == text) return true;
+    if (mPlugin.SetParameterFromText(index, text) && Display(index) == text) return true;
     for (double x : {0.5 * (from + to), from}) {
         Set(index, static_cast<float>(x));
         if (Display(index) == text) return true;

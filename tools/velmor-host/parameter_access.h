@@ -1,6 +1,5 @@
-// Parameters of any VST 2.4 effect, seen only through the published calls:
-// names, labels and display texts from the dispatcher, normalised values
-// through setParameter/getParameter. Turns "NAME=VALUE" (a value in the
+// Parameters of any hosted plug-in, seen only through PluginInstance:
+// names, labels, display texts and normalised values. Turns "NAME=VALUE" (a value in the
 // parameter's own units, or one of its display texts) into a setting, and
 // describes each parameter for `info`.
 #pragma once
@@ -8,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/velmor-host/hosted_plugin.h"
+#include "tools/velmor-host/plugin_instance.h"
 
 // A number at the start of a display text, optionally followed by a unit
 // ("12.50", "-6 dB", "-inf"); `decimals` is the count of digits after the
@@ -34,7 +33,7 @@ struct ParameterDescription {
 
 class ParameterAccess {
 public:
-    explicit ParameterAccess(HostedPlugin& plugin) : mPlugin(plugin) {}
+    explicit ParameterAccess(PluginInstance& plugin) : mPlugin(plugin) {}
 
     int Count() const;
     std::string Name(int index);
@@ -66,13 +65,12 @@ private:
         double from, to;  // normalised interval first showing the text
     };
     std::vector<TextRun> Sweep(int index, bool& complete);
-    std::string Text(VstInt32 opcode, int index);
     bool SetNumber(int index, const ParameterDescription& d, double value, const std::string& number,
                    std::string& error);
     bool SetText(int index, const std::string& text, double from, double to);
     bool DisplayShows(int index, double value, double tolerance);
 
-    HostedPlugin& mPlugin;
+    PluginInstance& mPlugin;
 };
 
 // "a, b, c": for error messages.

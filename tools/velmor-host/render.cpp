@@ -37,17 +37,18 @@ struct Planar {
 // planar buffers, with the channel mapping of CheckChannels.
 class BlockRunner {
 public:
-    BlockRunner(HostedPlugin& plugin, int fileChannels, int blockSize, bool doublePrecision, bool mixToMono)
+    BlockRunner(PluginInstance& plugin, int fileChannels, int blockSize, bool doublePrecision, bool mixToMono)
         : mPlugin(plugin), mFileChannels(fileChannels), mDouble(doublePrecision) {
-        const AEffect& effect = *plugin.Effect();
-        mMonoToBoth = fileChannels == 1 && effect.numInputs >= 2;
-        mMixOutputs = fileChannels == 1 && mixToMono && effect.numOutputs >= 2;
+        const int inputs = plugin.InputCount();
+        const int outputs = plugin.OutputCount();
+        mMonoToBoth = fileChannels == 1 && inputs >= 2;
+        mMixOutputs = fileChannels == 1 && mixToMono && outputs >= 2;
         if (mDouble) {
-            mInDouble.Resize(effect.numInputs, blockSize);
-            mOutDouble.Resize(effect.numOutputs, blockSize);
+            mInDouble.Resize(inputs, blockSize);
+            mOutDouble.Resize(outputs, blockSize);
         } else {
-            mInFloat.Resize(effect.numInputs, blockSize);
-            mOutFloat.Resize(effect.numOutputs, blockSize);
+            mInFloat.Resize(inputs, blockSize);
+            mOutFloat.Resize(outputs, blockSize);
         }
     }
 
@@ -98,7 +99,7 @@ private:
         }
     }
 
-    HostedPlugin& mPlugin;
+    PluginInstance& mPlugin;
     int mFileChannels;
     bool mDouble;
     bool mMonoToBoth = false;
@@ -113,21 +114,21 @@ std::string Plural(int n, const char* word) { return std::to_string(n) + " " + w
 
 }  // namespace
 
-bool CheckChannels(const AEffect& effect, int channels, std::string& error) {
-    if (effect.numInputs < channels) {
+bool CheckChannels(const PluginInstance& plugin, int channels, std::string& error) {
+    if (plugin.InputCount() < channels) {
         error =
-            "the plug-in has " + Plural(effect.numInputs, "input") + "; the file has " + Plural(channels, "channel");
+            "the plug-in has " + Plural(plugin.InputCount(), "input") + "; the file has " + Plural(channels, "channel");
         return false;
     }
-    if (effect.numOutputs < channels) {
-        error =
-            "the plug-in has " + Plural(effect.numOutputs, "output") + "; the file has " + Plural(channels, "channel");
+    if (plugin.OutputCount() < channels) {
+        error = "the plug-in has " + Plural(plugin.OutputCount(), "output") + "; the file has " +
+                Plural(channels, "channel");
         return false;
     }
     return true;
 }
 
-bool RenderAudio(HostedPlugin& plugin, AudioReader& reader, AudioWriter& writer, const RenderSettings& settings,
+bool RenderAudio(PluginInstance& plugin, AudioReader& reader, AudioWriter& writer, const RenderSettings& settings,
                  ProgressBar* progress, std::string& error, RenderReport* report) {
     RenderReport local;
     RenderReport& r = report ? *report : local;
@@ -137,10 +138,9 @@ bool RenderAudio(HostedPlugin& plugin, AudioReader& reader, AudioWriter& writer,
     plugin.TakeIoChanged();
     // Counts and latency are read after resuming: a plug-in may settle them
     // then (and say so with audioMasterIOChanged).
-    const AEffect& effect = *plugin.Effect();
-    const int inputs = effect.numInputs;
-    const int outputs = effect.numOutputs;
-    if (inputs > kMaxPluginChannels || outputs > kMaxPluginChannels || !CheckChannels(effect, channels, error)) {
+    const int inputs = plugin.InputCount();
+    const int outputs = plugin.OutputCount();
+    if (inputs > kMaxPluginChannels || outputs > kMaxPluginChannels || !CheckChannels(plugin, channels, error)) {
         if (error.empty()) error = "the plug-in announced an implausible channel count";
         plugin.Suspend();
         return false;
@@ -149,6 +149,8 @@ bool RenderAudio(HostedPlugin& plugin, AudioReader& reader, AudioWriter& writer,
 
     BlockRunner runner(plugin, channels, block, settings.doublePrecision, settings.mixToMono);
     r.monoToBothInputs = runner.MonoToBoth();
+    r.silentInputs = inputs - channels - (r.monoToBothInputs ? 1 : 0);
+    r.droppedOutputs = outputs - (channels == 1 && settings.mixToMono && outputs >= 2 ? 2 : channels);
     const int outChannels = channels;
     OutputQuantiser quantiser(settings.outputEncoding, settings.dither);
     std::vector<double> in(static_cast<std::size_t>(block) * static_cast<std::size_t>(channels));
@@ -169,6 +171,8 @@ bool RenderAudio(HostedPlugin& plugin, AudioReader& reader, AudioWriter& writer,
             }
             atEnd = frames == 0;
             read += frames;
+            for (std::int64_t i = 0; i < frames * channels; ++i)
+                r.inputPeak = std::fmax(r.inputPeak, std::fabs(in[static_cast<std::size_t>(i)]));
         }
         const bool silence = frames == 0;
         if (silence) {
@@ -183,7 +187,7 @@ bool RenderAudio(HostedPlugin& plugin, AudioReader& reader, AudioWriter& writer,
         processed += frames;
 
         if (plugin.TakeIoChanged()) {
-            if (effect.numInputs != inputs || effect.numOutputs != outputs) {
+            if (plugin.InputCount() != inputs || plugin.OutputCount() != outputs) {
                 error = "the plug-in changed its channel counts during the render";
                 ok = false;
                 break;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "tools/velmor-host/audio_file.h"
-#include "tools/velmor-host/hosted_plugin.h"
+#include "tools/velmor-host/plugin_instance.h"
 #include "tools/velmor-host/progress_bar.h"
 
 struct RenderSettings {
@@ -38,6 +38,9 @@ struct RenderReport {
     int previousLatency = 0;
     std::int64_t framesRead = 0;
     std::int64_t framesWritten = 0;
+    int silentInputs = 0;    // plug-in inputs beyond the file's channels (fed silence)
+    int droppedOutputs = 0;  // plug-in outputs beyond the file's channels (not written)
+    double inputPeak = 0.0;  // largest input magnitude
     std::int64_t clipped = 0;
     std::int64_t nonFinite = 0;
     double peak = 0.0;
@@ -47,12 +50,12 @@ struct RenderReport {
 // goes to input c and comes back from output c; a mono file also feeds
 // input 2 of a plug-in with two or more; other inputs get silence and
 // other outputs are dropped.
-bool CheckChannels(const AEffect& effect, int channels, std::string& error);
+bool CheckChannels(const PluginInstance& plugin, int channels, std::string& error);
 
 // Resumes the plug-in, renders every frame of `reader` into `writer` and
 // suspends it again. The latency is read after resuming and again whenever
 // the plug-in sends audioMasterIOChanged (some announce it only after their
 // first block); the block in which it arrives is not written before it is
 // known.
-bool RenderAudio(HostedPlugin& plugin, AudioReader& reader, AudioWriter& writer, const RenderSettings& settings,
+bool RenderAudio(PluginInstance& plugin, AudioReader& reader, AudioWriter& writer, const RenderSettings& settings,
                  ProgressBar* progress, std::string& error, RenderReport* report = nullptr);

@@ -8,6 +8,8 @@
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 #include "tools/velmor-host/file_io.h"
@@ -230,7 +232,8 @@ public:
         if (mFile && mFile != stdout) std::fclose(mFile);
     }
 
-    bool Open(const std::string& path, const AudioFormat& format, std::string& error) {
+    bool Open(const AudioDestination& destination, const AudioFormat& format, std::string& error) {
+        const std::string& path = destination.name;
         if (format.channels < 1 || format.channels > kMaxChannels || format.sampleRate < 1 ||
             static_cast<std::uint32_t>(format.sampleRate) > kMaxSampleRate) {
             error = "cannot write " + path + ": invalid channel count or sample rate";
@@ -239,13 +242,25 @@ public:
         mFormat = format;
         mPath = path;
         mBlockAlign = format.channels * BytesPerSample(format.encoding);
-        if (path == "-") {
+        if (destination.fd >= 0) {
+            // A stream of our own over the descriptor: closing it leaves the
+            // caller's descriptor open.
+#if defined(_WIN32)
+            const int fd = _dup(destination.fd);
+            mFile = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
+            if (!mFile && fd >= 0) _close(fd);
+#else
+            const int fd = dup(destination.fd);
+            mFile = fd >= 0 ? fdopen(fd, "wb") : nullptr;
+            if (!mFile && fd >= 0) close(fd);
+#endif
+        } else if (destination.path == "-") {
 #if defined(_WIN32)
             _setmode(_fileno(stdout), _O_BINARY);
 #endif
             mFile = stdout;
         } else {
-            mFile = OpenFileUtf8(path, "wb");
+            mFile = OpenFileUtf8(destination.path, "wb");
         }
         if (!mFile) {
             error = "cannot create " + path + ": " + ErrnoText(errno);
@@ -286,7 +301,7 @@ public:
         if (mDataBytes & 1) ok = std::fputc(0, mFile) != EOF;  // chunks are padded to even sizes
         const std::vector<std::uint8_t> header = Header(mDataBytes, mFrames);
         const bool planned = mFrames == mPlannedFrames;
-        const bool pipe = mFile == stdout && !SeekFile(mFile, 0);
+        const bool pipe = !SeekFile(mFile, 0);
         if (!pipe) {
             ok = ok && SeekFile(mFile, 0) && std::fwrite(header.data(), 1, header.size(), mFile) == header.size();
         }
@@ -367,13 +382,21 @@ std::unique_ptr<AudioReader> OpenWavReader(const std::string& path, std::string&
     return reader;
 }
 
-std::unique_ptr<AudioWriter> OpenWavWriter(const std::string& path, const AudioFormat& format, std::string& error,
-                                           std::uint64_t riffLimit) {
+std::unique_ptr<AudioWriter> OpenWavWriter(const AudioDestination& destination, const AudioFormat& format,
+                                           std::string& error, std::uint64_t riffLimit) {
     if (format.container != AudioContainer::kWav || format.encoding == AudioEncoding::kLossy) {
-        error = "cannot write " + path + ": only WAV files are written by this build";
+        error = "cannot write " + destination.name + ": only WAV files are written by this build";
         return nullptr;
     }
     auto writer = std::make_unique<WavWriter>(riffLimit);
-    if (!writer->Open(path, format, error)) return nullptr;
+    if (!writer->Open(destination, format, error)) return nullptr;
     return writer;
+}
+
+std::unique_ptr<AudioWriter> OpenWavWriter(const std::string& path, const AudioFormat& format, std::string& error,
+                                           std::uint64_t riffLimit) {
+    AudioDestination destination;
+    destination.path = path;
+    destination.name = path;
+    return OpenWavWriter(destination, format, error, riffLimit);
 }

@@ -21,5 +21,7 @@ std::unique_ptr<AudioReader> OpenWavReader(const std::string& path, std::string&
 // output; a pipe cannot be rewound, so its header carries the sizes of
 // `format.frames` frames, and Close fails if another count was written.
 constexpr std::uint64_t kRiffSizeLimit = 0xFFFFFFFFull;
+std::unique_ptr<AudioWriter> OpenWavWriter(const AudioDestination& destination, const AudioFormat& format,
+                                           std::string& error, std::uint64_t riffLimit = kRiffSizeLimit);
 std::unique_ptr<AudioWriter> OpenWavWriter(const std::string& path, const AudioFormat& format, std::string& error,
                                            std::uint64_t riffLimit = kRiffSizeLimit);
