@@ -88,8 +88,8 @@ TEST_F(GainParameters, RefusedSettingsSayWhyAndChangeNothing) {
         {"Trim=13", "Trim: 13 is outside the range -12.00 to 12.00 dB"},
         {"Trim=loud", "Trim: \"loud\" is not a number (range -12.00 to 12.00 dB)"},
         {"Trim=6 Hz", "not a number"},
-        {"Mode=Reverse", "Mode: \"Reverse\" is not accepted (allowed: Thru, Invert, Swap)"},
-        {"Mode=1", "not accepted (allowed: Thru, Invert, Swap)"},
+        {"Mode=Reverse", "Mode: \"Reverse\" is not accepted (allowed: Thru, Invert, Swap, or 0 to 2)"},
+        {"Mode=4", "not accepted (allowed: Thru, Invert, Swap, or 0 to 2)"},
         {"Gain", "--set expects NAME=VALUE"},
         {"=3", "--set expects NAME=VALUE"},
     };

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <thread>
@@ -22,6 +23,7 @@ struct ProcessOptions {
     long long fileSizeLimit = -1;          // RLIMIT_FSIZE in bytes; -1: none
     std::string input;                     // sent to standard input
     std::function<void(pid_t)> meanwhile;  // runs while the child does (sends signals)
+    int timeoutSeconds = 60;               // then the child is killed: a hang fails the test, not the suite
 };
 
 struct ProcessResult {
@@ -72,10 +74,18 @@ inline ProcessResult RunProcess(const std::string& program, const std::vector<st
         }
         bool outOpen = true, errOpen = true;
         char buffer[65536];
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
         while (outOpen || errOpen) {
             pollfd fds[3] = {
                 {outOpen ? out[0] : -1, POLLIN, 0}, {errOpen ? err[0] : -1, POLLIN, 0}, {inFd, POLLOUT, 0}};
-            if (poll(fds, inFd >= 0 ? 3 : 2, -1) < 0) break;
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill(pid, SIGKILL);
+                result.err += "[killed after " + std::to_string(options.timeoutSeconds) + " s]";
+                break;
+            }
+            const int ready = poll(fds, inFd >= 0 ? 3 : 2, 100);
+            if (ready < 0) break;
+            if (ready == 0) continue;
             if (outOpen && fds[0].revents) {
                 const ssize_t n = read(out[0], buffer, sizeof buffer);
                 if (n > 0)

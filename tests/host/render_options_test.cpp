@@ -49,6 +49,45 @@ Args Render(const ScratchDir& dir, const std::string& out, const std::string& pl
     return args;
 }
 
+// `info` with settings shows what a render would use. A parameter is also
+// named by its index ("#2"), a choice by its rank from 0 as info numbers
+// them, and a name that two parameters share is refused with both indexes.
+TEST(Settings, ByIndexByRankAndNeverByAnAmbiguousName) {
+    const std::string kTwin = HOST_TWIN_NAMES_PATH;  // #0 "Gain", #1 "Mode", #2 "Gain" (the dB trim)
+    const struct {
+        std::string plugin;
+        Args settings;
+        const char* row;    // the parameter row info shows, to its end (null: refused)
+        const char* error;  // the one line on stderr
+    } cases[] = {
+        {kTwin, {"--set", "#2=-6"}, "-6.00 dB\n", nullptr},
+        {kTwin, {"--set", "#0=1.5", "--set", "Mode=1"}, "0.5000   Invert\n", nullptr},
+        {kStereo, {"--set", "Mode=2"}, "Swap\n", nullptr},
+        {kStereo, {"--set", "Mode=Invert", "--set", "Gain=0.5"}, "0.2500   0.500\n", nullptr},
+        {kTwin,
+         {"--set", "Gain=1"},
+         nullptr,
+         "parameter name \"Gain\" is ambiguous (#0 Gain, #2 Gain); name one by its index, as in --set \"#2=VALUE\""},
+        {kTwin, {"--set", "GAIN=1"}, nullptr, "is ambiguous (#0 Gain, #2 Gain)"},
+        {kStereo, {"--set", "#3=1"}, nullptr, "no parameter #3 (the plug-in has 3 parameters, #0 to #2)"},
+        {kStereo, {"--set", "Mode=3"}, nullptr, "\"3\" is not accepted (allowed: Thru, Invert, Swap, or 0 to 2)"},
+        {"", {}, nullptr, "no plug-in given (--plugin names an empty path)"},
+    };
+    for (const auto& c : cases) {
+        Args args = {"info", "--plugin", c.plugin};
+        args.insert(args.end(), c.settings.begin(), c.settings.end());
+        const auto r = RunHostProcess(args);
+        SCOPED_TRACE(c.settings.empty() ? std::string("--plugin \"\"") : c.settings.back());
+        if (!c.row) {
+            ExpectOneLineError(r, c.error);
+            continue;
+        }
+        ASSERT_EQ(r.code, 0) << r.err;
+        EXPECT_NE(r.out.find("value    display\n"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find(c.row), std::string::npos) << r.out;
+    }
+}
+
 // The container comes from OUT's extension (any case) or --type, as sox
 // chooses it; a name that says nothing known is refused before rendering.
 TEST(OutputType, ComesFromTheExtensionOrTypeAndUnknownOnesAreRefused) {
@@ -278,6 +317,20 @@ TEST(OutputSamples, FullScaleIntoIntegersCountsAsClipped) {
         ASSERT_EQ(r.code, 0) << r.err;
         EXPECT_EQ(r.err, c.message);
     }
+}
+
+// A plug-in that lowers its latency once output has been written (200
+// frames, then 50 in its second block): the output is still exactly as
+// long as the input, and the change is reported. In blocks of 512, the
+// first block writes 512 - 200 = 312 frames.
+TEST(Latency, FallingMidRenderKeepsTheInputsLength) {
+    ScratchDir dir;
+    WriteWav(dir.File("in.wav"), Wav(AudioEncoding::kFloat32, 2), Ramp(1000, 2));
+    const auto r = RunHostProcess(Render(dir, "out.wav", HOST_FALLING_LATENCY_PATH));
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(ReadAudio(dir.File("out.wav")).samples.size(), 2000u);
+    EXPECT_NE(r.err.find("changed its latency from 200 to 50 frames after 312 output frames"), std::string::npos)
+        << r.err;
 }
 
 // A plug-in that announces its delay only in its first block (here longer

@@ -148,25 +148,35 @@ ParameterDescription ParameterAccess::Describe(int index, bool withTexts) {
 
 bool ParameterAccess::Find(const std::string& rawName, int& index, std::string& error) {
     const std::string name = Trim(rawName);
+    // "#19": by index, for parameters whose names repeat or say nothing.
+    if (name.size() > 1 && name[0] == '#' && name.find_first_not_of("0123456789", 1) == std::string::npos) {
+        const long wanted = name.size() > 10 ? -1 : std::strtol(name.c_str() + 1, nullptr, 10);
+        if (wanted < 0 || wanted >= Count()) {
+            error = "no parameter " + name + " (the plug-in has " + std::to_string(Count()) +
+                    (Count() == 1 ? " parameter" : " parameters") +
+                    (Count() > 0 ? ", #0 to #" + std::to_string(Count() - 1) : std::string()) + ")";
+            return false;
+        }
+        index = static_cast<int>(wanted);
+        return true;
+    }
     std::vector<std::string> names;
     for (int i = 0; i < Count(); ++i) names.push_back(Name(i));
-    for (int i = 0; i < Count(); ++i) {
-        if (names[static_cast<std::size_t>(i)] == name) {
-            index = i;
-            return true;
-        }
-    }
     std::vector<int> matches;
     for (int i = 0; i < Count(); ++i)
-        if (Lower(names[static_cast<std::size_t>(i)]) == Lower(name)) matches.push_back(i);
+        if (names[static_cast<std::size_t>(i)] == name) matches.push_back(i);
+    if (matches.empty())
+        for (int i = 0; i < Count(); ++i)
+            if (Lower(names[static_cast<std::size_t>(i)]) == Lower(name)) matches.push_back(i);
     if (matches.size() == 1) {
         index = matches[0];
         return true;
     }
     if (matches.size() > 1) {
         std::vector<std::string> which;
-        for (int i : matches) which.push_back(names[static_cast<std::size_t>(i)]);
-        error = "parameter name \"" + name + "\" is ambiguous (" + JoinTexts(which) + ")";
+        for (int i : matches) which.push_back("#" + std::to_string(i) + " " + names[static_cast<std::size_t>(i)]);
+        error = "parameter name \"" + name + "\" is ambiguous (" + JoinTexts(which) +
+                "); name one by its index, as in --set \"#" + std::to_string(matches.back()) + "=VALUE\"";
     } else if (names.empty()) {
         error = "unknown parameter \"" + name + "\" (the plug-in has no parameters)";
     } else {
@@ -291,11 +301,19 @@ bool ParameterAccess::Apply(const std::string& assignment, std::string& error) {
         }
         if (count > 1) match = nullptr;
     }
+    // A whole number picks the text of that rank, as `info` numbers them
+    // ("Power=0", "Mode=3"): switches and integer choices are often
+    // known by number.
+    if (!match && complete && !valueText.empty() && valueText.size() < 8 &&
+        valueText.find_first_not_of("0123456789") == std::string::npos) {
+        const std::size_t rank = static_cast<std::size_t>(std::strtol(valueText.c_str(), nullptr, 10));
+        if (rank < runs.size()) match = &runs[rank];
+    }
     if (!match) {
         std::vector<std::string> texts;
         for (const TextRun& run : runs) texts.push_back(run.text);
         error = d.name + ": \"" + valueText + "\" is not accepted (allowed: " + JoinTexts(texts) +
-                (complete ? "" : ", ...") + ")";
+                (complete ? ", or 0 to " + std::to_string(texts.size() - 1) : ", ...") + ")";
         return false;
     }
     if (!SetText(index, match->text, match->from, match->to)) {

@@ -52,11 +52,15 @@ public:
     // non-numeric parameter are swept only when `withTexts`.
     ParameterDescription Describe(int index, bool withTexts = true);
 
-    // Index of a parameter by name: exact match first, then a unique
-    // case-insensitive match. Error lists the names.
+    // Index of a parameter by name: "#N" is index N; else the one exact
+    // match, else the one case-insensitive match. A name shared by several
+    // is an error that lists them with their indexes; an unknown one lists
+    // the names.
     bool Find(const std::string& name, int& index, std::string& error);
 
-    // Applies one "NAME=VALUE" setting.
+    // Applies one "NAME=VALUE" setting: VALUE in the parameter's units, or
+    // one of its display texts, or (for one with display texts only) the
+    // rank of a text, from 0.
     bool Apply(const std::string& assignment, std::string& error);
 
 private:

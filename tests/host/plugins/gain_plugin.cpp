@@ -9,7 +9,11 @@
 // makes each block take 2 ms, so that a test can interrupt a render midway
 // (HOST_TEST_SLOW=2: the first block takes 30 s, a plug-in stuck in it).
 // HOST_TEST_LATE_LATENCY: stereo, delays by kLateLatency but announces it
-// only in its first block; HOST_TEST_WIDE: kWideChannels in and out.
+// only in its first block; HOST_TEST_FALLING_LATENCY: stereo, announces
+// kFallingLatencyFrom at first and kFallingLatencyTo (with
+// audioMasterIOChanged) during its second block; HOST_TEST_WIDE:
+// kWideChannels in and out; HOST_TEST_TWIN_NAMES: mono, with "Trim" named
+// "Gain" too, as plug-ins with repeated names have it.
 // Two more mono-output builds stand for older plug-ins: HOST_TEST_DOWNMIX
 // (2 in, 1 out: the inputs are summed) and HOST_TEST_ACCUMULATING (1 in,
 // 1 out, only the pre-2.4 `process` callback, which adds to the outputs).
@@ -43,6 +47,10 @@ constexpr int kLatency = 0;
 constexpr int kInputs = 2;
 constexpr int kChannels = 2;
 constexpr int kLatency = kLateLatency;
+#elif defined(HOST_TEST_FALLING_LATENCY)
+constexpr int kInputs = 2;
+constexpr int kChannels = 2;
+constexpr int kLatency = kFallingLatencyTo;
 #elif defined(HOST_TEST_WIDE)
 constexpr int kInputs = kWideChannels;
 constexpr int kChannels = kWideChannels;
@@ -51,6 +59,11 @@ constexpr int kLatency = 0;
 constexpr int kInputs = 2;
 constexpr int kChannels = 2;
 constexpr int kLatency = kGainStereoLatency;
+#endif
+#if defined(HOST_TEST_TWIN_NAMES)
+const char* const kTrimName = "Gain";
+#else
+const char* const kTrimName = "Trim";
 #endif
 #if defined(HOST_TEST_ACCUMULATING)
 constexpr bool kAccumulating = true;
@@ -97,8 +110,12 @@ void CheckProcessCall(GainPlugin* p, int frames) {
 // The late variant delays from the first sample but says so only during its
 // first block, as some plug-ins settle their latency once they run.
 void AnnounceLateLatency(GainPlugin* p) {
-#if defined(HOST_TEST_LATE_LATENCY)
-    if (p->effect.initialDelay == 0) {
+#if defined(HOST_TEST_LATE_LATENCY) || defined(HOST_TEST_FALLING_LATENCY)
+#if defined(HOST_TEST_FALLING_LATENCY)
+    // In its second block, once output has been written.
+    if (p->floatBlocks + p->doubleBlocks < 1) return;
+#endif
+    if (p->effect.initialDelay != kLatency) {
         p->effect.initialDelay = kLatency;
         p->host(&p->effect, audioMasterIOChanged, 0, 0, nullptr, 0);
     }
@@ -195,7 +212,7 @@ VstIntPtr Dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
             p->precision = static_cast<int>(value);
             return 1;
         case effGetParamName:
-            if (validIndex) Copy(ptr, index == 0 ? "Gain" : index == 1 ? "Mode" : "Trim");
+            if (validIndex) Copy(ptr, index == 0 ? "Gain" : index == 1 ? "Mode" : kTrimName);
             return 0;
         case effGetParamLabel:
             if (validIndex) Copy(ptr, index == 2 ? "dB" : "");
@@ -293,6 +310,8 @@ HOST_TEST_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
     }
 #if defined(HOST_TEST_LATE_LATENCY)
     e.initialDelay = 0;
+#elif defined(HOST_TEST_FALLING_LATENCY)
+    e.initialDelay = kFallingLatencyFrom;
 #else
     e.initialDelay = kLatency;
 #endif

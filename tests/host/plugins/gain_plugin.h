@@ -16,5 +16,9 @@ constexpr int kGainStereoLatency = 3;
 // audioMasterIOChanged) only during its first block: longer than a block of
 // the tests, so that compensation spans blocks.
 constexpr int kLateLatency = 100;
+// Latency the falling variant announces at first, and then during its
+// second block; it delays by the second.
+constexpr int kFallingLatencyFrom = 200;
+constexpr int kFallingLatencyTo = 50;
 // Inputs and outputs of the wide variant.
 constexpr int kWideChannels = 98;
