@@ -4,7 +4,9 @@
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -23,6 +25,7 @@ struct ProcessOptions {
     long long fileSizeLimit = -1;          // RLIMIT_FSIZE in bytes; -1: none
     std::string input;                     // sent to standard input
     std::function<void(pid_t)> meanwhile;  // runs while the child does (sends signals)
+    bool asNobody = false;                 // drops root's privileges to the user nobody's
     int timeoutSeconds = 60;               // then the child is killed: a hang fails the test, not the suite
 };
 
@@ -40,8 +43,18 @@ inline ProcessResult RunProcess(const std::string& program, const std::vector<st
     // test down with it.
     signal(SIGPIPE, SIG_IGN);
     if (pipe(in) != 0 || pipe(out) != 0 || pipe(err) != 0) return result;
+    // Looked up before fork: the child may call only async-signal-safe functions.
+    const passwd* nobody = options.asNobody ? getpwnam("nobody") : nullptr;
+    const uid_t nobodyUid = nobody ? nobody->pw_uid : 0;
+    const gid_t nobodyGid = nobody ? nobody->pw_gid : 0;
+    if (options.asNobody && !nobody) {
+        result.err = "no user nobody";
+        return result;
+    }
     const pid_t pid = fork();
     if (pid == 0) {
+        if (options.asNobody && (setgroups(0, nullptr) != 0 || setgid(nobodyGid) != 0 || setuid(nobodyUid) != 0))
+            _exit(125);
         dup2(in[0], 0);
         dup2(out[1], 1);
         dup2(err[1], 2);

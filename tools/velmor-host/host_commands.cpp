@@ -50,6 +50,14 @@ constexpr int kDefaultBlockSize = 512;
 constexpr int kMinSampleRate = 8000;
 constexpr int kMaxSampleRate = 768000;
 
+// A character device, FIFO or socket (links followed).
+bool IsSpecialFile(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(PathOfUtf8(path), ec);
+    return !ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+           !std::filesystem::is_directory(status);
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
     if (std::filesystem::equivalent(PathOfUtf8(a), PathOfUtf8(b), ec)) return true;
@@ -234,7 +242,11 @@ private:
         request.bits = mLine.bits;
         request.integer = mLine.sampleKind == CommandLine::SampleKind::kInteger;
         request.floating = mLine.sampleKind == CommandLine::SampleKind::kFloat;
-        if (!ChooseOutputFormat(format, outPath, mLine.type, request, outFormat, error)) return Fail(error);
+        // A device or FIFO without an extension gets the input's type, as
+        // standard output does.
+        const bool streamed = IsStdStream(outPath) || (ExtensionOf(outPath).empty() && IsSpecialFile(outPath));
+        if (!ChooseOutputFormat(format, streamed ? "-" : outPath, mLine.type, request, outFormat, error))
+            return Fail(error);
         outFormat.frames = format.frames;  // compensated latency keeps the input's length
         if (!FitsContainer(outFormat, outPath, error)) return Fail(error);
 
