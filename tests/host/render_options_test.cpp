@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <sstream>
 
 #include "tests/host/host_test_support.h"
 #include "tests/host/plugins/gain_plugin.h"
@@ -60,7 +61,11 @@ TEST(Settings, ByIndexByRankAndNeverByAnAmbiguousName) {
         const char* row;    // the parameter row info shows, to its end (null: refused)
         const char* error;  // the one line on stderr
     } cases[] = {
-        {kTwin, {"--set", "#2=-6"}, "-6.00 dB\n", nullptr},
+        {kTwin,
+         {"--set", "#2=-6"},
+         "-6.00 \xC2\xB0"
+         "C\n",
+         nullptr},
         {kTwin, {"--set", "#0=1.5", "--set", "Mode=1"}, "0.5000   Invert\n", nullptr},
         {kStereo, {"--set", "Mode=2"}, "Swap\n", nullptr},
         {kStereo, {"--set", "Mode=Invert", "--set", "Gain=0.5"}, "0.2500   0.500\n", nullptr},
@@ -519,6 +524,67 @@ TEST(CommandLine, VersionAndHelpOfEachCommand) {
         EXPECT_EQ(r.out.find(std::string("usage: velmor-host ") + command), 0u) << r.out;
     }
     ExpectOneLineError(RunHostProcess({"info", "-q"}), "unknown option -q for info");
+}
+
+// Columns of a line on a terminal: one per UTF-8 code point.
+std::size_t Columns(const std::string& text) {
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// info's parameter table stays aligned when a unit has more bytes than
+// columns ("°C"): every row's value starts in the heading's column.
+TEST(Info, ColumnsStayAlignedWithNonAsciiUnits) {
+    const auto r = RunHostProcess({"info", "--plugin", HOST_TWIN_NAMES_PATH});
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::istringstream text(r.out.substr(r.out.find("\n#") + 1));
+    std::string heading;
+    std::getline(text, heading);
+    const std::size_t column = Columns(heading.substr(0, heading.find("default")));
+    int rows = 0;
+    for (std::string row; std::getline(text, row); ++rows) {
+        const std::size_t value = row.find(rows == 1 ? "0.0000" : "0.5000");
+        ASSERT_NE(value, std::string::npos) << row;
+        EXPECT_EQ(Columns(row.substr(0, value)), column) << row;
+    }
+    EXPECT_EQ(rows, 3);
+}
+
+// Messages of one line that name the file and the reason, and what
+// --verbose says about channels the file does not fill.
+TEST(Messages, NameTheFileAndTheReason) {
+    ScratchDir dir;
+    WriteWav(dir.File("in.wav"), Wav(AudioEncoding::kFloat32, 2), Ramp(300, 2));
+    fs::create_directories(dir.File("states"));
+    WriteText(dir.File("notes.so"), "not a library");
+    const std::string notes = dir.File("notes.so");
+    auto r = RunHostProcess(Render(dir, "out.wav", kStereo, {"--state", dir.File("states")}));
+    ExpectOneLineError(r, "cannot read " + dir.File("states") + ": it is a directory");
+    r = RunHostProcess({"info", "--plugin", notes});
+    ExpectOneLineError(r, "cannot load " + notes + ": ");
+    EXPECT_EQ(r.err.find(notes), r.err.rfind(notes)) << "named twice: " << r.err;
+    r = RunHostProcess({"render", "-", dir.File("out.wav"), "--plugin", kStereo, "--state", "-"});
+    ExpectOneLineError(r, "standard input (\"-\") can be read only once");
+
+    // --state - reads the state from standard input.
+    r = RunHostProcess({"state", "save", "-", "--plugin", kStereo, "--set", "Gain=0.5"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = RunHostProcess({"info", "--plugin", kStereo, "--state", "-"}, r.out);
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("0.2500   0.500\n"), std::string::npos) << r.out;
+
+    // The wide plug-in's other 96 inputs get silence and its other 96
+    // outputs are dropped; with no gain its output is silent, and a
+    // plug-in that needed those inputs would sound so too: that is said
+    // without --verbose.
+    r = RunHostProcess(Render(dir, "out.wav", kWide, {"-v", "--set", "Gain=0"}));
+    ASSERT_EQ(r.code, 0) << r.err;
+    for (const char* line : {"velmor-host: the plug-in's inputs 3 to 98 are fed silence\n",
+                             "velmor-host: the plug-in's outputs 3 to 98 are dropped\n",
+                             "velmor-host: warning: the output is silent; the plug-in may need its other 96 inputs"})
+        EXPECT_NE(r.err.find(line), std::string::npos) << r.err;
+    r = RunHostProcess(Render(dir, "out.wav", kWide));
+    EXPECT_EQ(r.err, "");
 }
 
 #if !defined(_WIN32)

@@ -43,6 +43,18 @@ TEST(VelmorHost, InfoListsTheElevenParameters) {
     EXPECT_NE(r.out.find("0=off | 1=on"), std::string::npos) << r.out;
 }
 
+// Clipping is met with the plug-in's own output level where it has one.
+TEST(VelmorHost, TheClippingHintNamesTheOutputLevel) {
+    ScratchDir dir;
+    host_test::WriteWav(dir.File("in.wav"), host_test::Wav(AudioEncoding::kPcm16, 2), Tone(2, 44100));
+    const auto r = host_test::RunHostProcess(
+        {"render", dir.File("in.wav"), dir.File("out.wav"), "--plugin", kVelmor, "--set", "Db Output=20"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string hint = "; lower Db Output or use a float output (--float)\n";
+    ASSERT_GT(r.err.size(), hint.size()) << r.err;
+    EXPECT_EQ(r.err.substr(r.err.size() - hint.size()), hint) << r.err;
+}
+
 TEST(VelmorHost, RendersMonoAndStereoThroughBothPrecisions) {
     const struct {
         int channels;
@@ -115,7 +127,7 @@ TEST(VelmorHost, RefusesValuesOutsideItsParameters) {
         const char* message;
     } cases[] = {
         {"Pres Comp=30", "Pres Comp: 30 is outside the range -5.00 to 25.00 dB"},
-        {"Mode=E", "Mode: \"E\" is not accepted (allowed: A, B, C, D)"},
+        {"Mode=E", "Mode: \"E\" is not accepted (allowed: A, B, C, D, or 0 to 3)"},
         {"Power=maybe", "allowed: off, on"},
         {"Drive=3", "unknown parameter \"Drive\""},
     };

@@ -291,6 +291,7 @@ private:
             ok = RenderAudio(*mPlugin, *reader, *writer, settings, &progress, error, &report) && writer->Close(error);
         }
         const int announcedLatency = mPlugin->Latency();
+        const std::string level = report.clipped > 0 ? OutputLevelName() : std::string();
         mPlugin->Close();
         writer.reset();
         // Decided once: a signal arriving after the rename must not report
@@ -302,26 +303,29 @@ private:
             if (IsStdStream(inPath)) ReplaceAll(error, readPath, "standard input");
             return Fail(error);
         }
-        Report(report, format, inPath, outFormat, announcedLatency);
+        Report(report, format, inPath, outFormat, level, announcedLatency);
         return kExitOk;
+    }
+
+    // The plug-in's own output level, if it has a parameter named so.
+    std::string OutputLevelName() {
+        ParameterAccess parameters(*mPlugin);
+        for (int i = 0; i < parameters.Count(); ++i) {
+            const std::string name = parameters.Name(i);
+            const std::string lower = Lower(name);
+            if (lower.find("output") != std::string::npos || lower.find("out gain") != std::string::npos ||
+                lower == "out" || lower == "volume" || lower == "master")
+                return name;
+        }
+        return std::string();
     }
 
     // A fix for clipping that exists for this plug-in and this output: the
     // plug-in's own output level where it has one, a float output where the
     // output type holds float samples.
-    std::string ClippingHint(const AudioFormat& output) {
+    static std::string ClippingHint(const AudioFormat& output, const std::string& level) {
         std::vector<std::string> fixes;
-        ParameterAccess parameters(*mPlugin);
-        for (int i = 0; i < parameters.Count(); ++i) {
-            std::string name = parameters.Name(i);
-            std::string lower = name;
-            for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            if (lower.find("output") != std::string::npos || lower.find("out gain") != std::string::npos ||
-                lower == "out" || lower == "volume" || lower == "master") {
-                fixes.push_back("lower " + name);
-                break;
-            }
-        }
+        if (!level.empty()) fixes.push_back("lower " + level);
         AudioFormat floating = output;
         floating.encoding = AudioEncoding::kFloat32;
         if (CanWrite(floating) && output.container != AudioContainer::kFlac)
@@ -334,15 +338,15 @@ private:
     // What the user should know about a finished render (always), and what
     // was done to fit the file to the plug-in (with --verbose).
     void Report(const RenderReport& report, const AudioFormat& input, const std::string& inPath,
-                const AudioFormat& output, int announcedLatency) {
+                const AudioFormat& output, const std::string& level, int announcedLatency) {
         if (mLine.verbose) {
             if (report.monoToBothInputs)
                 Note(std::string("mono input fed to both of the plug-in's first two inputs; output: ") +
                      (mLine.mixToMono ? "the mean of its first two outputs" : "its first (left) output"));
-            const int fed = mPlugin->InputCount() - report.silentInputs;
+            const int fed = report.pluginInputs - report.silentInputs;
             if (report.silentInputs > 0)
                 Note("the plug-in's " + Range("input", fed + 1, fed + report.silentInputs) + " fed silence");
-            const int kept = mPlugin->OutputCount() - report.droppedOutputs;
+            const int kept = report.pluginOutputs - report.droppedOutputs;
             if (report.droppedOutputs > 0)
                 Note("the plug-in's " + Range("output", kept + 1, kept + report.droppedOutputs) + " dropped");
             if (!mLine.latencyCompensation) {
@@ -375,7 +379,7 @@ private:
             const double peakDb = 20.0 * std::log10(report.peak);
             const std::string peak = (std::signbit(peakDb) ? "" : "+") + FormatFixed(peakDb, 1);
             Note("clipped " + std::to_string(report.clipped) + (report.clipped == 1 ? " sample" : " samples") +
-                 " (peak " + peak + " dBFS); " + ClippingHint(output));
+                 " (peak " + peak + " dBFS); " + ClippingHint(output, level));
         }
     }
 

@@ -149,6 +149,8 @@ bool RenderAudio(PluginInstance& plugin, AudioReader& reader, AudioWriter& write
 
     BlockRunner runner(plugin, channels, block, settings.doublePrecision, settings.mixToMono);
     r.monoToBothInputs = runner.MonoToBoth();
+    r.pluginInputs = inputs;
+    r.pluginOutputs = outputs;
     r.silentInputs = inputs - channels - (r.monoToBothInputs ? 1 : 0);
     r.droppedOutputs = outputs - (channels == 1 && settings.mixToMono && outputs >= 2 ? 2 : channels);
     const int outChannels = channels;

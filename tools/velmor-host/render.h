@@ -38,6 +38,7 @@ struct RenderReport {
     int previousLatency = 0;
     std::int64_t framesRead = 0;
     std::int64_t framesWritten = 0;
+    int pluginInputs = 0, pluginOutputs = 0;
     int silentInputs = 0;    // plug-in inputs beyond the file's channels (fed silence)
     int droppedOutputs = 0;  // plug-in outputs beyond the file's channels (not written)
     double inputPeak = 0.0;  // largest input magnitude

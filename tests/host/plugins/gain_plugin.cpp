@@ -13,7 +13,7 @@
 // kFallingLatencyFrom at first and kFallingLatencyTo (with
 // audioMasterIOChanged) during its second block; HOST_TEST_WIDE:
 // kWideChannels in and out; HOST_TEST_TWIN_NAMES: mono, with "Trim" named
-// "Gain" too, as plug-ins with repeated names have it.
+// "Gain" too, as plug-ins with repeated names have it, and its unit "°C".
 // Two more mono-output builds stand for older plug-ins: HOST_TEST_DOWNMIX
 // (2 in, 1 out: the inputs are summed) and HOST_TEST_ACCUMULATING (1 in,
 // 1 out, only the pre-2.4 `process` callback, which adds to the outputs).
@@ -62,8 +62,12 @@ constexpr int kLatency = kGainStereoLatency;
 #endif
 #if defined(HOST_TEST_TWIN_NAMES)
 const char* const kTrimName = "Gain";
+const char* const kTrimLabel =
+    "\xC2\xB0"
+    "C";  // "°C": a unit of more bytes than columns
 #else
 const char* const kTrimName = "Trim";
+const char* const kTrimLabel = "dB";
 #endif
 #if defined(HOST_TEST_ACCUMULATING)
 constexpr bool kAccumulating = true;
@@ -215,7 +219,7 @@ VstIntPtr Dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
             if (validIndex) Copy(ptr, index == 0 ? "Gain" : index == 1 ? "Mode" : kTrimName);
             return 0;
         case effGetParamLabel:
-            if (validIndex) Copy(ptr, index == 2 ? "dB" : "");
+            if (validIndex) Copy(ptr, index == 2 ? kTrimLabel : "");
             return 0;
         case effGetParamDisplay:
             if (!validIndex) return 0;
