@@ -2,6 +2,13 @@
 
 #include <cctype>
 
+#include "tools/velmor-host/audio_metadata.h"
+
+const AudioMetadata& AudioReader::Metadata() const {
+    static const AudioMetadata kNone;
+    return kNone;
+}
+
 std::unique_ptr<AudioWriter> OpenAudioWriter(const std::string& path, const AudioFormat& format, std::string& error) {
     AudioDestination destination;
     destination.path = path;
@@ -18,13 +25,13 @@ struct TypeName {
 
 const TypeName kTypeNames[] = {
     {"wav", AudioContainer::kWav},  {"wave", AudioContainer::kWav},  {"aiff", AudioContainer::kAiff},
-    {"aif", AudioContainer::kAiff}, {"aifc", AudioContainer::kAiff}, {"flac", AudioContainer::kFlac},
+    {"aif", AudioContainer::kAiff}, {"aifc", AudioContainer::kAifc}, {"flac", AudioContainer::kFlac},
     {"caf", AudioContainer::kCaf},  {"w64", AudioContainer::kW64},   {"au", AudioContainer::kAu},
     {"snd", AudioContainer::kAu},   {"raw", AudioContainer::kRaw},   {"ogg", AudioContainer::kOgg},
     {"oga", AudioContainer::kOgg},  {"opus", AudioContainer::kOpus}, {"mp3", AudioContainer::kMp3},
 };
 
-const char kTypeList[] = "wav, aiff, flac, caf, w64, au, raw, ogg, opus, mp3";
+const char kTypeList[] = "wav, aiff, aifc, flac, caf, w64, au, raw, ogg, opus, mp3";
 
 bool IsLossy(AudioContainer c) {
     return c == AudioContainer::kOgg || c == AudioContainer::kOpus || c == AudioContainer::kMp3;
@@ -140,6 +147,8 @@ const char* ContainerName(AudioContainer container) {
             return "WAV";
         case AudioContainer::kAiff:
             return "AIFF";
+        case AudioContainer::kAifc:
+            return "AIFF-C";
         case AudioContainer::kFlac:
             return "FLAC";
         case AudioContainer::kCaf:

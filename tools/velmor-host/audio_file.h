@@ -9,7 +9,7 @@
 
 // Output types, chosen from OUT's extension or --type as sox does. Only kWav
 // exists in a build without libsndfile.
-enum class AudioContainer { kWav, kAiff, kFlac, kCaf, kW64, kAu, kRaw, kOgg, kOpus, kMp3 };
+enum class AudioContainer { kWav, kAiff, kAifc, kFlac, kCaf, kW64, kAu, kRaw, kOgg, kOpus, kMp3 };
 
 // Sample encodings the host keeps from input to output. Anything else a
 // reader meets (ADPCM, mu-law, MP3...) is reported as kPcm24 so that the
@@ -32,10 +32,15 @@ struct AudioFormat {
     std::int64_t declaredFrames = 0;
 };
 
+struct AudioMetadata;
+
 class AudioReader {
 public:
     virtual ~AudioReader() = default;
     virtual const AudioFormat& Format() const = 0;
+    // Texts, markers and the format's own chunks, as far as the reader
+    // knows them (audio_metadata.h).
+    virtual const AudioMetadata& Metadata() const;
     // Reads up to `frames` interleaved frames; answers the number read, 0 at
     // the end, -1 on a read error (with `error` set).
     virtual std::int64_t Read(double* interleaved, std::int64_t frames, std::string& error) = 0;
@@ -67,8 +72,9 @@ struct AudioDestination {
     bool seekable = true;
 };
 
+// `metadata` (may be null) is written where the type holds it.
 std::unique_ptr<AudioWriter> OpenAudioWriter(const AudioDestination& destination, const AudioFormat& format,
-                                             std::string& error);
+                                             std::string& error, const AudioMetadata* metadata = nullptr);
 
 // Creates OUT with `format`'s rate, channels, container and encoding (the
 // caller picks these with ChooseOutputFormat) for `format.frames` frames
@@ -82,7 +88,7 @@ bool CanWrite(const AudioFormat& format);
 // Added to the message for a type this build cannot write.
 const char* WritableTypesNote();
 
-// The container named by a type name or extension (wav, aif/aiff/aifc,
+// The container named by a type name or extension (wav, aif/aiff, aifc,
 // flac, caf, w64, au/snd, raw, ogg/oga, opus, mp3; any case).
 bool ContainerFromName(const std::string& name, AudioContainer& container);
 // The extension of a path's file name without the dot; empty if none.

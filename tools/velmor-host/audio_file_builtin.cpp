@@ -14,6 +14,6 @@ std::unique_ptr<AudioReader> OpenAudioReader(const std::string& path, std::strin
 }
 
 std::unique_ptr<AudioWriter> OpenAudioWriter(const AudioDestination& destination, const AudioFormat& format,
-                                             std::string& error) {
-    return OpenWavWriter(destination, format, error);
+                                             std::string& error, const AudioMetadata* metadata) {
+    return OpenWavWriter(destination, format, error, kRiffSizeLimit, metadata);
 }

@@ -6,8 +6,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "tools/velmor-host/audio_file.h"
+#include "tools/velmor-host/audio_metadata.h"
 #include "tools/velmor-host/file_io.h"
 #include "tools/velmor-host/wav_file.h"
 
@@ -64,10 +66,11 @@ struct Major {
 // Ogg holds Vorbis and Opus alike: the subtype tells them apart.
 const Major kMajors[] = {
     {AudioContainer::kWav, SF_FORMAT_WAV},   {AudioContainer::kAiff, SF_FORMAT_AIFF},
-    {AudioContainer::kFlac, SF_FORMAT_FLAC}, {AudioContainer::kCaf, SF_FORMAT_CAF},
-    {AudioContainer::kW64, SF_FORMAT_W64},   {AudioContainer::kAu, SF_FORMAT_AU},
-    {AudioContainer::kRaw, SF_FORMAT_RAW},   {AudioContainer::kOgg, SF_FORMAT_OGG},
-    {AudioContainer::kOpus, SF_FORMAT_OGG},  {AudioContainer::kMp3, SF_FORMAT_MPEG},
+    {AudioContainer::kAifc, SF_FORMAT_AIFF}, {AudioContainer::kFlac, SF_FORMAT_FLAC},
+    {AudioContainer::kCaf, SF_FORMAT_CAF},   {AudioContainer::kW64, SF_FORMAT_W64},
+    {AudioContainer::kAu, SF_FORMAT_AU},     {AudioContainer::kRaw, SF_FORMAT_RAW},
+    {AudioContainer::kOgg, SF_FORMAT_OGG},   {AudioContainer::kOpus, SF_FORMAT_OGG},
+    {AudioContainer::kMp3, SF_FORMAT_MPEG},
 };
 
 int MajorOf(AudioContainer container) {
@@ -89,7 +92,71 @@ SF_INFO InfoOf(const AudioFormat& format) {
     info.samplerate = format.sampleRate;
     info.channels = format.channels;
     info.format = MajorOf(format.container) | SubtypeOf(format.encoding, format.container);
+    // libsndfile writes integer AIFF as plain AIFF; little-endian integers
+    // are AIFF-C's "sowt" kind, which every reader of AIFF-C knows. Float
+    // is AIFF-C in either case.
+    if (format.container == AudioContainer::kAifc && !IsFloat(format.encoding)) info.format |= SF_ENDIAN_LITTLE;
     return info;
+}
+
+void CopyName(char* to, std::size_t size, const std::string& from) {
+    const std::size_t n = from.size() < size - 1 ? from.size() : size - 1;
+    std::memcpy(to, from.data(), n);
+    to[n] = '\0';
+}
+
+struct TextKind {
+    MetadataText kind;
+    int sndfile;
+};
+
+const TextKind kTextKinds[] = {
+    {MetadataText::kTitle, SF_STR_TITLE},       {MetadataText::kCopyright, SF_STR_COPYRIGHT},
+    {MetadataText::kSoftware, SF_STR_SOFTWARE}, {MetadataText::kArtist, SF_STR_ARTIST},
+    {MetadataText::kComment, SF_STR_COMMENT},   {MetadataText::kDate, SF_STR_DATE},
+    {MetadataText::kAlbum, SF_STR_ALBUM},       {MetadataText::kLicense, SF_STR_LICENSE},
+    {MetadataText::kTrack, SF_STR_TRACKNUMBER}, {MetadataText::kGenre, SF_STR_GENRE},
+};
+
+AudioMetadata ReadMetadata(SNDFILE* file) {
+    AudioMetadata metadata;
+    for (const TextKind& t : kTextKinds)
+        if (const char* text = sf_get_string(file, t.sndfile)) metadata.texts.emplace_back(t.kind, text);
+    std::uint32_t count = 0;
+    if (sf_command(file, SFC_GET_CUE_COUNT, &count, sizeof count) && count > 0) {
+        SF_CUES cues{};
+        if (sf_command(file, SFC_GET_CUE, &cues, sizeof cues)) {
+            for (std::uint32_t i = 0; i < cues.cue_count && i < 100; ++i) {
+                CuePoint cue;
+                cue.id = static_cast<std::uint32_t>(cues.cue_points[i].indx);
+                cue.frame = cues.cue_points[i].sample_offset;
+                cues.cue_points[i].name[sizeof cues.cue_points[i].name - 1] = '\0';
+                cue.name = cues.cue_points[i].name;
+                metadata.cues.push_back(cue);
+            }
+        }
+    }
+    return metadata;
+}
+
+// Before the first samples: libsndfile writes texts and markers into the
+// header it has not written yet.
+void WriteMetadata(SNDFILE* file, const AudioMetadata& metadata, AudioContainer container) {
+    for (const auto& [kind, text] : metadata.texts)
+        for (const TextKind& t : kTextKinds)
+            if (t.kind == kind && ContainerKeepsText(container, kind)) sf_set_string(file, t.sndfile, text.c_str());
+    if (metadata.cues.empty() || !ContainerKeepsMarkers(container)) return;
+    SF_CUES cues{};
+    for (const CuePoint& cue : metadata.cues) {
+        if (cues.cue_count == 100) break;  // SF_CUES holds 100
+        SF_CUE_POINT& point = cues.cue_points[cues.cue_count++];
+        point.indx = static_cast<std::int32_t>(cue.id);
+        point.position = static_cast<std::uint32_t>(cue.frame);
+        point.sample_offset = static_cast<std::uint32_t>(cue.frame);
+        point.fcc_chunk = 0x61746164;  // "data"
+        CopyName(point.name, sizeof point.name, cue.name);
+    }
+    sf_command(file, SFC_SET_CUE, &cues, sizeof cues);
 }
 
 // libsndfile's own message, without its trailing full stop.
@@ -101,7 +168,7 @@ std::string SndfileError(SNDFILE* file) {
 
 class SndfileReader final : public AudioReader {
 public:
-    explicit SndfileReader(SNDFILE* file, const SF_INFO& info) : mFile(file) {
+    explicit SndfileReader(SNDFILE* file, const SF_INFO& info) : mFile(file), mMetadata(ReadMetadata(file)) {
         mFormat.container = ContainerOf(info.format & SF_FORMAT_TYPEMASK, info.format & SF_FORMAT_SUBMASK);
         mFormat.encoding = EncodingOf(info.format & SF_FORMAT_SUBMASK);
         mFormat.sampleRate = info.samplerate;
@@ -112,6 +179,7 @@ public:
     ~SndfileReader() override { sf_close(mFile); }
 
     const AudioFormat& Format() const override { return mFormat; }
+    const AudioMetadata& Metadata() const override { return mMetadata; }
 
     std::int64_t Read(double* interleaved, std::int64_t frames, std::string& error) override {
         const sf_count_t got = sf_readf_double(mFile, interleaved, frames);
@@ -125,6 +193,7 @@ public:
 private:
     SNDFILE* mFile;
     AudioFormat mFormat;
+    AudioMetadata mMetadata;
 };
 
 class SndfileWriter final : public AudioWriter {
@@ -234,11 +303,12 @@ std::unique_ptr<AudioReader> OpenAudioReader(const std::string& path, std::strin
 }
 
 std::unique_ptr<AudioWriter> OpenAudioWriter(const AudioDestination& destination, const AudioFormat& format,
-                                             std::string& error) {
+                                             std::string& error, const AudioMetadata* metadata) {
     // WAV files go through the built-in writer on every platform: it turns a
     // file into RF64 when it passes 4 GiB, and writes to a pipe, which
     // libsndfile refuses for WAV.
-    if (format.container == AudioContainer::kWav) return OpenWavWriter(destination, format, error);
+    if (format.container == AudioContainer::kWav)
+        return OpenWavWriter(destination, format, error, kRiffSizeLimit, metadata);
     const std::string& path = destination.name;
     SF_INFO info = InfoOf(format);
     if (!sf_format_check(&info)) {
@@ -273,6 +343,7 @@ std::unique_ptr<AudioWriter> OpenAudioWriter(const AudioDestination& destination
     // not wrap around. Clipping also scales by 2^(bits-1), the inverse of
     // reading, so integer samples pass through unchanged.
     sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    if (metadata) WriteMetadata(file, *metadata, format.container);
     const int target = destination.fd >= 0 ? destination.fd : 1;
     return std::make_unique<SndfileWriter>(file, path, spool, pipe ? target : -1);
 }

@@ -16,6 +16,7 @@
 #include "base/decimal_text.h"
 #include "raster/png_encode.h"
 #include "tools/velmor-host/audio_file.h"
+#include "tools/velmor-host/audio_metadata.h"
 #include "tools/velmor-host/command_line.h"
 #include "tools/velmor-host/editor_photo.h"
 #include "tools/velmor-host/file_io.h"
@@ -74,7 +75,9 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
 // would pass 4 GiB is refused before rendering rather than written with a
 // size that wraps (WAV turns into RF64; W64, CAF and FLAC have room).
 bool FitsContainer(const AudioFormat& format, const std::string& outPath, std::string& error) {
-    if (format.container != AudioContainer::kAiff && format.container != AudioContainer::kAu) return true;
+    if (format.container != AudioContainer::kAiff && format.container != AudioContainer::kAifc &&
+        format.container != AudioContainer::kAu)
+        return true;
     constexpr std::uint64_t kHeaderRoom = 4096;
     const std::uint64_t bytes = static_cast<std::uint64_t>(format.frames) *
                                 static_cast<std::uint64_t>(format.channels) *
@@ -261,6 +264,14 @@ private:
                                                               : std::string(", ") + EncodingName(outFormat.encoding)) +
                  ", " + std::to_string(outFormat.sampleRate) + " Hz, " + std::to_string(outFormat.channels) +
                  (outFormat.channels == 1 ? " channel" : " channels"));
+        if (mLine.verbose && !reader->Metadata().Empty()) {
+            std::vector<std::string> kept, dropped;
+            MetadataFate(reader->Metadata(), outFormat.container, kept, dropped);
+            if (!kept.empty()) Note("metadata kept: " + JoinTexts(kept));
+            if (!dropped.empty())
+                Note("metadata dropped (" + std::string(ContainerName(outFormat.container)) +
+                     " cannot hold it): " + JoinTexts(dropped));
+        }
 
         if (InterruptSignal() != 0) return Interrupted(outPath, false);
 
@@ -275,7 +286,7 @@ private:
         destination.path = output.WritePath();
         destination.name = output.Name();
         destination.seekable = output.Seekable();
-        std::unique_ptr<AudioWriter> writer = OpenAudioWriter(destination, outFormat, error);
+        std::unique_ptr<AudioWriter> writer = OpenAudioWriter(destination, outFormat, error, &reader->Metadata());
         bool ok = writer != nullptr;
         RenderReport report;
         if (ok) {

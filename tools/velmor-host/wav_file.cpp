@@ -14,6 +14,7 @@
 
 #include "tools/velmor-host/file_io.h"
 #include "tools/velmor-host/sample_codec.h"
+#include "tools/velmor-host/wav_metadata.h"
 
 namespace {
 
@@ -104,7 +105,8 @@ public:
         std::int64_t dataBytes = 0;
         std::int64_t declaredBytes = 0;
         std::int64_t offset = 12;
-        while (offset + 8 <= fileSize && !(haveFormat && haveData)) {
+        // The whole file is walked: metadata chunks may follow the audio.
+        while (offset + 8 <= fileSize) {
             std::uint8_t header[8];
             if (!ReadAt(mFile, offset, header, sizeof header)) break;
             std::int64_t size = U32(header + 4);
@@ -132,6 +134,12 @@ public:
                     return false;
                 }
                 haveFormat = true;
+            } else if (IsWavMetadataChunk(reinterpret_cast<const char*>(header)) && body + size <= fileSize &&
+                       static_cast<std::uint64_t>(size) <= kMaxWavMetadataChunk) {
+                std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+                if (bytes.empty() || ReadAt(mFile, body, bytes.data(), bytes.size()))
+                    mMetadata.wavChunks.emplace_back(std::string(reinterpret_cast<const char*>(header), 4),
+                                                     std::move(bytes));
             } else if (std::memcmp(header, "data", 4) == 0 && !haveData) {
                 haveData = true;
                 dataOffset = body;
@@ -152,6 +160,7 @@ public:
             return false;
         }
         mDataOffset = dataOffset;
+        ParseWavMetadata(mMetadata);
         mFormat.frames = dataBytes / mBlockAlign;
         // A streamed file whose writer never came back to fill in the size
         // (0xFFFFFFFF) is not a cut one.
@@ -160,6 +169,7 @@ public:
     }
 
     const AudioFormat& Format() const override { return mFormat; }
+    const AudioMetadata& Metadata() const override { return mMetadata; }
 
     std::int64_t Read(double* interleaved, std::int64_t frames, std::string& error) override {
         const std::int64_t left = mFormat.frames - mPosition;
@@ -219,6 +229,7 @@ private:
 
     std::FILE* mFile = nullptr;
     AudioFormat mFormat;
+    AudioMetadata mMetadata;
     std::int64_t mBlockAlign = 1;
     std::int64_t mDataOffset = 0;
     std::int64_t mPosition = 0;
@@ -232,8 +243,10 @@ public:
         if (mFile && mFile != stdout) std::fclose(mFile);
     }
 
-    bool Open(const AudioDestination& destination, const AudioFormat& format, std::string& error) {
+    bool Open(const AudioDestination& destination, const AudioFormat& format, const AudioMetadata* metadata,
+              std::string& error) {
         const std::string& path = destination.name;
+        if (metadata) mChunks = WavMetadataChunks(*metadata);
         if (format.channels < 1 || format.channels > kMaxChannels || format.sampleRate < 1 ||
             static_cast<std::uint32_t>(format.sampleRate) > kMaxSampleRate) {
             error = "cannot write " + path + ": invalid channel count or sample rate";
@@ -268,6 +281,7 @@ public:
         }
         // RIFF/WAVE, JUNK or ds64, fmt (with cbSize for float), fact for float, data.
         mHeaderBytes = 12 + 36 + 8 + (IsFloat() ? 18 : 16) + (IsFloat() ? 12 : 0) + 8;
+        for (const auto& chunk : mChunks) mHeaderBytes += 8 + chunk.second.size() + (chunk.second.size() & 1);
         // The sizes the caller expects: final when the output is a pipe,
         // which cannot be rewound to patch them.
         mPlannedFrames = format.frames > 0 ? static_cast<std::uint64_t>(format.frames) : 0;
@@ -357,6 +371,12 @@ private:
             Put32(out, 4);
             Put32(out, rf64 ? 0xFFFFFFFFu : low(frames));
         }
+        for (const auto& [id, body] : mChunks) {
+            PutId(out, id.c_str());
+            Put32(out, static_cast<std::uint32_t>(body.size()));
+            out.insert(out.end(), body.begin(), body.end());
+            if (body.size() & 1) out.push_back(0);
+        }
         PutId(out, "data");
         Put32(out, rf64 ? 0xFFFFFFFFu : low(dataBytes));
         return out;
@@ -372,6 +392,7 @@ private:
     std::uint64_t mFrames = 0;
     std::uint64_t mPlannedFrames = 0;
     std::vector<std::uint8_t> mBytes;
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> mChunks;  // metadata, before the audio
 };
 
 }  // namespace
@@ -383,13 +404,13 @@ std::unique_ptr<AudioReader> OpenWavReader(const std::string& path, std::string&
 }
 
 std::unique_ptr<AudioWriter> OpenWavWriter(const AudioDestination& destination, const AudioFormat& format,
-                                           std::string& error, std::uint64_t riffLimit) {
+                                           std::string& error, std::uint64_t riffLimit, const AudioMetadata* metadata) {
     if (format.container != AudioContainer::kWav || format.encoding == AudioEncoding::kLossy) {
         error = "cannot write " + destination.name + ": only WAV files are written by this build";
         return nullptr;
     }
     auto writer = std::make_unique<WavWriter>(riffLimit);
-    if (!writer->Open(destination, format, error)) return nullptr;
+    if (!writer->Open(destination, format, metadata, error)) return nullptr;
     return writer;
 }
 

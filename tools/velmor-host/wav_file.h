@@ -1,6 +1,6 @@
 // Built-in RIFF/WAVE (and RF64) reader and writer: integer PCM of 8, 16, 24
 // and 32 bits and IEEE float of 32 and 64 bits, plain or
-// WAVE_FORMAT_EXTENSIBLE. Used
+// WAVE_FORMAT_EXTENSIBLE, with the metadata chunks of wav_metadata.h. Used
 // where libsndfile is not available (the Windows build) and tested on every
 // platform. Every header field is checked against the file's real size
 // before it is trusted, so hostile or truncated files give an error, never
@@ -21,7 +21,10 @@ std::unique_ptr<AudioReader> OpenWavReader(const std::string& path, std::string&
 // output; a pipe cannot be rewound, so its header carries the sizes of
 // `format.frames` frames, and Close fails if another count was written.
 constexpr std::uint64_t kRiffSizeLimit = 0xFFFFFFFFull;
+// `metadata` (may be null): its WAV chunks go between the format and the
+// audio.
 std::unique_ptr<AudioWriter> OpenWavWriter(const AudioDestination& destination, const AudioFormat& format,
-                                           std::string& error, std::uint64_t riffLimit = kRiffSizeLimit);
+                                           std::string& error, std::uint64_t riffLimit = kRiffSizeLimit,
+                                           const AudioMetadata* metadata = nullptr);
 std::unique_ptr<AudioWriter> OpenWavWriter(const std::string& path, const AudioFormat& format, std::string& error,
                                            std::uint64_t riffLimit = kRiffSizeLimit);
