@@ -311,9 +311,11 @@ TEST(OutputSamples, FullScaleIntoIntegersCountsAsClipped) {
     } cases[] = {
         {{1.0}, "out.wav", "velmor-host: clipped 1 sample (peak +0.0 dBFS); use a float output (--float)\n"},
         {{-1.0, 0.5}, "out.wav", ""},
+#if defined(VELMOR_HOST_HAS_SNDFILE)
         {{0.25, 1.0, 1.0},
          "out.flac",
          "velmor-host: clipped 2 samples (peak +0.0 dBFS); write a float WAV instead (-t wav --float)\n"},
+#endif
     };
     for (const auto& c : cases) {
         ScratchDir dir;
@@ -561,17 +563,19 @@ TEST(Messages, NameTheFileAndTheReason) {
     auto r = RunHostProcess(Render(dir, "out.wav", kStereo, {"--state", dir.File("states")}));
     ExpectOneLineError(r, "cannot read " + dir.File("states") + ": it is a directory");
     r = RunHostProcess({"info", "--plugin", notes});
-    ExpectOneLineError(r, "cannot load " + notes + ": ");
+    ExpectOneLineError(r, "cannot load " + notes);
     EXPECT_EQ(r.err.find(notes), r.err.rfind(notes)) << "named twice: " << r.err;
     r = RunHostProcess({"render", "-", dir.File("out.wav"), "--plugin", kStereo, "--state", "-"});
     ExpectOneLineError(r, "standard input (\"-\") can be read only once");
 
+#if !defined(_WIN32)
     // --state - reads the state from standard input.
     r = RunHostProcess({"state", "save", "-", "--plugin", kStereo, "--set", "Gain=0.5"});
     ASSERT_EQ(r.code, 0) << r.err;
     r = RunHostProcess({"info", "--plugin", kStereo, "--state", "-"}, r.out);
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("0.2500   0.500\n"), std::string::npos) << r.out;
+#endif
 
     // The wide plug-in's other 96 inputs get silence and its other 96
     // outputs are dropped; with no gain its output is silent, and a
