@@ -1,5 +1,5 @@
 // `velmor-host editor`: a plug-in's editor opened in a window of this
-// host's own on the current X display, driven with effEditIdle as a Linux
+// host's own on the current X display, idled 50 times a second as a Linux
 // host drives it, and photographed. Builds without X11 answer that they
 // cannot.
 #pragma once
