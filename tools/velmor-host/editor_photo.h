@@ -1,6 +1,6 @@
 // `velmor-host editor`: a plug-in's editor opened in a window of this
-// host's own on the current X display, idled 50 times a second as a Linux
-// host drives it, and photographed. Builds without X11 answer that they
+// host's own on the current X display, idled 50 times a second as Linux
+// hosts idle editors, and photographed. Builds without X11 answer that they
 // cannot.
 #pragma once
 
