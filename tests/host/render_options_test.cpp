@@ -77,6 +77,7 @@ TEST(Settings, ByIndexByRankAndNeverByAnAmbiguousName) {
         {kStereo, {"--set", "#3=1"}, nullptr, "no parameter #3 (the plug-in has 3 parameters, #0 to #2)"},
         {kStereo, {"--set", "Mode=3"}, nullptr, "\"3\" is not accepted (allowed: Thru, Invert, Swap, or 0 to 2)"},
         {"", {}, nullptr, "no plug-in given (--plugin names an empty path)"},
+        {kStereo, {"--class", "Other"}, nullptr, "is a VST 2.4 library, which holds one (leave out --class)"},
     };
     for (const auto& c : cases) {
         Args args = {"info", "--plugin", c.plugin};
@@ -565,6 +566,14 @@ TEST(Messages, NameTheFileAndTheReason) {
     r = RunHostProcess({"info", "--plugin", notes});
     ExpectOneLineError(r, "cannot load " + notes);
     EXPECT_EQ(r.err.find(notes), r.err.rfind(notes)) << "named twice: " << r.err;
+    // Formats this build does not host yet are named, not misread as VST 2.4.
+    fs::create_directories(dir.File("Other.vst3/Contents"));
+    WriteText(dir.File("other.clap"), "not a library");
+    ExpectOneLineError(RunHostProcess({"info", "--plugin", dir.File("Other.vst3")}),
+                       "cannot load " + dir.File("Other.vst3") + ": VST 3 plug-ins are not hosted by this velmor-host");
+    ExpectOneLineError(RunHostProcess({"info", "--plugin", dir.File("other.clap")}), "CLAP plug-ins are not hosted");
+    ExpectOneLineError(RunHostProcess({"info", "--plugin", dir.File("states")}),
+                       "it is a folder, not a plug-in bundle");
     r = RunHostProcess({"render", "-", dir.File("out.wav"), "--plugin", kStereo, "--state", "-"});
     ExpectOneLineError(r, "standard input (\"-\") can be read only once");
 
