@@ -20,7 +20,7 @@
 #include "editor/bitmap_cache.h"
 #include "editor/editor.h"
 #include "plugin/velmor.h"
-#include "vst/create_effect.h"
+#include "vst/in_process_effect.h"
 #include "vst/plugin_module.h"
 
 namespace {
@@ -30,14 +30,13 @@ using Clock = std::chrono::steady_clock;
 VstIntPtr VSTCALLBACK SilentHost(AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float) { return 0; }
 
 struct OpenVelmor {
-    OpenVelmor() : effect(CreateEffectInstance(SilentHost)), velmor(dynamic_cast<Velmor*>(effect)) {
-        AEffect* fx = effect->Record();
+    OpenVelmor() : effect(SilentHost), velmor(&effect.As<Velmor>()) {
+        AEffect* fx = effect.Record();
         fx->dispatcher(fx, effOpen, 0, 0, nullptr, 0.0f);
         fx->dispatcher(fx, effSetSampleRate, 0, 0, nullptr, 48000.0f);
         editor = velmor->EditorView();
     }
-    ~OpenVelmor() { effect->Record()->dispatcher(effect->Record(), effClose, 0, 0, nullptr, 0.0f); }
-    IEffectVST* effect;
+    InProcessEffect effect;
     Velmor* velmor;
     IEditor* editor;
 };

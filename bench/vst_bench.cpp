@@ -14,8 +14,8 @@
 
 #include "plugin/dsp/isa.h"
 #include "plugin/velmor.h"
-#include "vst/create_effect.h"
 #include "vst/effect_vst.h"
+#include "vst/in_process_effect.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ std::vector<double> VoiceLikeSignal(int frames, double detune) {
 }
 
 struct Running {
-    Running(int mode, bool mono) : plugin(CreateEffectInstance(SilentHost)), fx(plugin->Record()) {
+    Running(int mode, bool mono) : plugin(SilentHost), fx(plugin.Record()) {
         fx->dispatcher(fx, effOpen, 0, 0, nullptr, 0);
         fx->dispatcher(fx, effSetSampleRate, 0, 0, nullptr, kRate);
         fx->dispatcher(fx, effSetBlockSize, 0, kBlock, nullptr, 0);
@@ -57,8 +57,7 @@ struct Running {
         fx->setParameter(fx, Velmor::kMode, static_cast<float>(mode) / 4.0f);
         fx->dispatcher(fx, effMainsChanged, 0, 1, nullptr, 0);
     }
-    ~Running() { fx->dispatcher(fx, effClose, 0, 0, nullptr, 0); }
-    IEffectVST* plugin;
+    InProcessEffect plugin;
     AEffect* fx;
 };
 

@@ -25,9 +25,6 @@ public:
     // Opens the window inside the host's parent (HWND or X11 window id);
     // false when no window can be made.
     virtual bool OpenWindow(void* parent) = 0;
-    // effEditOpen's value, just before OpenWindow: some X11 hosts pass their
-    // Display there, others 0. Window systems without a use for it ignore it.
-    virtual void SetHostDisplay(void* /*display*/) {}
     virtual void CloseWindow() = 0;
     // effEditIdle, on the host's UI thread, without the plug-in lock (as a
     // window's own timer runs): painting must not hold up the audio thread.

@@ -171,9 +171,59 @@ void IEffectBase::SetParameterFromEditor(int index, double normalized) {
     OnParameterChange(index);
 }
 
-bool IEffectBase::IsOfflineRender() { return false; }
-int IEffectBase::IdentifyHost() { return mHostId; }
+void IEffectBase::BeginEditGesture(int index) {
+    if (mHost) mHost->BeginEdit(index);
+}
+
+void IEffectBase::NotifyHostOfValue(int index, double normalized) {
+    if (mHost) mHost->PerformEdit(index, normalized);
+}
+
+void IEffectBase::EndEditGesture(int index) {
+    if (mHost) mHost->EndEdit(index);
+}
+
+void IEffectBase::NotifyHostDisplayChanged() {
+    if (mHost) mHost->DisplayChanged();
+}
+
+bool IEffectBase::IsOfflineRender() { return mHost && mHost->IsOfflineRender(); }
+int IEffectBase::HostSamplePosition() { return mHost ? mHost->SamplePosition() : 0; }
+double IEffectBase::HostTempo() { return mHost ? mHost->Tempo() : 0.0; }
+
+void IEffectBase::HostTimeSignature(int* numerator, int* denominator) {
+    if (mHost) {
+        mHost->TimeSignature(numerator, denominator);
+        return;
+    }
+    if (numerator) *numerator = 0;
+    if (denominator) *denominator = 0;
+}
+
+void IEffectBase::HostTimeInfo(ITimeInfo* info) {
+    if (mHost) mHost->TimeInfo(info);
+}
+
+int IEffectBase::IdentifyHost() {
+    if (mHostId == -1 && mHost) {
+        int version = 0;
+        const int id = mHost->IdentifyHost(&version);
+        if (id != -1) {
+            mHostId = id;
+            mHostVersion = version;
+        }
+    }
+    return mHostId;
+}
+
 int IEffectBase::AdapterKind() { return mAdapterKind; }
+
+void IEffectBase::SyncEditorRect() {
+    if (!mEditor) return;
+    if (mHost) mHost->EditorResized();
+    OnEditorResized();
+}
+
 void IEffectBase::ApplyHostQuirks() {}
 
 void IEffectBase::AttachEditor(std::unique_ptr<IEditorLink> editor) {
@@ -186,10 +236,32 @@ void IEffectBase::AttachEditor(std::unique_ptr<IEditorLink> editor) {
     }
     editor->CreateSurfaces();
     mEditor = std::move(editor);
+    if (mHost) mHost->EditorAttached();
 }
 
-void IEffectBase::ChangeLatency(int samples) { mLatency = samples; }
-bool IEffectBase::SendSysExToHost(const ISysExMessage&) { return false; }
+void IEffectBase::ChangeLatency(int samples) {
+    LockGuard guard(mLock);
+    const bool changed = samples != mLatency;
+    mLatency = samples;
+    if (changed && mHost) mHost->LatencyChanged(samples);
+}
+
+bool IEffectBase::SendMidiToHost(const IMidiMessage& message) { return mHost && mHost->SendMidi(message); }
+bool IEffectBase::SendSysExToHost(const ISysExMessage& message) { return mHost && mHost->SendSysEx(message); }
+
+double IEffectBase::ParameterNormalized(int index) const {
+    LockGuard guard(mLock);
+    const IParameter* param = GetParam(index);
+    return param ? param->ValueToNormalized(param->Value()) : 0.0;
+}
+
+double IEffectBase::NormalizeParameterValue(int index, double value) const {
+    LockGuard guard(mLock);
+    const IParameter* param = GetParam(index);
+    return param ? param->ValueToNormalized(value) : 0.0;
+}
+
+bool IEffectBase::ReadMeter(int, IMeterReading*) const { return false; }
 
 void IEffectBase::RefreshEditorControls() {
     if (!mEditor) return;

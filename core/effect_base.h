@@ -1,11 +1,15 @@
-// The host-independent core of a plug-in: parameters, preset slots and
-// state, channel bookkeeping, the attached editor, and the one recursive lock
-// that serialises host calls, the audio thread and the editor.
+// The format-neutral core of a plug-in: parameters, preset slots and state,
+// channel bookkeeping, latency, the attached editor, and the one recursive
+// lock that serialises host calls and the audio thread. It includes no
+// format header: a format adapter (vst/, and one folder per further format)
+// wraps it, drives its hooks and supplies the host services through
+// IPluginHost; the editor reaches it through IEditorDelegate.
 //
-// Threads: dispatcher calls arrive on the host's UI thread (sometimes its
-// audio thread), audio callbacks on the audio thread, parameter callbacks on
-// any thread, editor changes on the editor's thread. Every entry point that
-// reaches plug-in state holds Lock() for its whole body.
+// Threads: an adapter's control calls arrive on the host's UI thread
+// (sometimes its audio thread), audio callbacks on the audio thread,
+// parameter callbacks on any thread, editor gestures on the editor's thread.
+// Every entry point that reaches plug-in state holds Lock() for its whole
+// body; editor windows open, paint and close without it.
 #pragma once
 
 #include <cstdint>
@@ -13,17 +17,19 @@
 #include <string>
 
 #include "core/channel.h"
+#include "core/editor_delegate.h"
 #include "core/editor_link.h"
 #include "core/heap_buffer.h"
 #include "core/host_types.h"
 #include "core/parameter.h"
+#include "core/plugin_host.h"
 #include "core/plugin_lock.h"
 #include "core/preset_slot.h"
 #include "core/state_chunk.h"
 
 constexpr int kNameSize = 128;
 
-class IEffectBase {
+class IEffectBase : public IEditorDelegate {
 public:
     IEffectBase(int paramCount, const char* channelIO, int presetCount, const char* effectName, const char* productName,
                 const char* makerName, int version, int uniqueId, int latency, bool doesMidi, bool doesStateChunks,
@@ -59,25 +65,30 @@ public:
     // Editor thread: sets the parameter, tells the host the given normalised
     // value, calls OnParameterChange; all under the lock. An invalid index or
     // a NaN value changes nothing and tells the host nothing.
-    virtual void SetParameterFromEditor(int index, double normalized);
-    // Host services, supplied by the adapter. They take no lock.
-    virtual void BeginEditGesture(int index) = 0;
-    virtual void NotifyHostOfValue(int index, double normalized) = 0;
-    virtual void EndEditGesture(int index) = 0;
-    virtual void NotifyHostDisplayChanged() = 0;
+    void SetParameterFromEditor(int index, double normalized) override;
+    // Host services: forwarded to the adapter's IPluginHost (SetHost); with
+    // no host they answer nothing, 0 or false. They take no lock.
+    void BeginEditGesture(int index) override;
+    virtual void NotifyHostOfValue(int index, double normalized);
+    void EndEditGesture(int index) override;
+    virtual void NotifyHostDisplayChanged();
     virtual bool IsOfflineRender();
-    virtual int HostSamplePosition() = 0;
-    virtual double HostTempo() = 0;
-    virtual void HostTimeSignature(int* numerator, int* denominator) = 0;
-    virtual void HostTimeInfo(ITimeInfo* info) = 0;
+    virtual int HostSamplePosition();
+    virtual double HostTempo();
+    virtual void HostTimeSignature(int* numerator, int* denominator);
+    virtual void HostTimeInfo(ITimeInfo* info);
+    // Asks the host once, when it is first needed, and answers that from
+    // then on (-1 while no host can tell).
     virtual int IdentifyHost();
     virtual int AdapterKind();
-    virtual void SyncEditorRect() = 0;
+    virtual void SyncEditorRect();
     virtual void ApplyHostQuirks();
     // Takes ownership (plug-in constructor, once); a null editor is ignored.
     virtual void AttachEditor(std::unique_ptr<IEditorLink> editor);
+    // Stores the latency and tells the host (under the lock, off the audio
+    // thread: a reset or a parameter change).
     virtual void ChangeLatency(int samples);
-    virtual bool SendMidiToHost(const IMidiMessage& message) = 0;
+    virtual bool SendMidiToHost(const IMidiMessage& message);
     virtual bool SendSysExToHost(const ISysExMessage& message);
     // ShowParameterInEditor for every parameter (after a preset or chunk load).
     virtual void RefreshEditorControls();
@@ -90,9 +101,20 @@ public:
     // bound every block by IChannel::ScratchFrames(), never by blockSize.
     virtual void ResizeBlockBuffers(int frames);
 
+    // ---- The rest of the editor's view (IEditorDelegate). ----
+    double ParameterNormalized(int index) const override;
+    double NormalizeParameterValue(int index, double value) const override;
+    // No meters unless the plug-in has some.
+    bool ReadMeter(int meter, IMeterReading* out) const override;
+
     // ---- Non-virtual operations. ----
 
-    RecursiveLock& Lock() { return mLock; }
+    // The adapter that wraps this plug-in (not owned; null detaches). Set
+    // once after construction, before the host drives the plug-in.
+    void SetHost(IPluginHost* host) { mHost = host; }
+    IPluginHost* Host() const { return mHost; }
+
+    RecursiveLock& Lock() const { return mLock; }
 
     // outputs -1 means any output count.
     bool LegalIO(int inputs, int outputs) const;
@@ -145,22 +167,21 @@ public:
     int Latency() const { return mLatency; }
     int TailSize() const { return mTailSize; }
 
+    // For the adapter, under the lock: the host's sample rate (hooks see it
+    // at the next OnReset) and the adapter's number.
+    void SetSampleRate(double rate) { mSampleRate = rate; }
+    void SetAdapterKind(int kind) { mAdapterKind = kind; }
+
 protected:
     // Deletes the editor now (closing its window). For a plug-in whose
     // controls refer to its own members: those are gone before this base's
     // destructor, which would otherwise delete the editor.
     void DestroyEditor() { mEditor.reset(); }
-    // For the adapter.
-    void SetSampleRate(double rate) { mSampleRate = rate; }
-    void SetHostIdentity(int hostId, int hostVersion) {
-        mHostId = hostId;
-        mHostVersion = hostVersion;
-    }
-    void SetAdapterKind(int kind) { mAdapterKind = kind; }
 
 private:
     IOwningList<IChannelConfig> mConfigs;
-    RecursiveLock mLock;
+    mutable RecursiveLock mLock;
+    IPluginHost* mHost = nullptr;
     char mEffectName[kNameSize];
     char mProductName[kNameSize];
     char mMakerName[kNameSize];

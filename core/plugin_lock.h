@@ -1,34 +1,22 @@
 // The recursive lock that serialises one plug-in instance (host UI thread,
-// audio thread, editor) and the process-wide creation lock. A thread may take
-// it again while holding it: the base's default hooks re-enter it inside
-// host calls that already hold it.
+// audio thread, editor gestures) and the process-wide creation lock. A
+// thread may take it again while holding it: the base's default hooks
+// re-enter it inside host calls that already hold it.
 #pragma once
 
-#if defined(_WIN32)
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-#else
 #include <mutex>
-#endif
 
 class RecursiveLock {
 public:
-    RecursiveLock();
-    ~RecursiveLock();
+    RecursiveLock() = default;
     RecursiveLock(const RecursiveLock&) = delete;
     RecursiveLock& operator=(const RecursiveLock&) = delete;
 
-    void Lock();
-    void Unlock();
+    void Lock() { mMutex.lock(); }
+    void Unlock() { mMutex.unlock(); }
 
 private:
-#if defined(_WIN32)
-    CRITICAL_SECTION mSection;
-#else
     std::recursive_mutex mMutex;
-#endif
 };
 
 // Scoped holder; also usable with std::lock_guard (BasicLockable).

@@ -7,7 +7,7 @@ IRectangle FrameRectAt(int x, int y, const IBitmapRef& bitmap) {
     return IRectangle{x, y, x + bitmap.FrameWidth(), y + bitmap.FrameHeight()};
 }
 
-IBitmapWidget::IBitmapWidget(IEffectBase* plugin, const IRectangle& rect, int paramIndex, const IBitmapRef& bitmap,
+IBitmapWidget::IBitmapWidget(IEditorDelegate* plugin, const IRectangle& rect, int paramIndex, const IBitmapRef& bitmap,
                              const IBlend& blend)
     : IWidget(plugin, rect, paramIndex, blend), mBitmap(bitmap) {}
 
@@ -18,7 +18,7 @@ void IBitmapWidget::Paint(IEditor& editor) {
     editor.DrawBitmapFrame(mBitmap, Rect(), frame, &Blend());
 }
 
-ISwitchWidget::ISwitchWidget(IEffectBase* plugin, const IRectangle& rect, int paramIndex, const IBitmapRef& bitmap,
+ISwitchWidget::ISwitchWidget(IEditorDelegate* plugin, const IRectangle& rect, int paramIndex, const IBitmapRef& bitmap,
                              const IBlend& blend)
     : IBitmapWidget(plugin, rect, paramIndex, bitmap, blend) {}
 

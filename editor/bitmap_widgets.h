@@ -8,7 +8,7 @@
 
 class IBitmapWidget : public IWidget {
 public:
-    IBitmapWidget(IEffectBase* plugin, const IRectangle& rect, int paramIndex, const IBitmapRef& bitmap,
+    IBitmapWidget(IEditorDelegate* plugin, const IRectangle& rect, int paramIndex, const IBitmapRef& bitmap,
                   const IBlend& blend);
     ~IBitmapWidget() override;
     // Frame 1 of a single picture; otherwise FrameForValue over the strip.
@@ -22,7 +22,7 @@ private:
 
 class ISwitchWidget : public IBitmapWidget {
 public:
-    ISwitchWidget(IEffectBase* plugin, const IRectangle& rect, int paramIndex, const IBitmapRef& bitmap,
+    ISwitchWidget(IEditorDelegate* plugin, const IRectangle& rect, int paramIndex, const IBitmapRef& bitmap,
                   const IBlend& blend);
     ~ISwitchWidget() override;
     // Any button: the next frame's value, wrapping from the last to 0 (a

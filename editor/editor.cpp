@@ -7,7 +7,7 @@
 #include <limits>
 #include <utility>
 
-#include "core/effect_base.h"
+#include "core/editor_delegate.h"
 #include "editor/bitmap_cache.h"
 #include "editor/rect_rules.h"
 #include "raster/blit.h"
@@ -45,7 +45,7 @@ bool HasPngResourceName(const char* fileName) {
            std::tolower(static_cast<unsigned char>(ext[2])) == 'g' && ext[3] == '\0';
 }
 
-IEditor::IEditor(IEffectBase* plugin, int width, int height, int frameRate)
+IEditor::IEditor(IEditorDelegate* plugin, int width, int height, int frameRate)
     : mPlugin(plugin), mWidth(width), mHeight(height), mFrameRate(frameRate) {}
 
 IEditor::~IEditor() {
@@ -61,11 +61,12 @@ IWidget* IEditor::Control(int i) const {
 }
 
 void IEditor::ShowParameterInEditor(int index, double value, bool isNormalized) {
+    // Unbound controls carry index -1: no parameter moves them.
+    if (index < 0) return;
     double v = value;
     if (!isNormalized) {
-        const IParameter* param = mPlugin ? mPlugin->GetParam(index) : nullptr;
-        if (!param) return;
-        v = param->ValueToNormalized(value);
+        if (!mPlugin) return;
+        v = mPlugin->NormalizeParameterValue(index, value);
     }
     SetControlsFromPlugin(index, v);
 }

@@ -18,24 +18,16 @@
 
 #include "core/editor_link.h"
 #include "core/host_types.h"
-#include "core/plugin_lock.h"
 #include "editor/bitmap_ref.h"
 #include "editor/widget.h"
 #include "raster/mem_bitmap.h"
 #include "raster/sys_bitmap.h"
 
-// On Windows the lock header brings in <windows.h>, whose LoadBitmap macro
-// would rename the editor's LoadBitmap. Including it first and dropping the
-// macro here keeps it dropped: the header is not read twice.
-#ifdef LoadBitmap
-#undef LoadBitmap
-#endif
-
-class IEffectBase;
+class IEditorDelegate;
 
 class IEditor : public IEditorLink {
 public:
-    IEditor(IEffectBase* plugin, int width, int height, int frameRate);
+    IEditor(IEditorDelegate* plugin, int width, int height, int frameRate);
     // Deletes every control, last first, then the surfaces. Cached pictures
     // stay: they belong to the BitmapCache.
     ~IEditor() override;
@@ -114,7 +106,7 @@ public:
     virtual std::unique_ptr<IRasterBitmap> LoadBitmapResource(int resourceId, const char* fileName) = 0;
 
     // ---- Accessors. ----
-    IEffectBase* Plugin() const { return mPlugin; }
+    IEditorDelegate* Plugin() const { return mPlugin; }
     int ControlCount() const { return static_cast<int>(mControls.size()); }
     IWidget* Control(int i) const;
     // Window thread; makes the surfaces if they are not made yet.
@@ -126,7 +118,7 @@ private:
     void EnsureSurfaces();
 
     std::vector<std::unique_ptr<IWidget>> mControls;
-    IEffectBase* mPlugin;  // not owned
+    IEditorDelegate* mPlugin;  // not owned
     IRectangle mPaintRect;
     std::unique_ptr<SysBitmap> mSurface;
     std::unique_ptr<MemBitmap> mScratchSurface;

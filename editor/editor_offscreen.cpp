@@ -10,7 +10,8 @@ std::unique_ptr<IRasterBitmap> NewPictureFromResource(ResourceFinder finder, int
     return std::make_unique<PngResourceBitmap>(bytes.data, bytes.size);
 }
 
-IEditorOffscreen::IEditorOffscreen(IEffectBase* plugin, int width, int height, int frameRate, ResourceFinder resources)
+IEditorOffscreen::IEditorOffscreen(IEditorDelegate* plugin, int width, int height, int frameRate,
+                                   ResourceFinder resources)
     : IEditor(plugin, width, height, frameRate), mResources(resources) {}
 
 bool IEditorOffscreen::PresentRegion(const IRectangle&) {

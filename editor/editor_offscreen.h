@@ -9,7 +9,7 @@
 
 class IEditorOffscreen : public IEditor {
 public:
-    IEditorOffscreen(IEffectBase* plugin, int width, int height, int frameRate, ResourceFinder resources);
+    IEditorOffscreen(IEditorDelegate* plugin, int width, int height, int frameRate, ResourceFinder resources);
 
     bool HasWindowSystem() const override { return false; }
     // Nothing to copy to; counts the presentations for tests.

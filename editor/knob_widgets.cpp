@@ -4,7 +4,7 @@
 #include "editor/frame_for_value.h"
 #include "editor/rect_rules.h"
 
-IKnobWidget::IKnobWidget(IEffectBase* plugin, const IRectangle& rect, int paramIndex, const IBlend& blend)
+IKnobWidget::IKnobWidget(IEditorDelegate* plugin, const IRectangle& rect, int paramIndex, const IBlend& blend)
     : IWidget(plugin, rect, paramIndex, blend) {}
 
 void IKnobWidget::OnPointerDown(int, int, const IMouseMods&) {}
@@ -27,7 +27,7 @@ void IKnobWidget::OnWheel(int, int, const IMouseMods& mods, int steps) {
     MarkDirty(true);
 }
 
-IKnobStripWidget::IKnobStripWidget(IEffectBase* plugin, const IRectangle& rect, int paramIndex,
+IKnobStripWidget::IKnobStripWidget(IEditorDelegate* plugin, const IRectangle& rect, int paramIndex,
                                    const IBitmapRef& bitmap, const IBlend& blend)
     : IKnobWidget(plugin, rect, paramIndex, blend), mBitmap(bitmap) {}
 

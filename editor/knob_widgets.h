@@ -9,7 +9,7 @@ class IKnobWidget : public IWidget {
 public:
     enum Direction { kVertical = 0, kHorizontal = 1 };
 
-    IKnobWidget(IEffectBase* plugin, const IRectangle& rect, int paramIndex, const IBlend& blend);
+    IKnobWidget(IEditorDelegate* plugin, const IRectangle& rect, int paramIndex, const IBlend& blend);
     // A press alone changes nothing; the value follows the drag.
     void OnPointerDown(int x, int y, const IMouseMods& mods) override;
     // Moving the pointer by the knob's own size (up, or right) adds
@@ -32,7 +32,7 @@ private:
 
 class IKnobStripWidget : public IKnobWidget {
 public:
-    IKnobStripWidget(IEffectBase* plugin, const IRectangle& rect, int paramIndex, const IBitmapRef& bitmap,
+    IKnobStripWidget(IEditorDelegate* plugin, const IRectangle& rect, int paramIndex, const IBitmapRef& bitmap,
                      const IBlend& blend);
     void Paint(IEditor& editor) override;
 

@@ -10,5 +10,5 @@
 
 // resources finds the pictures where the window system has no resources of
 // its own (every build but the Windows library).
-std::unique_ptr<IEditor> CreatePlatformEditor(IEffectBase* plugin, int width, int height, int frameRate,
+std::unique_ptr<IEditor> CreatePlatformEditor(IEditorDelegate* plugin, int width, int height, int frameRate,
                                               ResourceFinder resources);

@@ -3,7 +3,7 @@
 #include "editor/editor_offscreen.h"
 #include "editor/platform_editor.h"
 
-std::unique_ptr<IEditor> CreatePlatformEditor(IEffectBase* plugin, int width, int height, int frameRate,
+std::unique_ptr<IEditor> CreatePlatformEditor(IEditorDelegate* plugin, int width, int height, int frameRate,
                                               ResourceFinder resources) {
     return std::make_unique<IEditorOffscreen>(plugin, width, height, frameRate, resources);
 }

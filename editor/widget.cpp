@@ -1,9 +1,9 @@
 #include "editor/widget.h"
 
-#include "core/effect_base.h"
+#include "core/editor_delegate.h"
 #include "editor/rect_rules.h"
 
-IWidget::IWidget(IEffectBase* plugin, const IRectangle& rect, int paramIndex, const IBlend& blend)
+IWidget::IWidget(IEditorDelegate* plugin, const IRectangle& rect, int paramIndex, const IBlend& blend)
     : mPlugin(plugin), mRect(rect), mTargetRect(rect), mParamIndex(paramIndex), mBlend(blend) {}
 
 IWidget::~IWidget() = default;

@@ -18,7 +18,7 @@
 #include "raster/rectangle.h"
 
 class IEditor;
-class IEffectBase;
+class IEditorDelegate;
 
 // How a control's pictures are combined with what lies beneath them.
 struct IBlend {
@@ -40,7 +40,7 @@ struct IAuxBinding {
 
 class IWidget {
 public:
-    IWidget(IEffectBase* plugin, const IRectangle& rect, int paramIndex, const IBlend& blend);
+    IWidget(IEditorDelegate* plugin, const IRectangle& rect, int paramIndex, const IBlend& blend);
 
     // ---- Virtual operations; the order is part of the interface. ----
     virtual ~IWidget();
@@ -86,7 +86,7 @@ public:
     bool RepaintPending() const { return mRepaintPending.load(std::memory_order_relaxed); }
     bool DoubleClickAsPress() const { return mDoubleClickAsPress; }
     const IBlend& Blend() const { return mBlend; }
-    IEffectBase* Plugin() const { return mPlugin; }
+    IEditorDelegate* Plugin() const { return mPlugin; }
 
     int AuxBindingCount() const { return static_cast<int>(mAuxBindings.size()); }
     // Binding number of the first auxiliary binding to paramIndex, or -1.
@@ -99,7 +99,7 @@ protected:
     void SetDoubleClickAsPress(bool on) { mDoubleClickAsPress = on; }
 
 private:
-    IEffectBase* mPlugin;  // not owned
+    IEditorDelegate* mPlugin;  // not owned
     IRectangle mRect;
     IRectangle mTargetRect;
     std::int32_t mParamIndex;

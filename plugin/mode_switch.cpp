@@ -1,17 +1,14 @@
 #include "plugin/mode_switch.h"
 
-#include <algorithm>
-
-#include "core/effect_base.h"
+#include "core/editor_delegate.h"
 #include "editor/bitmap_widgets.h"
 #include "editor/editor.h"
 
-ModeSwitch::ModeSwitch(IEffectBase* plugin, int y, int selectValue, const IBitmapRef& bitmap,
-                       const std::atomic<int>& shownMode)
+ModeSwitch::ModeSwitch(IEditorDelegate* plugin, int y, int selectValue, const IBitmapRef& bitmap, int meter)
     : IWidget(plugin, FrameRectAt(1000, y, bitmap), kModeParam, IBlend{}),
       mBitmap(bitmap),
       mSelectValue(selectValue),
-      mShownMode(shownMode) {}
+      mMeter(meter) {}
 
 ModeSwitch::~ModeSwitch() = default;
 
@@ -19,21 +16,22 @@ void ModeSwitch::OnPointerDown(int, int, const IMouseMods&) {
     const double v = mSelectValue * 0.25;
     SetValue(v);
     SetDefaultValue(v);
-    if (IEffectBase* plugin = Plugin()) {
-        if (IParameter* mode = plugin->GetParam(kModeParam)) {
-            LockGuard guard(plugin->Lock());
-            mode->SetClamped(std::max(mode->Min(), std::min<double>(mSelectValue, mode->Max())));
-        }
-    }
-    // Sends 0.25 x selectValue, which maps back to selectValue, to the host
-    // and the plug-in.
+    // Sends 0.25 x selectValue to the host and the plug-in; on the Mode's
+    // range 0..4 it maps back to selectValue, clamped into the range as a
+    // direct set of the value would be.
     MarkDirty(true);
 }
 
+int ModeSwitch::ShownMode() const {
+    IMeterReading reading;
+    const IEditorDelegate* plugin = Plugin();
+    return plugin && plugin->ReadMeter(mMeter, &reading) ? reading.mode : 0;
+}
+
 void ModeSwitch::Paint(IEditor& editor) {
-    const int m = mShownMode.load(std::memory_order_relaxed);
+    const int m = ShownMode();
     editor.DrawBitmapFrame(mBitmap, Rect(), IsLit(m) ? 2 : 1, &Blend());
     mLastShownValue = m;
 }
 
-bool ModeSwitch::NeedsPaint() const { return mShownMode.load(std::memory_order_relaxed) != mLastShownValue; }
+bool ModeSwitch::NeedsPaint() const { return ShownMode() != mLastShownValue; }

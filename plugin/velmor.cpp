@@ -1,9 +1,8 @@
 #include "plugin/velmor.h"
 
+#include "core/plugin_factory.h"
 #include "editor/editor.h"
 #include "plugin/velmor_coefficients.h"
-#include "vst/create_effect.h"
-#include "vst/vst2_abi.h"
 
 namespace {
 
@@ -13,11 +12,19 @@ constexpr int kPresetCount = 1;
 // Switch positions: a value at or above the middle counts as on.
 bool IsOn(double v) { return v >= 0.5; }
 
+// A four-character code packed as hosts read it ('Q' in the top byte).
+constexpr int FourCC(char a, char b, char c, char d) {
+    return static_cast<int>((static_cast<unsigned>(static_cast<unsigned char>(a)) << 24) |
+                            (static_cast<unsigned>(static_cast<unsigned char>(b)) << 16) |
+                            (static_cast<unsigned>(static_cast<unsigned char>(c)) << 8) |
+                            static_cast<unsigned>(static_cast<unsigned char>(d)));
+}
+
 }  // namespace
 
-Velmor::Velmor(audioMasterCallback hostCallback)
-    : IEffectVST(hostCallback, kNumParams, "1-1 2-2", kPresetCount, "Orvane", "", "Trelowen", kVersion,
-                 VstFourCC('Q', 'm', '7', 'z'), 0, false, false, false) {
+Velmor::Velmor()
+    : IEffectBase(kNumParams, "1-1 2-2", kPresetCount, "Orvane", "", "Trelowen", kVersion, FourCC('Q', 'm', '7', 'z'),
+                  0, false, false, false) {
     DeclareParameters();
     BuildEditor();
     // The only slot holds the defaults, under the name "-".
@@ -124,6 +131,15 @@ void Velmor::ProcessBlock(double** inputs, double** outputs, int frames) {
     mChain.Process(inputs, InputCount(), outputs, OutputCount(), frames, s, &mDriveMeter, &mOutputMeter);
 }
 
+bool Velmor::ReadMeter(int meter, IMeterReading* out) const {
+    const VuLevel* level = meter == kDriveMeter ? &mDriveMeter : (meter == kOutputMeter ? &mOutputMeter : nullptr);
+    if (!level || !out) return false;
+    out->level = level->Level();
+    out->powerOn = level->mPowerOn.load(std::memory_order_relaxed);
+    out->mode = level->mMode.load(std::memory_order_relaxed);
+    return true;
+}
+
 VocalChainSettings Velmor::ChainSettings() const {
     VocalChainSettings s;
     s.sampleRate = mSampleRate;
@@ -144,4 +160,4 @@ VocalChainSettings Velmor::ChainSettings() const {
     return s;
 }
 
-IEffectVST* CreateEffectInstance(audioMasterCallback hostCallback) { return new Velmor(hostCallback); }
+std::unique_ptr<IEffectBase> CreatePluginInstance() { return std::make_unique<Velmor>(); }

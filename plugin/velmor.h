@@ -2,19 +2,22 @@
 // their values into the chain's coefficients (OnParameterChange), keeps the
 // sample rate the chain runs at (OnReset) and runs the chain (ProcessBlock).
 //
+// It knows no plug-in format: each format's adapter wraps it (see
+// core/plugin_factory.h) and reaches it through the base.
+//
 // Threads: both hooks run under the plug-in lock, which ProcessBlock also
 // holds, so a block never sees a half-written voicing. The two meters are
 // read by the editor without the lock (their fields are atomics).
 #pragma once
 
+#include "core/effect_base.h"
 #include "plugin/vocal_chain.h"
 #include "plugin/vu_level.h"
-#include "vst/effect_vst.h"
 
 class IEditor;
 class VuControl;
 
-class Velmor : public IEffectVST {
+class Velmor : public IEffectBase {
 public:
     enum EParams {
         kPresComp = 0,
@@ -30,8 +33,10 @@ public:
         kFLimit,
         kNumParams
     };
+    // The meters ReadMeter answers for: the driven high band and the output.
+    enum EMeters { kDriveMeter = 0, kOutputMeter };
 
-    explicit Velmor(audioMasterCallback hostCallback);
+    Velmor();
     ~Velmor() override;
 
     // Sample rate or block size set, or processing suspended: takes the
@@ -42,6 +47,8 @@ public:
     // Audio thread, lock held: one pointer per channel of the base (two in,
     // two out; an unconnected channel's pointer is its silent scratch).
     void ProcessBlock(double** inputs, double** outputs, int frames) override;
+    // Window thread, no lock: the meter's atomics.
+    bool ReadMeter(int meter, IMeterReading* out) const override;
 
     // The chain's settings from the coefficients and "Power": what each
     // block runs with. Lock held (audio thread), or for tests.

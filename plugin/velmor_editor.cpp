@@ -72,9 +72,9 @@ void Velmor::BuildEditor() {
     const IBitmapRef greenLed = Load(e, pictures::kGreenLed);
     const IBitmapRef redLed = Load(e, pictures::kRedLed);
     auto driveMeter = std::make_unique<VuControl>(this, 96, 33, Load(e, pictures::kDriveMeterFace), needle, frame, cap,
-                                                  offState, onState, greenLed, redLed, mDriveMeter);
+                                                  offState, onState, greenLed, redLed, kDriveMeter);
     auto outputMeter = std::make_unique<VuControl>(this, 1000, 32, Load(e, pictures::kOutputMeterFace), needle, frame,
-                                                   cap, offState, onState, greenLed, redLed, mOutputMeter);
+                                                   cap, offState, onState, greenLed, redLed, kOutputMeter);
     mDriveMeterControl = driveMeter.get();
     mOutputMeterControl = outputMeter.get();
     e.AddControl(std::move(driveMeter));
@@ -83,8 +83,7 @@ void Velmor::BuildEditor() {
     const VelmorPicture modeButtons[] = {pictures::kModeA, pictures::kModeB, pictures::kModeC, pictures::kModeD};
     const int modeButtonY[] = {48, 120, 48, 120};
     for (int i = 0; i < 4; ++i) {
-        e.AddControl(
-            std::make_unique<ModeSwitch>(this, modeButtonY[i], i + 1, Load(e, modeButtons[i]), mDriveMeter.mMode));
+        e.AddControl(std::make_unique<ModeSwitch>(this, modeButtonY[i], i + 1, Load(e, modeButtons[i]), kDriveMeter));
     }
 
     AttachEditor(std::move(editor));

@@ -2,7 +2,7 @@
 
 #include "editor/bitmap_widgets.h"
 
-VelmorKnob::VelmorKnob(IEffectBase* plugin, int x, int y, int paramIndex, const IBitmapRef& bitmap)
+VelmorKnob::VelmorKnob(IEditorDelegate* plugin, int x, int y, int paramIndex, const IBitmapRef& bitmap)
     : IKnobStripWidget(plugin, FrameRectAt(x, y, bitmap), paramIndex, bitmap, IBlend{}) {
     SetDirection(kVertical);
     SetGearing(4.0);

@@ -6,6 +6,6 @@
 
 class VelmorKnob : public IKnobStripWidget {
 public:
-    VelmorKnob(IEffectBase* plugin, int x, int y, int paramIndex, const IBitmapRef& bitmap);
+    VelmorKnob(IEditorDelegate* plugin, int x, int y, int paramIndex, const IBitmapRef& bitmap);
     ~VelmorKnob() override;
 };

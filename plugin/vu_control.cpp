@@ -1,13 +1,14 @@
 #include "plugin/vu_control.h"
 
+#include "core/editor_delegate.h"
 #include "editor/bitmap_widgets.h"
 #include "editor/editor.h"
 #include "editor/frame_for_value.h"
 #include "plugin/needle_math.h"
 
-VuControl::VuControl(IEffectBase* plugin, int x, int y, const IBitmapRef& face, const IBitmapRef& needle,
+VuControl::VuControl(IEditorDelegate* plugin, int x, int y, const IBitmapRef& face, const IBitmapRef& needle,
                      const IBitmapRef& frame, const IBitmapRef& cap, const IBitmapRef& offState,
-                     const IBitmapRef& onState, const IBitmapRef& greenLed, const IBitmapRef& redLed, VuLevel& level)
+                     const IBitmapRef& onState, const IBitmapRef& greenLed, const IBitmapRef& redLed, int meter)
     : IWidget(plugin, IRectangle{x, y, x + face.width, y + face.height}, -1, IBlend{}),
       mFace(face),
       mNeedle(needle),
@@ -17,25 +18,28 @@ VuControl::VuControl(IEffectBase* plugin, int x, int y, const IBitmapRef& face, 
       mOnState(onState),
       mGreenLed(greenLed),
       mRedLed(redLed),
-      mLevel(level) {}
+      mMeter(meter) {}
 
 VuControl::~VuControl() = default;
 
 void VuControl::Paint(IEditor& editor) {
     const IRectangle& r = Rect();
     const IBlend& blend = Blend();
-    const double level = mLevel.Level();
+    // A plug-in without this meter shows it at rest, powered.
+    IMeterReading meter;
+    if (Plugin()) Plugin()->ReadMeter(mMeter, &meter);
+    const double level = meter.level;
 
     editor.DrawBitmapAt(mFace, r, 0, 0, &blend);
     editor.DrawBitmapFrame(mNeedle, r, NeedleFrame(level), &blend);
 
     // Red in the voicings B to D, green in A (Modes 0 and 1); lit once the
     // needle passes the 0 mark.
-    const IBitmapRef& led = mLevel.mMode.load(std::memory_order_relaxed) > 1 ? mRedLed : mGreenLed;
+    const IBitmapRef& led = meter.mode > 1 ? mRedLed : mGreenLed;
     const IRectangle ledRect = FrameRectAt(r.left + kLedX, r.top + kLedY, led);
     editor.DrawBitmapFrame(led, ledRect, level > 1.0 ? 2 : 1, &blend);
 
-    const bool powerOn = mLevel.mPowerOn.load(std::memory_order_relaxed);
+    const bool powerOn = meter.powerOn;
     mFade = mFadeAverage.Process(powerOn ? 1.0 : 0.0, kFadeLength);
 
     editor.DrawBitmapAt(mCap, r, 0, 0, &blend);

@@ -1,22 +1,22 @@
-// The needle meter: draws the level its VuLevel holds (fed by the audio
-// chain) as a needle over a printed face, with a peak LED, and animates the
-// meter's lamp when "Power" switches.
+// The needle meter: draws the level of one of the plug-in's meters (fed by
+// the audio chain) as a needle over a printed face, with a peak LED, and
+// animates the meter's lamp when "Power" switches.
 //
 // Threads: window thread. The level, power flag and Mode come from the
-// VuLevel's atomics; the fade average is the widget's own.
+// plug-in's meter reading (atomics); the fade average is the widget's own.
 #pragma once
 
 #include "editor/bitmap_ref.h"
 #include "editor/widget.h"
 #include "plugin/dsp/moving_average.h"
-#include "plugin/vu_level.h"
 
 class VuControl : public IWidget {
 public:
-    // Rectangle from (x, y) and the face's size; bound to no parameter.
-    VuControl(IEffectBase* plugin, int x, int y, const IBitmapRef& face, const IBitmapRef& needle,
+    // Rectangle from (x, y) and the face's size; bound to no parameter. meter
+    // is the number of the plug-in's meter it shows.
+    VuControl(IEditorDelegate* plugin, int x, int y, const IBitmapRef& face, const IBitmapRef& needle,
               const IBitmapRef& frame, const IBitmapRef& cap, const IBitmapRef& offState, const IBitmapRef& onState,
-              const IBitmapRef& greenLed, const IBitmapRef& redLed, VuLevel& level);
+              const IBitmapRef& greenLed, const IBitmapRef& redLed, int meter);
     ~VuControl() override;
     // Face, needle, LED, cap, lamp animation, frame, in that order.
     void Paint(IEditor& editor) override;
@@ -35,7 +35,7 @@ public:
 
 private:
     IBitmapRef mFace, mNeedle, mFrame, mCap, mOffState, mOnState, mGreenLed, mRedLed;
-    VuLevel& mLevel;
+    int mMeter;
     double mFade = 0.0;
     MovingAverage mFadeAverage;
 };

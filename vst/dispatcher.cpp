@@ -1,7 +1,9 @@
 // The dispatcher: one case per opcode, each calling a named handler. Runs on
 // whatever thread the host uses (usually its UI thread, sometimes its audio
 // thread) and holds the plug-in lock for the whole call, so it never overlaps
-// an audio callback, a parameter callback or an editor change.
+// an audio callback, a parameter callback or an editor gesture. The editor's
+// window calls give the lock up first: a window opening, decoding pictures or
+// painting must never make the audio thread wait.
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -42,7 +44,7 @@ private:
     bool mHeld = true;
 };
 
-bool ValidParam(IEffectVST& p, VstIntPtr index) { return index >= 0 && index < p.ParamCount(); }
+bool ValidParam(const IEffectBase& p, VstIntPtr index) { return index >= 0 && index < p.ParamCount(); }
 
 // A host-given index or value as an int; values outside int are out of
 // every range we check, so they map to -1 rather than wrapping into one.
@@ -50,42 +52,43 @@ int ToIndex(VstIntPtr v) { return (v < INT_MIN || v > INT_MAX) ? -1 : static_cas
 
 double ClampUnit(double x) { return x < 0.0 ? 0.0 : (x > 1.0 ? 1.0 : x); }
 
-VstIntPtr Open(IEffectVST& p) {
-    p.ApplyHostQuirks();
+VstIntPtr Open(IEffectVST& v) {
+    v.ApplyHostQuirks();
+    IEffectBase& p = v.Plugin();
     for (int i = 0; i < p.ParamCount(); ++i) p.OnParameterChange(i);
     return 0;
 }
 
-VstIntPtr Close(IEffectVST* p, DispatchLock& lock) {
+VstIntPtr Close(IEffectVST* v, DispatchLock& lock) {
     lock.Release();
-    delete p;
+    delete v;
     return 0;
 }
 
-VstIntPtr SetProgram(IEffectVST& p, VstIntPtr value) {
+VstIntPtr SetProgram(IEffectBase& p, VstIntPtr value) {
     if (!p.DoesStateChunks()) p.ModifyCurrentPreset();
     p.RecallPreset(ToIndex(value));
     return 0;
 }
 
-VstIntPtr SetProgramName(IEffectVST& p, void* ptr) {
+VstIntPtr SetProgramName(IEffectBase& p, void* ptr) {
     if (!ptr) return 0;
     p.ModifyCurrentPreset(static_cast<const char*>(ptr));
     p.OnPresetsChanged();
     return 0;
 }
 
-VstIntPtr GetProgramName(IEffectVST& p, void* ptr) {
+VstIntPtr GetProgramName(IEffectBase& p, void* ptr) {
     CopyBounded(static_cast<char*>(ptr), kProgramNameBytes, p.PresetNameAt(p.CurrentPreset()));
     return 0;
 }
 
-VstIntPtr GetParamLabel(IEffectVST& p, VstInt32 index, void* ptr) {
+VstIntPtr GetParamLabel(IEffectBase& p, VstInt32 index, void* ptr) {
     if (ValidParam(p, index)) CopyBounded(static_cast<char*>(ptr), kParamTextBytes, p.GetParam(index)->UnitText());
     return 0;
 }
 
-VstIntPtr GetParamDisplay(IEffectVST& p, VstInt32 index, void* ptr) {
+VstIntPtr GetParamDisplay(IEffectBase& p, VstInt32 index, void* ptr) {
     if (ValidParam(p, index) && ptr) {
         const IParameter* param = p.GetParam(index);
         param->FormatValue(param->Value(), false, static_cast<char*>(ptr), kParamTextBytes, true);
@@ -93,108 +96,78 @@ VstIntPtr GetParamDisplay(IEffectVST& p, VstInt32 index, void* ptr) {
     return 0;
 }
 
-VstIntPtr GetParamName(IEffectVST& p, VstInt32 index, void* ptr) {
+VstIntPtr GetParamName(IEffectBase& p, VstInt32 index, void* ptr) {
     if (ValidParam(p, index)) CopyBounded(static_cast<char*>(ptr), kParamNameBytes, p.GetParam(index)->Name());
     return 0;
 }
 
-VstIntPtr SetSampleRate(IEffectVST& p, float opt) {
-    // A rate that is not a positive number would turn every time constant
-    // of the chain into NaN for good; the current rate stays instead.
-    if (std::isfinite(opt) && opt > 0.0f) p.SetHostSampleRate(static_cast<double>(opt));
-    p.OnReset();
+VstIntPtr SetSampleRate(IEffectVST& v, float opt) {
+    v.Exporter().SetSampleRate(static_cast<double>(opt));
     return 0;
 }
 
-VstIntPtr SetBlockSize(IEffectVST& p, VstIntPtr value) {
-    // Block sizes of 0 or less, or too large to address in bytes, keep the
-    // current scratch buffers; the reset still runs as the host asked.
-    constexpr VstIntPtr kLargestBlock = INT_MAX / static_cast<VstIntPtr>(sizeof(double));
-    if (value > 0 && value <= kLargestBlock) p.ResizeBlockBuffers(static_cast<int>(value));
-    p.OnReset();
+VstIntPtr SetBlockSize(IEffectVST& v, VstIntPtr value) {
+    v.Exporter().SetBlockSize(static_cast<long long>(value));
     return 0;
 }
 
-VstIntPtr MainsChanged(IEffectVST& p, VstIntPtr value) {
-    if (value != 0) {
-        p.OnActiveChanged(true);
-    } else {
-        p.OnActiveChanged(false);
-        p.OnReset();
-    }
+VstIntPtr MainsChanged(IEffectVST& v, VstIntPtr value) {
+    v.Exporter().SetActive(value != 0);
     return 0;
 }
 
-VstIntPtr EditGetRect(IEffectVST& p, void* ptr) {
-    if (!ptr || !p.Editor() || !p.Editor()->HasWindowSystem()) return 0;
-    *static_cast<ERect**>(ptr) = p.EditorRect();
+VstIntPtr EditGetRect(IEffectVST& v, void* ptr) {
+    if (!ptr || !v.Exporter().HasEditor()) return 0;
+    *static_cast<ERect**>(ptr) = v.EditorRect();
     return 1;
 }
 
-VstIntPtr EditOpen(IEffectVST& p, VstIntPtr value, void* ptr) {
-    if (!p.Editor()) return 0;
-    p.Editor()->SetHostDisplay(reinterpret_cast<void*>(value));
-    if (!p.Editor()->OpenWindow(ptr)) return 0;
-    p.OnEditorOpened();
-    return 1;
-}
-
-VstIntPtr EditClose(IEffectVST& p) {
-    if (!p.Editor()) return 0;
-    p.OnEditorClosing();
-    p.Editor()->CloseWindow();
-    return 1;
-}
-
-VstIntPtr EditIdle(IEffectVST& p, DispatchLock& lock) {
-    // The editor's timer work reads only what other threads store into
-    // atomics, and a gesture takes the lock itself: holding it through a
-    // paint would make the audio thread wait for the screen.
+// effEditOpen's value is host-defined (some X11 hosts pass their Display,
+// others 0 or anything): it is never looked at. A missing parent answers 0.
+VstIntPtr EditOpen(IEffectVST& v, void* ptr, DispatchLock& lock) {
+    if (!ptr || !v.Plugin().Editor()) return 0;
     lock.Release();
-    if (p.Editor()) p.Editor()->Idle();
+    return v.Exporter().OpenEditor(ptr) ? 1 : 0;
+}
+
+VstIntPtr EditClose(IEffectVST& v, DispatchLock& lock) {
+    if (!v.Plugin().Editor()) return 0;
+    lock.Release();
+    v.Exporter().CloseEditor();
+    return 1;
+}
+
+VstIntPtr EditIdle(IEffectVST& v, DispatchLock& lock) {
+    // The editor's timer work reads only what other threads store into
+    // atomics, and a gesture takes the lock itself.
+    lock.Release();
+    v.Exporter().IdleEditor();
     return 0;
 }
 
-VstIntPtr GetChunk(IEffectVST& p, VstInt32 index, void* ptr) {
+VstIntPtr GetChunk(IEffectVST& v, VstInt32 index, void* ptr) {
     if (!ptr) return 0;
     const bool program = index != 0;
-    IStateChunk& chunk = program ? p.PresetChunk() : p.BankChunk();
-    bool ok = BeginStateChunk(chunk);
-    if (ok && program) {
-        ok = p.SaveState(chunk);
-    } else if (ok) {
-        p.ModifyCurrentPreset();
-        ok = p.SerializePresets(chunk);
-    }
+    IStateChunk& chunk = program ? v.PresetChunk() : v.BankChunk();
+    const bool ok = program ? v.Exporter().SaveProgram(chunk) : v.Exporter().SaveBank(chunk);
     if (!ok || chunk.Length() <= 0) return 0;
     *static_cast<void**>(ptr) = chunk.Data();
     return chunk.Length();
 }
 
-VstIntPtr SetChunk(IEffectVST& p, VstInt32 index, VstIntPtr value, void* ptr) {
+VstIntPtr SetChunk(IEffectVST& v, VstInt32 index, VstIntPtr value, void* ptr) {
     // A missing pointer, a negative size or one past what a chunk can hold
     // is refused before anything is touched.
     if (!ptr || value < 0 || value > INT_MAX) return 0;
     const bool program = index != 0;
-    IStateChunk& chunk = program ? p.PresetChunk() : p.BankChunk();
+    IStateChunk& chunk = program ? v.PresetChunk() : v.BankChunk();
     const int size = static_cast<int>(value);
     if (!chunk.Resize(size)) return 0;
     if (size > 0) std::memcpy(chunk.Data(), ptr, static_cast<std::size_t>(size));
-
-    int position = 0;
-    const int format = ReadStateHeader(chunk, position);
-    if (!program && format >= kStateFormatVersion) {
-        position = p.UnserializePresets(chunk, position);
-    } else {
-        position = p.LoadState(chunk, position);
-        p.ModifyCurrentPreset();
-    }
-    if (position < 0) return 0;
-    p.RefreshEditorControls();
-    return 1;
+    return v.Exporter().LoadChunk(chunk, !program) ? 1 : 0;
 }
 
-VstIntPtr ProcessEvents(IEffectVST& p, void* ptr) {
+VstIntPtr ProcessEvents(IEffectBase& p, void* ptr) {
     if (!ptr) return 0;
     const auto* events = static_cast<const VstEvents*>(ptr);
     // The declared two-element array is a variable-length list in practice:
@@ -227,35 +200,20 @@ VstIntPtr ProcessEvents(IEffectVST& p, void* ptr) {
     return 1;
 }
 
-VstIntPtr String2Parameter(IEffectVST& p, VstInt32 index, void* ptr) {
-    if (!ValidParam(p, index)) return 0;
+VstIntPtr String2Parameter(IEffectVST& v, VstInt32 index, void* ptr) {
+    if (!ValidParam(v.Plugin(), index)) return 0;
     if (!ptr) return 1;
-    const char* text = static_cast<const char*>(ptr);
-    IParameter* param = p.GetParam(index);
-    double v;
-    if (param->DisplayTextCount() > 0) {
-        const int entry = param->FindDisplayText(text);
-        if (entry < 0) return 0;
-        v = param->DisplayTextAt(entry)->value;
-    } else {
-        v = ReadDecimal(text);
-        // "nan" reads as NaN; it must never become a value.
-        if (std::isnan(v)) return 0;
-    }
-    if (p.Editor()) p.Editor()->ShowParameterInEditor(index, v, false);
-    param->SetClamped(v);
-    p.OnParameterChange(index);
-    return 1;
+    return v.Exporter().SetParameterFromText(index, static_cast<const char*>(ptr)) ? 1 : 0;
 }
 
-VstIntPtr GetProgramNameIndexed(IEffectVST& p, VstInt32 index, void* ptr) {
+VstIntPtr GetProgramNameIndexed(IEffectBase& p, VstInt32 index, void* ptr) {
     if (!ptr) return 0;
     const char* name = p.PresetNameAt(index);
     CopyBounded(static_cast<char*>(ptr), kProgramNameBytes, name);
     return (name && name[0] != '\0') ? 1 : 0;
 }
 
-VstIntPtr GetPinProperties(IEffectVST& p, VstInt32 index, void* ptr, bool input) {
+VstIntPtr GetPinProperties(IEffectBase& p, VstInt32 index, void* ptr, bool input) {
     const int count = input ? p.InputCount() : p.OutputCount();
     if (!ptr || index < 0 || index >= count) return 0;
     auto* pin = static_cast<VstPinProperties*>(ptr);
@@ -280,7 +238,7 @@ VstIntPtr GetPinProperties(IEffectVST& p, VstInt32 index, void* ptr, bool input)
     return 1;
 }
 
-VstIntPtr GetPlugCategory(IEffectVST& p) { return p.IsInstrument() ? kPlugCategSynth : kPlugCategEffect; }
+VstIntPtr GetPlugCategory(IEffectBase& p) { return p.IsInstrument() ? kPlugCategSynth : kPlugCategEffect; }
 
 // Connects the first n channels of one direction and disconnects the rest;
 // a disconnected channel is fed silence from its own scratch buffer.
@@ -292,7 +250,7 @@ void ConnectFirst(int count, const VstSpeakerArrangement* arrangement, SetConnec
     for (int i = 0; i < count; ++i) setConnected(i, i < n);
 }
 
-VstIntPtr SetSpeakerArrangement(IEffectVST& p, VstIntPtr value, void* ptr) {
+VstIntPtr SetSpeakerArrangement(IEffectBase& p, VstIntPtr value, void* ptr) {
     ConnectFirst(p.InputCount(), reinterpret_cast<const VstSpeakerArrangement*>(value),
                  [&p](int i, bool on) { p.SetInputConnected(i, on); });
     ConnectFirst(p.OutputCount(), static_cast<const VstSpeakerArrangement*>(ptr),
@@ -306,7 +264,7 @@ VstIntPtr CopyText(void* ptr, std::size_t size, const char* text) {
     return 1;
 }
 
-VstIntPtr VendorSpecific(IEffectVST& p, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
+VstIntPtr VendorSpecific(IEffectBase& p, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
     if (index == kVendorFormatNormalized) {
         if (!ptr) return 0;
         // Shows the text of any normalised value without setting it. A NaN
@@ -326,7 +284,7 @@ VstIntPtr VendorSpecific(IEffectVST& p, VstInt32 index, VstIntPtr value, void* p
     return 0;
 }
 
-VstIntPtr CanDo(IEffectVST& p, void* ptr) {
+VstIntPtr CanDo(IEffectBase& p, void* ptr) {
     if (!ptr) return 0;
     const char* text = static_cast<const char*>(ptr);
     if (std::strcmp(text, "receiveVstTimeInfo") == 0) return 1;
@@ -340,7 +298,7 @@ VstIntPtr CanDo(IEffectVST& p, void* ptr) {
     return 0;
 }
 
-VstIntPtr GetMidiKeyName(IEffectVST& p, void* ptr) {
+VstIntPtr GetMidiKeyName(IEffectBase& p, void* ptr) {
     if (!ptr) return 0;
     auto* key = static_cast<MidiKeyName*>(ptr);
     key->keyName[0] = '\0';
@@ -350,19 +308,20 @@ VstIntPtr GetMidiKeyName(IEffectVST& p, void* ptr) {
     return 1;
 }
 
-VstIntPtr GetSpeakerArrangement(IEffectVST& p, VstIntPtr value, void* ptr) {
-    if (value) *reinterpret_cast<VstSpeakerArrangement**>(value) = p.InputArrangement();
-    if (ptr) *static_cast<VstSpeakerArrangement**>(ptr) = p.OutputArrangement();
+VstIntPtr GetSpeakerArrangement(IEffectVST& v, VstIntPtr value, void* ptr) {
+    if (value) *reinterpret_cast<VstSpeakerArrangement**>(value) = v.InputArrangement();
+    if (ptr) *static_cast<VstSpeakerArrangement**>(ptr) = v.OutputArrangement();
     return 1;
 }
 
-VstIntPtr Dispatch(IEffectVST* plugin, DispatchLock& lock, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+VstIntPtr Dispatch(IEffectVST* adapter, DispatchLock& lock, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                    float opt) {
-    IEffectVST& p = *plugin;
+    IEffectVST& v = *adapter;
+    IEffectBase& p = v.Plugin();
     // clang-format off
     switch (opcode) {
-        case effOpen: return Open(p);
-        case effClose: return Close(plugin, lock);
+        case effOpen: return Open(v);
+        case effClose: return Close(adapter, lock);
         case effSetProgram: return SetProgram(p, value);
         case effGetProgram: return p.CurrentPreset();
         case effSetProgramName: return SetProgramName(p, ptr);
@@ -370,19 +329,19 @@ VstIntPtr Dispatch(IEffectVST* plugin, DispatchLock& lock, VstInt32 opcode, VstI
         case effGetParamLabel: return GetParamLabel(p, index, ptr);
         case effGetParamDisplay: return GetParamDisplay(p, index, ptr);
         case effGetParamName: return GetParamName(p, index, ptr);
-        case effSetSampleRate: return SetSampleRate(p, opt);
-        case effSetBlockSize: return SetBlockSize(p, value);
-        case effMainsChanged: return MainsChanged(p, value);
-        case effEditGetRect: return EditGetRect(p, ptr);
-        case effEditOpen: return EditOpen(p, value, ptr);
-        case effEditClose: return EditClose(p);
-        case effEditIdle: return EditIdle(p, lock);
+        case effSetSampleRate: return SetSampleRate(v, opt);
+        case effSetBlockSize: return SetBlockSize(v, value);
+        case effMainsChanged: return MainsChanged(v, value);
+        case effEditGetRect: return EditGetRect(v, ptr);
+        case effEditOpen: return EditOpen(v, ptr, lock);
+        case effEditClose: return EditClose(v, lock);
+        case effEditIdle: return EditIdle(v, lock);
         case effIdentify: return kIdentifyAnswer;
-        case effGetChunk: return GetChunk(p, index, ptr);
-        case effSetChunk: return SetChunk(p, index, value, ptr);
+        case effGetChunk: return GetChunk(v, index, ptr);
+        case effSetChunk: return SetChunk(v, index, value, ptr);
         case effProcessEvents: return ProcessEvents(p, ptr);
         case effCanBeAutomated: return 1;  // hosts pass the parameter in index or in value
-        case effString2Parameter: return String2Parameter(p, index, ptr);
+        case effString2Parameter: return String2Parameter(v, index, ptr);
         case effGetProgramNameIndexed: return GetProgramNameIndexed(p, index, ptr);
         case effGetInputProperties: return GetPinProperties(p, index, ptr, true);
         case effGetOutputProperties: return GetPinProperties(p, index, ptr, false);
@@ -399,7 +358,7 @@ VstIntPtr Dispatch(IEffectVST* plugin, DispatchLock& lock, VstInt32 opcode, VstI
         case effIdle: return 0;
         case effGetVstVersion: return kVstVersion;
         case effGetMidiKeyName: return GetMidiKeyName(p, ptr);
-        case effGetSpeakerArrangement: return GetSpeakerArrangement(p, value, ptr);
+        case effGetSpeakerArrangement: return GetSpeakerArrangement(v, value, ptr);
         default: return 0;  // deprecated and unknown opcodes change nothing
     }
     // clang-format on
@@ -409,13 +368,13 @@ VstIntPtr Dispatch(IEffectVST* plugin, DispatchLock& lock, VstInt32 opcode, VstI
 
 VstIntPtr VSTCALLBACK VSTDispatcher(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                     float opt) {
-    IEffectVST* plugin = IEffectVST::FromRecord(effect);
-    if (!plugin) return 0;
-    DispatchLock lock(plugin->Lock());
+    IEffectVST* adapter = IEffectVST::FromRecord(effect);
+    if (!adapter) return 0;
+    DispatchLock lock(adapter->Plugin().Lock());
     // Nothing may unwind into the host: a failed allocation is an unhandled
     // request.
     try {
-        return Dispatch(plugin, lock, opcode, index, value, ptr, opt);
+        return Dispatch(adapter, lock, opcode, index, value, ptr, opt);
     } catch (...) {
         return 0;
     }

@@ -9,11 +9,6 @@
 
 namespace {
 
-// The block size hosts most often use; scratch buffers exist before the host
-// announces its own, so a host that processes without effSetBlockSize still
-// has somewhere to widen its samples into.
-constexpr int kInitialBlockSize = 1024;
-
 VstInt32 ArrangementType(int channels) {
     switch (channels) {
         case 0:
@@ -38,86 +33,81 @@ bool HostFeedsTwoInputsOnly(int hostId) { return hostId == 15 || hostId == 17 ||
 
 }  // namespace
 
-IEffectVST::IEffectVST(audioMasterCallback hostCallback, int paramCount, const char* channelIO, int presetCount,
-                       const char* effectName, const char* productName, const char* makerName, int version,
-                       int uniqueId, int latency, bool doesMidi, bool doesStateChunks, bool isInstrument)
-    : IEffectBase(paramCount, channelIO, presetCount, effectName, productName, makerName, version, uniqueId, latency,
-                  doesMidi, doesStateChunks, isInstrument),
-      hostCallback(hostCallback) {
+IEffectVST::IEffectVST(audioMasterCallback hostCallback, std::unique_ptr<IEffectBase> plugin)
+    : hostCallback(hostCallback), mExporter(std::move(plugin), this) {
+    IEffectBase& p = Plugin();
     record.magic = kEffectMagic;
     record.dispatcher = VSTDispatcher;
     record.process = VSTProcess;
     record.setParameter = VSTSetParameter;
     record.getParameter = VSTGetParameter;
-    record.numPrograms = PresetCount();
-    record.numParams = ParamCount();
-    record.numInputs = InputCount();
-    record.numOutputs = OutputCount();
+    record.numPrograms = p.PresetCount();
+    record.numParams = p.ParamCount();
+    record.numInputs = p.InputCount();
+    record.numOutputs = p.OutputCount();
     record.flags = effFlagsCanReplacing | effFlagsCanDoubleReplacing;
-    if (LegalIO(1, -1)) record.flags |= effFlagsCanMono;
-    record.initialDelay = Latency();
+    if (p.LegalIO(1, -1)) record.flags |= effFlagsCanMono;
+    record.initialDelay = p.Latency();
     record.ioRatio = 1.0f;
     record.object = this;
-    record.uniqueID = UniqueId();
-    record.version = DecimalFromPackedVersion(Version());
+    record.uniqueID = p.UniqueId();
+    record.version = DecimalFromPackedVersion(p.Version());
     record.processReplacing = VSTProcessReplacing;
     record.processDoubleReplacing = VSTProcessDoubleReplacing;
 
-    FillArrangement(inputArrangement, InputCount());
-    FillArrangement(outputArrangement, OutputCount());
-
-    for (int i = 0; i < InputCount(); ++i) SetInputConnected(i, true);
-    for (int i = 0; i < OutputCount(); ++i) SetOutputConnected(i, true);
-    ResizeBlockBuffers(kInitialBlockSize);
+    FillArrangement(inputArrangement, p.InputCount());
+    FillArrangement(outputArrangement, p.OutputCount());
+    AnnounceEditor();
 }
 
 IEffectVST::~IEffectVST() = default;
 
-int IEffectVST::IdentifyHost() {
-    if (HostId() != -1) return HostId();
+int IEffectVST::IdentifyHost(int* version) {
     // Zeroed and terminated by us: a host may fill the whole buffer.
     char product[kHostProductBytes] = {};
     CallHost(audioMasterGetProductString, 0, 0, product);
     product[kHostProductBytes - 1] = '\0';
     int hostVersion = 0;
     if (product[0] != '\0') hostVersion = PackedFromDecimalVersion(CallHost(audioMasterGetVendorVersion));
-    const int hostId = HostIdFromProductName(product);
-    SetHostIdentity(hostId, hostVersion);
-    return hostId;
+    if (version) *version = hostVersion;
+    return HostIdFromProductName(product);
 }
 
 void IEffectVST::ApplyHostQuirks() {
     if (hostQuirksDone) return;
     hostQuirksDone = true;
-    if (HostFeedsTwoInputsOnly(IdentifyHost())) {
-        for (int i = 2; i < InputCount(); ++i) SetInputConnected(i, false);
-        for (int i = 2; i < OutputCount(); ++i) SetOutputConnected(i, true);
+    IEffectBase& p = Plugin();
+    if (HostFeedsTwoInputsOnly(p.IdentifyHost())) {
+        for (int i = 2; i < p.InputCount(); ++i) p.SetInputConnected(i, false);
+        for (int i = 2; i < p.OutputCount(); ++i) p.SetOutputConnected(i, true);
     }
-    record.numInputs = InputCount();
-    inputArrangement.numChannels = InputCount();
-    record.numOutputs = OutputCount();
-    outputArrangement.numChannels = OutputCount();
-    OnHostKnown();
+    record.numInputs = p.InputCount();
+    inputArrangement.numChannels = p.InputCount();
+    record.numOutputs = p.OutputCount();
+    outputArrangement.numChannels = p.OutputCount();
+    p.OnHostKnown();
 }
 
-void IEffectVST::AttachEditor(std::unique_ptr<IEditorLink> editor) {
-    if (!editor) return;
-    IEffectBase::AttachEditor(std::move(editor));
-    // A build without a window system keeps its editor to itself (it still
-    // paints, for tools and tests): a host offered an editor that can never
-    // open shows an empty frame.
-    if (!Editor() || !Editor()->HasWindowSystem()) return;
+// A build without a window system keeps its editor to itself (it still
+// paints, for tools and tests): a host offered an editor that can never open
+// shows an empty frame.
+void IEffectVST::AnnounceEditor() {
+    if (!mExporter.HasEditor()) return;
     record.flags |= effFlagsHasEditor;
-    editorRect = ERect{0, 0, static_cast<VstInt16>(Editor()->Height()), static_cast<VstInt16>(Editor()->Width())};
+    editorRect =
+        ERect{0, 0, static_cast<VstInt16>(mExporter.EditorHeight()), static_cast<VstInt16>(mExporter.EditorWidth())};
 }
 
-void IEffectVST::SyncEditorRect() {
-    if (!Editor()) return;
-    editorRect = ERect{0, 0, static_cast<VstInt16>(Editor()->Height()), static_cast<VstInt16>(Editor()->Width())};
-    OnEditorResized();
+void IEffectVST::EditorAttached() { AnnounceEditor(); }
+
+void IEffectVST::EditorResized() {
+    IEditorLink* editor = Plugin().Editor();
+    if (!editor) return;
+    editorRect = ERect{0, 0, static_cast<VstInt16>(editor->Height()), static_cast<VstInt16>(editor->Width())};
 }
 
-void IEffectVST::ChangeLatency(int samples) {
-    IEffectBase::ChangeLatency(samples);
+void IEffectVST::LatencyChanged(int samples) {
     record.initialDelay = samples;
+    // Hosts read initialDelay again when told the plug-in's I/O changed.
+    CallHost(audioMasterIOChanged);
 }

@@ -1,7 +1,7 @@
-// The base's requests to the host, as audioMaster calls. None takes the
-// plug-in lock: NotifyHostOfValue runs inside SetParameterFromEditor, which
-// holds it; the gesture calls come from the editor without it; the others
-// only ask the host.
+// The plug-in's requests to the host, as audioMaster calls. None takes the
+// plug-in lock: PerformEdit runs inside SetParameterFromEditor, which holds
+// it; the gesture calls come from the editor without it; the others only ask
+// the host.
 #include <climits>
 
 #include "vst/effect_vst.h"
@@ -23,19 +23,19 @@ const VstTimeInfo* IEffectVST::HostTime(VstInt32 filter) {
     return reinterpret_cast<const VstTimeInfo*>(CallHost(audioMasterGetTime, 0, filter));
 }
 
-void IEffectVST::BeginEditGesture(int index) { CallHost(audioMasterBeginEdit, index); }
+void IEffectVST::BeginEdit(int index) { CallHost(audioMasterBeginEdit, index); }
 
-void IEffectVST::NotifyHostOfValue(int index, double normalized) {
+void IEffectVST::PerformEdit(int index, double normalized) {
     CallHost(audioMasterAutomate, index, 0, nullptr, static_cast<float>(normalized));
 }
 
-void IEffectVST::EndEditGesture(int index) { CallHost(audioMasterEndEdit, index); }
+void IEffectVST::EndEdit(int index) { CallHost(audioMasterEndEdit, index); }
 
-void IEffectVST::NotifyHostDisplayChanged() { CallHost(audioMasterUpdateDisplay); }
+void IEffectVST::DisplayChanged() { CallHost(audioMasterUpdateDisplay); }
 
 bool IEffectVST::IsOfflineRender() { return CallHost(audioMasterGetCurrentProcessLevel) == kVstProcessLevelOffline; }
 
-int IEffectVST::HostSamplePosition() {
+int IEffectVST::SamplePosition() {
     const VstTimeInfo* time = HostTime(0);
     if (!time || !(time->samplePos >= 0.0)) return 0;
     // Rounded to the nearest sample; a position past the int range (a day
@@ -45,13 +45,13 @@ int IEffectVST::HostSamplePosition() {
     return static_cast<int>(rounded);
 }
 
-double IEffectVST::HostTempo() {
+double IEffectVST::Tempo() {
     const VstTimeInfo* time = HostTime(kVstTempoValid);
     if (!time || !(time->flags & kVstTempoValid) || !(time->tempo >= 0.0)) return 0.0;
     return time->tempo;
 }
 
-void IEffectVST::HostTimeSignature(int* numerator, int* denominator) {
+void IEffectVST::TimeSignature(int* numerator, int* denominator) {
     if (numerator) *numerator = 0;
     if (denominator) *denominator = 0;
     const VstTimeInfo* time = HostTime(kVstTimeSigValid);
@@ -61,7 +61,7 @@ void IEffectVST::HostTimeSignature(int* numerator, int* denominator) {
     if (denominator) *denominator = time->timeSigDenominator;
 }
 
-void IEffectVST::HostTimeInfo(ITimeInfo* info) {
+void IEffectVST::TimeInfo(ITimeInfo* info) {
     const VstTimeInfo* time = HostTime(kTimeInfoFilter);
     if (!info || !time || !(time->flags & kTimeInfoFilter)) return;
     // The tests differ on purpose from the single queries: the full record
@@ -82,7 +82,7 @@ void IEffectVST::HostTimeInfo(ITimeInfo* info) {
     info->transportLooping = (time->flags & kVstTransportCycleActive) != 0;
 }
 
-bool IEffectVST::SendMidiToHost(const IMidiMessage& message) {
+bool IEffectVST::SendMidi(const IMidiMessage& message) {
     VstMidiEvent event{};
     event.type = kVstMidiType;
     event.byteSize = static_cast<VstInt32>(sizeof(VstMidiEvent));
@@ -96,7 +96,7 @@ bool IEffectVST::SendMidiToHost(const IMidiMessage& message) {
     return CallHost(audioMasterProcessEvents, 0, 0, &events) == 1;
 }
 
-bool IEffectVST::SendSysExToHost(const ISysExMessage& message) {
+bool IEffectVST::SendSysEx(const ISysExMessage& message) {
     VstMidiSysexEvent event{};
     event.type = kVstSysExType;
     event.byteSize = static_cast<VstInt32>(sizeof(VstMidiSysexEvent));

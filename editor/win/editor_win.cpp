@@ -2,10 +2,10 @@
 
 #include <mutex>
 
+#include "base/module_instance.h"
 #include "editor/editor_keys.h"
 #include "editor/platform_editor.h"
 #include "editor/png_resource_bitmap.h"
-#include "vst/module_instance.h"
 
 namespace {
 
@@ -50,12 +50,12 @@ LRESULT ForwardToRoot(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-std::unique_ptr<IEditor> CreatePlatformEditor(IEffectBase* plugin, int width, int height, int frameRate,
+std::unique_ptr<IEditor> CreatePlatformEditor(IEditorDelegate* plugin, int width, int height, int frameRate,
                                               ResourceFinder resources) {
     return std::make_unique<IEditorWin>(plugin, width, height, frameRate, resources);
 }
 
-IEditorWin::IEditorWin(IEffectBase* plugin, int width, int height, int frameRate, ResourceFinder resources)
+IEditorWin::IEditorWin(IEditorDelegate* plugin, int width, int height, int frameRate, ResourceFinder resources)
     : IEditor(plugin, width, height, frameRate), mResources(resources) {
     mModuleHandle = static_cast<HINSTANCE>(ModuleInstance());
     mHasModuleResources = mModuleHandle != nullptr;

@@ -32,7 +32,7 @@ public:
     // resources serves the pictures when the editor's code is not inside a
     // loaded library (a test executable linking the plug-in): there is then
     // no module of ours with resources to search.
-    IEditorWin(IEffectBase* plugin, int width, int height, int frameRate, ResourceFinder resources);
+    IEditorWin(IEditorDelegate* plugin, int width, int height, int frameRate, ResourceFinder resources);
     ~IEditorWin() override;
 
     bool HasWindowSystem() const override { return true; }

@@ -2,7 +2,7 @@
 #include "editor/platform_editor.h"
 #include "editor/x11/x11_editor.h"
 
-std::unique_ptr<IEditor> CreatePlatformEditor(IEffectBase* plugin, int width, int height, int frameRate,
+std::unique_ptr<IEditor> CreatePlatformEditor(IEditorDelegate* plugin, int width, int height, int frameRate,
                                               ResourceFinder resources) {
     return std::make_unique<IEditorX11>(plugin, width, height, frameRate, resources);
 }

@@ -19,7 +19,7 @@ std::chrono::milliseconds TimerPeriod(int frameRate) {
 
 }  // namespace
 
-IEditorX11::IEditorX11(IEffectBase* plugin, int width, int height, int frameRate, ResourceFinder resources)
+IEditorX11::IEditorX11(IEditorDelegate* plugin, int width, int height, int frameRate, ResourceFinder resources)
     : IEditor(plugin, width, height, frameRate), mResources(resources) {}
 
 IEditorX11::~IEditorX11() { CloseEditorWindow(); }
@@ -45,10 +45,10 @@ void* IEditorX11::OpenEditorWindow(void* parent) {
         }
         CloseEditorWindow();
     }
+    // A connection of our own to the display the environment names: what a
+    // host passes beside the parent (its Display, 0 or anything) is not ours
+    // to read.
     mWindow = X11EditorWindow::Open(nullptr, parentId, x, y, w, h);
-    // The frame may live on a display the environment does not name.
-    if (!mWindow && mHostDisplay)
-        mWindow = X11EditorWindow::Open(XDisplayString(static_cast<Display*>(mHostDisplay)), parentId, x, y, w, h);
     if (!mWindow) return nullptr;
     for (int i = 0; i < ControlCount(); ++i) Control(i)->MarkDirty(false);
     PaintAll();

@@ -18,15 +18,11 @@ class X11EditorWindow;
 
 class IEditorX11 : public IEditor {
 public:
-    IEditorX11(IEffectBase* plugin, int width, int height, int frameRate, ResourceFinder resources);
+    IEditorX11(IEditorDelegate* plugin, int width, int height, int frameRate, ResourceFinder resources);
     // Closes the window if the host has not.
     ~IEditorX11() override;
 
     bool HasWindowSystem() const override { return true; }
-    // effEditOpen's value: a host that passes its Display there gets the
-    // editor on that display when the environment's display does not know
-    // the frame.
-    void SetHostDisplay(void* display) override { mHostDisplay = display; }
     // effEditIdle: the window's events, then the repaint timer's tick when
     // one is due (every trunc(1000 / frame rate) ms on average).
     void Idle() override;
@@ -47,6 +43,5 @@ public:
 private:
     std::unique_ptr<X11EditorWindow> mWindow;
     ResourceFinder mResources;
-    void* mHostDisplay = nullptr;  // the host's Display, not owned; may be null
     std::chrono::steady_clock::time_point mNextTick;
 };

@@ -4,15 +4,13 @@
 #include <cmath>
 
 #include "plugin/velmor.h"
-#include "vst/vst2_abi.h"
 
 namespace chain_test {
 
 VocalChainSettings SettingsWith(int sampleRate, int index, double value) {
     // No host: the hooks need none, and nothing here asks one.
-    Velmor velmor(nullptr);
-    AEffect* record = velmor.Record();
-    record->dispatcher(record, effOpen, 0, 0, nullptr, 0.0f);  // every parameter into its hook
+    Velmor velmor;
+    for (int i = 0; i < velmor.ParamCount(); ++i) velmor.OnParameterChange(i);  // as a host's open does
     if (IParameter* param = velmor.GetParam(index)) {
         param->SetClamped(value);
         velmor.OnParameterChange(index);

@@ -13,8 +13,8 @@
 
 #include "core/heap_buffer.h"
 #include "tests/vst/test_host.h"
-#include "vst/create_effect.h"
 #include "vst/effect_vst.h"
+#include "vst/in_process_effect.h"
 
 namespace {
 std::atomic<long> gAllocations{0};
@@ -90,8 +90,8 @@ TEST(Allocation, AudioCallbacksAllocateNothing) {
     TestHost::Get().Reset();
     const IHeapAllocator counting{CountedRealloc, CountedMalloc};
     SetHeapAllocator(&counting);
-    IEffectVST* plugin = CreateEffectInstance(TestHost::Callback);
-    AEffect* fx = plugin->Record();
+    InProcessEffect plugin(TestHost::Callback);
+    AEffect* fx = plugin.Record();
     auto dispatch = [fx](VstInt32 op, VstIntPtr value, float opt) {
         return fx->dispatcher(fx, op, 0, value, nullptr, opt);
     };
@@ -128,7 +128,7 @@ TEST(Allocation, AudioCallbacksAllocateNothing) {
     tCounting = false;
 
     EXPECT_EQ(gAllocations.load(), 0);
-    dispatch(effClose, 0, 0);
+    plugin.Close();
     SetHeapAllocator(nullptr);
 }
 
@@ -144,8 +144,8 @@ TEST(Allocation, AutomationAndRateChangesAllocateNothingOnTheAudioThread) {
     TestHost::Get().Reset();
     const IHeapAllocator counting{CountedRealloc, CountedMalloc};
     SetHeapAllocator(&counting);
-    IEffectVST* plugin = CreateEffectInstance(TestHost::Callback);
-    AEffect* fx = plugin->Record();
+    InProcessEffect plugin(TestHost::Callback);
+    AEffect* fx = plugin.Record();
     auto dispatch = [fx](VstInt32 op, VstIntPtr value, float opt) {
         return fx->dispatcher(fx, op, 0, value, nullptr, opt);
     };
@@ -203,7 +203,7 @@ TEST(Allocation, AutomationAndRateChangesAllocateNothingOnTheAudioThread) {
     }
     EXPECT_EQ(counted, 0);
     EXPECT_EQ(blocks, 13 * 40);
-    dispatch(effClose, 0, 0);
+    plugin.Close();
     SetHeapAllocator(nullptr);
 }
 

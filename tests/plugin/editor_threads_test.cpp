@@ -13,13 +13,15 @@
 #include "editor/editor.h"
 #include "plugin/velmor.h"
 #include "tests/vst/test_host.h"
+#include "vst/in_process_effect.h"
 
 namespace {
 
 TEST(EditorThreads, AudioAndAutomationWhileTheEditorPaints) {
     TestHost::Get().Reset();
-    Velmor v{TestHost::Callback};
-    AEffect* fx = v.Record();
+    InProcessEffect effect{TestHost::Callback};
+    Velmor& v = effect.As<Velmor>();
+    AEffect* fx = effect.Record();
     fx->dispatcher(fx, effOpen, 0, 0, nullptr, 0.0f);
     fx->dispatcher(fx, effSetSampleRate, 0, 0, nullptr, 48000.0f);
     fx->dispatcher(fx, effSetBlockSize, 0, 256, nullptr, 0.0f);

@@ -20,6 +20,7 @@
 #include "raster/mem_bitmap.h"
 #include "raster/png_loader.h"
 #include "tests/vst/test_host.h"
+#include "vst/in_process_effect.h"
 
 namespace {
 
@@ -100,16 +101,16 @@ protected:
         ASSERT_NE(editor, nullptr);
     }
     VstIntPtr Dispatch(VstInt32 op, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0) {
-        return v.Record()->dispatcher(v.Record(), op, index, value, ptr, opt);
+        return effect.Record()->dispatcher(effect.Record(), op, index, value, ptr, opt);
     }
-    void Set(int index, float x) { v.Record()->setParameter(v.Record(), index, x); }
-    float Get(int index) { return v.Record()->getParameter(v.Record(), index); }
+    void Set(int index, float x) { effect.Record()->setParameter(effect.Record(), index, x); }
+    float Get(int index) { return effect.Record()->getParameter(effect.Record(), index); }
     // One block of silence: the chain hands the meters the power state.
     void ProcessSilence(int frames = 64) {
         std::vector<float> in(static_cast<std::size_t>(frames)), out(in.size());
         float* ins[2] = {in.data(), in.data()};
         float* outs[2] = {out.data(), out.data()};
-        v.Record()->processReplacing(v.Record(), ins, outs, frames);
+        effect.Record()->processReplacing(effect.Record(), ins, outs, frames);
     }
     void Ticks(int n) {
         for (int i = 0; i < n; ++i) editor->RepaintDirty();
@@ -118,7 +119,8 @@ protected:
         for (int i = 0; i < static_cast<int>(48000 * seconds); ++i) v.DriveMeter().SetLevel(level, 48000);
     }
 
-    Velmor v{TestHost::Callback};
+    InProcessEffect effect{TestHost::Callback};
+    Velmor& v = effect.As<Velmor>();
     IEditor* editor = nullptr;
 };
 
@@ -289,7 +291,7 @@ TEST_F(VelmorEditor, ModeButtonsLightForTheirModeAndSelectItWhenPressed) {
     for (int i = 0; i < 4; ++i) {
         IEditorOffscreen wide(&v, 1100, 200, 25, FindVelmorResource);
         const IBitmapRef ref = wide.LoadBitmap(buttons[i].id, buttons[i].fileName, 2);
-        wide.AddControl(std::make_unique<ModeSwitch>(&v, ys[i], i + 1, ref, v.DriveMeter().mMode));
+        wide.AddControl(std::make_unique<ModeSwitch>(&v, ys[i], i + 1, ref, Velmor::kDriveMeter));
         wide.CreateSurfaces();
         auto strip = Decode(buttons[i]);
         for (int mode = 0; mode <= 4; ++mode) {
@@ -319,7 +321,7 @@ TEST_F(VelmorEditor, ModeButtonsLightForTheirModeAndSelectItWhenPressed) {
     // A press on the button of Mode 3 selects 3, and again when it is on.
     IEditorOffscreen wide(&v, 1100, 200, 25, FindVelmorResource);
     wide.AddControl(std::make_unique<ModeSwitch>(&v, 48, 3, wide.LoadBitmap(pictures::kModeC.id, "ModeC.png", 2),
-                                                 v.DriveMeter().mMode));
+                                                 Velmor::kDriveMeter));
     wide.CreateSurfaces();
     for (int repeat = 0; repeat < 2; ++repeat) {
         wide.PointerDown(1010, 60, IMouseMods{false, true});

@@ -11,6 +11,7 @@
 #include "plugin/velmor.h"
 #include "plugin/velmor_coefficients.h"
 #include "tests/vst/test_host.h"
+#include "vst/in_process_effect.h"
 
 namespace {
 
@@ -47,9 +48,9 @@ class VelmorTest : public ::testing::Test {
 protected:
     void SetUp() override { TestHost::Get().Reset(); }
     VstIntPtr Dispatch(VstInt32 op, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0) {
-        return v.Record()->dispatcher(v.Record(), op, index, value, ptr, opt);
+        return effect.Record()->dispatcher(effect.Record(), op, index, value, ptr, opt);
     }
-    void Set(int index, float x) { v.Record()->setParameter(v.Record(), index, x); }
+    void Set(int index, float x) { effect.Record()->setParameter(effect.Record(), index, x); }
     void ExpectVoicing(double la, double lo, double rl, double rh, double ro) {
         EXPECT_EQ(v.LookaheadBandsMs(), la);
         EXPECT_EQ(v.LookaheadOutputMs(), lo);
@@ -57,7 +58,8 @@ protected:
         EXPECT_EQ(v.ReleaseHighMs(), rh);
         EXPECT_EQ(v.ReleaseOutputMs(), ro);
     }
-    Velmor v{TestHost::Callback};
+    InProcessEffect effect{TestHost::Callback};
+    Velmor& v = effect.As<Velmor>();
 };
 
 TEST_F(VelmorTest, ConstructionThenOpen) {
@@ -146,8 +148,8 @@ TEST_F(VelmorTest, ModeZeroIsVoicingA) {
 TEST(VelmorModeZero, SoundsLikeAFreshInstanceAtModeZero) {
     TestHost::Get().Reset();
     auto render = [](std::initializer_list<float> modes) {
-        Velmor v{TestHost::Callback};
-        AEffect* e = v.Record();
+        InProcessEffect effect{TestHost::Callback};
+        AEffect* e = effect.Record();
         e->dispatcher(e, effOpen, 0, 0, nullptr, 0);
         e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, 44100.0f);
         e->dispatcher(e, effSetBlockSize, 0, 256, nullptr, 0);

@@ -45,10 +45,10 @@ TEST_F(Adapter, RecordAndArrangementsFollowTheChannelString) {
         EXPECT_EQ(p.Record()->version, 10203);  // 0x10203 -> 1.2.3
         EXPECT_EQ(p.InputArrangement()->type, r.inType);
         EXPECT_EQ(p.InputArrangement()->numChannels, r.numIn);
-        EXPECT_EQ(p.BlockSize(), 1024);
+        EXPECT_EQ(p->BlockSize(), 1024);
     }
     ProbeEffect p;
-    p.ChangeLatency(64);
+    p->ChangeLatency(64);
     EXPECT_EQ(p.Record()->initialDelay, 64);
 }
 
@@ -58,23 +58,25 @@ TEST_F(Adapter, EditorOpcodesNeedAnAttachedEditor) {
     EXPECT_EQ(p.Dispatch(effEditGetRect, 0, 0, &rect), 0);
     EXPECT_EQ(p.Dispatch(effEditOpen), 0);
     EXPECT_EQ(p.Dispatch(effEditClose), 0);
-    FakeEditor* editor = p.AddEditor();
+    FakeEditor* editor = p->AddEditor();
     EXPECT_EQ(p.Record()->flags, 0x1019);
     EXPECT_EQ(p.Dispatch(effEditGetRect, 0, 0, nullptr), 0);
     ASSERT_EQ(p.Dispatch(effEditGetRect, 0, 0, &rect), 1);
     EXPECT_EQ(rect->top, 0);
     EXPECT_EQ(rect->bottom, 416);
     EXPECT_EQ(rect->right, 456);
-    EXPECT_EQ(p.Dispatch(effEditOpen), 1);
+    int parent = 0;
+    EXPECT_EQ(p.Dispatch(effEditOpen, 0, 0, &parent), 1);
+    EXPECT_EQ(p.Dispatch(effEditOpen), 0);  // no parent window
     editor->canOpen = false;
-    EXPECT_EQ(p.Dispatch(effEditOpen), 0);
+    EXPECT_EQ(p.Dispatch(effEditOpen, 0, 0, &parent), 0);
     EXPECT_EQ(p.Dispatch(effEditClose), 1);
     EXPECT_EQ(editor->closes, 1);
 }
 
 TEST_F(Adapter, AnEditorWithoutAWindowSystemIsNotOffered) {
     ProbeEffect p;
-    FakeEditor* editor = p.AddEditor(false);
+    FakeEditor* editor = p->AddEditor(false);
     editor->canOpen = false;
     ERect* rect = nullptr;
     EXPECT_EQ(p.Record()->flags, 0x1018);
@@ -85,28 +87,28 @@ TEST_F(Adapter, AnEditorWithoutAWindowSystemIsNotOffered) {
 
 TEST_F(Adapter, SetParameterClampsAndNeverTakesNaN) {
     ProbeEffect p;
-    FakeEditor* editor = p.AddEditor();
+    FakeEditor* editor = p->AddEditor();
     struct Row {
         float in;
-        double shown, stored;  // normalised shown to the editor, real value
-    } rows[] = {{0.5f, 0.5, 2.0}, {1.5f, 1.0, 4.0}, {-0.2f, 0.0, 0.0}, {0.625f, 0.625, 3.0}};
+        double shown, stored;  // normalised shown to the editor (as stored), real value
+    } rows[] = {{0.5f, 0.5, 2.0}, {1.5f, 1.0, 4.0}, {-0.2f, 0.0, 0.0}, {0.3f, 0.25, 1.0}, {0.625f, 0.75, 3.0}};
     for (const Row& r : rows) {
         editor->shows.clear();
-        p.hooks.clear();
+        p->hooks.clear();
         p.Record()->setParameter(p.Record(), 0, r.in);
         ASSERT_EQ(editor->shows.size(), 1u);
         EXPECT_EQ(editor->shows[0].value, r.shown);
         EXPECT_TRUE(editor->shows[0].normalized);
-        EXPECT_EQ(p.GetParam(0)->Value(), r.stored);
-        EXPECT_EQ(p.hooks, std::vector<std::string>{"change0"});
+        EXPECT_EQ(p->GetParam(0)->Value(), r.stored);
+        EXPECT_EQ(p->hooks, std::vector<std::string>{"change0"});
     }
     editor->shows.clear();
-    p.hooks.clear();
+    p->hooks.clear();
     p.Record()->setParameter(p.Record(), 0, std::numeric_limits<float>::quiet_NaN());
     p.Record()->setParameter(p.Record(), 2, 0.5f);
     EXPECT_TRUE(editor->shows.empty());
-    EXPECT_TRUE(p.hooks.empty());
-    EXPECT_EQ(p.GetParam(0)->Value(), 3.0);
+    EXPECT_TRUE(p->hooks.empty());
+    EXPECT_EQ(p->GetParam(0)->Value(), 3.0);
     EXPECT_EQ(p.Record()->getParameter(p.Record(), 0), 0.75f);
     EXPECT_EQ(p.Record()->getParameter(p.Record(), 2), 0.0f);
     EXPECT_EQ(TestHost::Get().CountOf(audioMasterAutomate), 0);  // the host is not told back
@@ -114,24 +116,24 @@ TEST_F(Adapter, SetParameterClampsAndNeverTakesNaN) {
 
 TEST_F(Adapter, String2ParameterShowsThenClamps) {
     ProbeEffect p;
-    FakeEditor* editor = p.AddEditor();
+    FakeEditor* editor = p->AddEditor();
     EXPECT_EQ(p.Dispatch(effString2Parameter, 1, 0, const_cast<char*>("250000")), 1);
     EXPECT_EQ(editor->shows.back().value, 250000.0);  // shown as typed, stored clamped
     EXPECT_FALSE(editor->shows.back().normalized);
-    EXPECT_EQ(p.GetParam(1)->Value(), 100000.0);
+    EXPECT_EQ(p->GetParam(1)->Value(), 100000.0);
     const size_t shows = editor->shows.size();
-    p.hooks.clear();
+    p->hooks.clear();
     EXPECT_EQ(p.Dispatch(effString2Parameter, 1, 0, const_cast<char*>("nan")), 0);
     EXPECT_EQ(p.Dispatch(effString2Parameter, 2, 0, const_cast<char*>("1")), 0);
     EXPECT_EQ(p.Dispatch(effString2Parameter, 1, 0, nullptr), 1);
     EXPECT_EQ(editor->shows.size(), shows);
-    EXPECT_TRUE(p.hooks.empty());
-    EXPECT_EQ(p.GetParam(1)->Value(), 100000.0);
+    EXPECT_TRUE(p->hooks.empty());
+    EXPECT_EQ(p->GetParam(1)->Value(), 100000.0);
 }
 
 TEST_F(Adapter, HostTextsAreCutToTheHostBuffer) {
     ProbeEffect p("1-1 2-2", false, "An effect name well past thirty-two bytes", std::string(70, 'v').c_str());
-    p.GetParam(1)->SetClamped(12345.678);
+    p->GetParam(1)->SetClamped(12345.678);
     struct Row {
         VstInt32 op, index;
         const char* expected;
@@ -161,10 +163,10 @@ TEST_F(Adapter, ReplacingWidensAndNarrowsAccumulatingAdds) {
     ProbeEffect p;
     FloatBlock in(2, 16), out(2, 16, 0.25f);
     p.Record()->processReplacing(p.Record(), in.ptrs.data(), out.ptrs.data(), 16);
-    ASSERT_EQ(p.blocks.size(), 1u);
-    EXPECT_EQ(p.blocks[0].frames, 16);
+    ASSERT_EQ(p->blocks.size(), 1u);
+    EXPECT_EQ(p->blocks[0].frames, 16);
     for (int c = 0; c < 2; ++c) {
-        EXPECT_EQ(p.blocks[0].in[c], p.GetInput(c)->Scratch());
+        EXPECT_EQ(p->blocks[0].in[c], p->GetInput(c)->Scratch());
         for (int s = 0; s < 16; ++s) EXPECT_EQ(out.data[c][s], static_cast<float>(in.data[c][s] + 0.5)) << c << s;
     }
     FloatBlock zeros(2, 16, 0.0f), acc(2, 16, 0.25f);
@@ -179,7 +181,7 @@ TEST_F(Adapter, LongBlocksAreSlicedToTheAnnouncedSize) {
     for (int precision = 0; precision < 3; ++precision) {
         ProbeEffect p;
         p.Dispatch(effSetBlockSize, 0, 64);
-        p.blocks.clear();
+        p->blocks.clear();
         SCOPED_TRACE(precision);
         std::vector<float> outF[2];
         if (precision < 2) {
@@ -200,17 +202,17 @@ TEST_F(Adapter, LongBlocksAreSlicedToTheAnnouncedSize) {
             }
             p.Record()->processDoubleReplacing(p.Record(), ip, op, 200);
             for (int s = 0; s < 200; ++s) EXPECT_EQ(out[1][s], 0.625);
-            EXPECT_EQ(p.blocks[1].in[0], ip[0] + 64);  // in place, no copy
-            EXPECT_EQ(p.blocks[3].out[1], op[1] + 192);
+            EXPECT_EQ(p->blocks[1].in[0], ip[0] + 64);  // in place, no copy
+            EXPECT_EQ(p->blocks[3].out[1], op[1] + 192);
         }
-        ASSERT_EQ(p.blocks.size(), 4u);
-        EXPECT_EQ(p.blocks[0].frames, 64);
-        EXPECT_EQ(p.blocks[3].frames, 8);
+        ASSERT_EQ(p->blocks.size(), 4u);
+        EXPECT_EQ(p->blocks[0].frames, 64);
+        EXPECT_EQ(p->blocks[3].frames, 8);
     }
     ProbeEffect p;
     p.Record()->processReplacing(p.Record(), nullptr, nullptr, 0);
     p.Record()->processDoubleReplacing(p.Record(), nullptr, nullptr, -5);
-    EXPECT_TRUE(p.blocks.empty());
+    EXPECT_TRUE(p->blocks.empty());
 }
 
 TEST_F(Adapter, UnconnectedInputsAreFedSilence) {
@@ -234,8 +236,8 @@ TEST_F(Adapter, UnconnectedInputsAreFedSilence) {
     none.numChannels = -3;
     p.Dispatch(effSetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&none), &none);
     p.Record()->processReplacing(p.Record(), nullptr, nullptr, 8);  // nothing connected, nothing read
-    EXPECT_FALSE(p.GetInput(0)->connected);
-    EXPECT_EQ(p.blocks.back().firstIn[0], 0.0);
+    EXPECT_FALSE(p->GetInput(0)->connected);
+    EXPECT_EQ(p->blocks.back().firstIn[0], 0.0);
 }
 
 TEST_F(Adapter, HostQuirksDisconnectInputsFromTheThird) {
@@ -247,8 +249,8 @@ TEST_F(Adapter, HostQuirksDisconnectInputsFromTheThird) {
         TestHost::Get().SetProductString(r.product);
         ProbeEffect p("4-4");
         p.Dispatch(effOpen);
-        EXPECT_EQ(p.GetInput(2)->connected, r.thirdConnected) << r.product;
-        EXPECT_TRUE(p.GetOutput(3)->connected);
+        EXPECT_EQ(p->GetInput(2)->connected, r.thirdConnected) << r.product;
+        EXPECT_TRUE(p->GetOutput(3)->connected);
         EXPECT_EQ(p.Record()->numInputs, 4);
     }
 }
@@ -262,23 +264,23 @@ TEST_F(Adapter, DispatcherHooksAndRefusals) {
     for (float rate :
          {0.0f, -48000.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()})
         p.Dispatch(effSetSampleRate, 0, 0, nullptr, rate);
-    EXPECT_EQ(p.hooks, (std::vector<std::string>{"active", "inactive", "reset", "reset", "reset", "reset", "reset",
-                                                 "reset", "reset"}));
-    EXPECT_EQ(p.BlockSize(), 1024);
-    EXPECT_EQ(p.SampleRate(), 44100.0);
+    EXPECT_EQ(p->hooks, (std::vector<std::string>{"active", "inactive", "reset", "reset", "reset", "reset", "reset",
+                                                  "reset", "reset"}));
+    EXPECT_EQ(p->BlockSize(), 1024);
+    EXPECT_EQ(p->SampleRate(), 44100.0);
     p.Dispatch(effSetSampleRate, 0, 0, nullptr, 48000.0f);
-    EXPECT_EQ(p.SampleRate(), 48000.0);
+    EXPECT_EQ(p->SampleRate(), 48000.0);
 
-    p.hooks.clear();
+    p->hooks.clear();
     const unsigned char bytes[16] = {};
     EXPECT_EQ(p.Dispatch(effSetChunk, 1, 16, nullptr), 0);
     EXPECT_EQ(p.Dispatch(effSetChunk, 1, -16, const_cast<unsigned char*>(bytes)), 0);
-    EXPECT_TRUE(p.hooks.empty());
+    EXPECT_TRUE(p->hooks.empty());
 
     bool destroyed = false;
-    auto* q = new ProbeEffect;
+    ProbeEffect q;
     q->destroyed = &destroyed;
-    EXPECT_EQ(q->Dispatch(effClose), 0);
+    EXPECT_EQ(q.Dispatch(effClose), 0);
     EXPECT_TRUE(destroyed);
 }
 
@@ -304,9 +306,9 @@ TEST_F(Adapter, EventsReachTheHooks) {
     EXPECT_EQ(sent[0].deltaFrames, 7);
     EXPECT_EQ(sent[0].midiData[0], 0x90);
     EXPECT_EQ(sent[0].midiData[2], 100);
-    ASSERT_EQ(p.sysex.size(), 1u);
-    EXPECT_EQ(p.sysex[0].size, 0);
-    EXPECT_EQ(p.sysex[0].bytes, nullptr);
+    ASSERT_EQ(p->sysex.size(), 1u);
+    EXPECT_EQ(p->sysex[0].size, 0);
+    EXPECT_EQ(p->sysex[0].bytes, nullptr);
 
     // A MIDI plug-in asks for MIDI once per audio callback, however sliced.
     EXPECT_EQ(p.Dispatch(effCanDo, 0, 0, const_cast<char*>("receiveVstEvents")), 1);

@@ -76,8 +76,8 @@ TEST_F(HostServices, IdentifiesTheHostOnce) {
     ProbeEffect p;
     p.Dispatch(effOpen);
     p.Dispatch(effOpen);
-    EXPECT_EQ(p.HostId(), 3);
-    EXPECT_EQ(p.HostVersion(), 0x050102);
+    EXPECT_EQ(p->HostId(), 3);
+    EXPECT_EQ(p->HostVersion(), 0x050102);
     EXPECT_EQ(TestHost::Get().CountOf(audioMasterGetProductString), 1);
     EXPECT_EQ(TestHost::Get().CountOf(audioMasterGetVendorVersion), 1);
 
@@ -85,14 +85,14 @@ TEST_F(HostServices, IdentifiesTheHostOnce) {
     TestHost::Get().SetProductString("");
     TestHost::Get().SetVendorVersion(50102);
     ProbeEffect q;
-    EXPECT_EQ(q.IdentifyHost(), 0);
-    EXPECT_EQ(q.HostVersion(), 0);
+    EXPECT_EQ(q->IdentifyHost(), 0);
+    EXPECT_EQ(q->HostVersion(), 0);
     EXPECT_EQ(TestHost::Get().CountOf(audioMasterGetVendorVersion), 0);
 }
 
 TEST_F(HostServices, SamplePositionTempoAndSignature) {
     ProbeEffect p;
-    EXPECT_EQ(p.HostSamplePosition(), 0);  // no record
+    EXPECT_EQ(p->HostSamplePosition(), 0);  // no record
     struct Pos {
         double samplePos;
         int expected;
@@ -101,7 +101,7 @@ TEST_F(HostServices, SamplePositionTempoAndSignature) {
         VstTimeInfo t = Time(0);
         t.samplePos = row.samplePos;
         TestHost::Get().SetTimeInfo(&t);
-        EXPECT_EQ(p.HostSamplePosition(), row.expected) << row.samplePos;
+        EXPECT_EQ(p->HostSamplePosition(), row.expected) << row.samplePos;
         EXPECT_EQ(LastFilter(), 0);
     }
     struct Tempo {
@@ -113,7 +113,7 @@ TEST_F(HostServices, SamplePositionTempoAndSignature) {
         VstTimeInfo t = Time(row.flags);
         t.tempo = row.tempo;
         TestHost::Get().SetTimeInfo(&t);
-        EXPECT_EQ(p.HostTempo(), row.expected);
+        EXPECT_EQ(p->HostTempo(), row.expected);
         EXPECT_EQ(LastFilter(), kVstTempoValid);
     }
     struct Sig {
@@ -128,7 +128,7 @@ TEST_F(HostServices, SamplePositionTempoAndSignature) {
         t.timeSigDenominator = row.den;
         TestHost::Get().SetTimeInfo(&t);
         int num = 99, den = 99;
-        p.HostTimeSignature(&num, &den);
+        p->HostTimeSignature(&num, &den);
         EXPECT_EQ(num, row.expNum);
         EXPECT_EQ(den, row.expDen);
         EXPECT_EQ(LastFilter(), kVstTimeSigValid);
@@ -142,7 +142,7 @@ TEST_F(HostServices, TimeInfoCopiesOnlyValidFields) {
     VstTimeInfo t = Time(kVstTransportPlaying);  // none of 0x3e00: untouched
     t.samplePos = 100;
     TestHost::Get().SetTimeInfo(&t);
-    p.HostTimeInfo(&info);
+    p->HostTimeInfo(&info);
     EXPECT_EQ(info.samplePosition, 7);
     EXPECT_TRUE(info.transportLooping);
     EXPECT_EQ(LastFilter(), 0x3e00);
@@ -159,7 +159,7 @@ TEST_F(HostServices, TimeInfoCopiesOnlyValidFields) {
     t.timeSigNumerator = 0;
     t.timeSigDenominator = 4;
     TestHost::Get().SetTimeInfo(&t);
-    p.HostTimeInfo(&info);
+    p->HostTimeInfo(&info);
     EXPECT_EQ(info.samplePosition, 100);
     EXPECT_EQ(info.ppqPosition, 2);
     EXPECT_EQ(info.tempo, 7);
@@ -172,16 +172,16 @@ TEST_F(HostServices, TimeInfoCopiesOnlyValidFields) {
 
     TestHost::Get().SetTimeInfo(nullptr);
     info = sentinel;
-    p.HostTimeInfo(&info);
+    p->HostTimeInfo(&info);
     EXPECT_EQ(info.samplePosition, 7);
 }
 
 TEST_F(HostServices, NotificationsAndProcessLevel) {
     ProbeEffect p;
-    p.BeginEditGesture(1);
-    p.NotifyHostOfValue(1, 0.25);
-    p.EndEditGesture(1);
-    p.NotifyHostDisplayChanged();
+    p->BeginEditGesture(1);
+    p->NotifyHostOfValue(1, 0.25);
+    p->EndEditGesture(1);
+    p->NotifyHostDisplayChanged();
     const auto calls = TestHost::Get().Calls();
     ASSERT_EQ(calls.size(), 4u);
     EXPECT_EQ(calls[0].opcode, audioMasterBeginEdit);
@@ -191,14 +191,14 @@ TEST_F(HostServices, NotificationsAndProcessLevel) {
     EXPECT_EQ(calls[2].opcode, audioMasterEndEdit);
     EXPECT_EQ(calls[3].opcode, audioMasterUpdateDisplay);
     TestHost::Get().SetProcessLevel(kVstProcessLevelOffline);
-    EXPECT_TRUE(p.IsOfflineRender());
+    EXPECT_TRUE(p->IsOfflineRender());
     TestHost::Get().SetProcessLevel(kVstProcessLevelRealtime);
-    EXPECT_FALSE(p.IsOfflineRender());
+    EXPECT_FALSE(p->IsOfflineRender());
 
     const std::uint8_t dump[3] = {0xf0, 0x7e, 0xf7};
-    EXPECT_TRUE(p.SendSysExToHost(ISysExMessage{5, 3, dump}));
+    EXPECT_TRUE(p->SendSysExToHost(ISysExMessage{5, 3, dump}));
     TestHost::Get().SetProcessEventsAnswer(0);
-    EXPECT_FALSE(p.SendSysExToHost(ISysExMessage{5, 3, dump}));
+    EXPECT_FALSE(p->SendSysExToHost(ISysExMessage{5, 3, dump}));
     const auto sent = TestHost::Get().SentEvents();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].type, kVstSysExType);

@@ -195,15 +195,21 @@ TEST_F(PluginTest, BankChunkCarriesTheSettingsOfTheMoment) {
 TEST_F(PluginTest, TruncatedAndBareChunks) {
     for (int i = 5; i < kParams; ++i) Set(i, 0.5f);
     const std::vector<unsigned char> before = GetChunk(fx, 1);
+    const std::vector<unsigned char> bankBefore = GetChunk(fx, 0);
+    // A chunk that holds less than a whole state is refused and changes
+    // nothing: neither the parameters nor the stored slot.
     const double five[5] = {20.0, 0.0, 0.0, 0.01, 0.01};
-    EXPECT_EQ(SetChunk(fx, 1, ProgramBytes(five, 5)), 0);
-    const std::vector<unsigned char> after = GetChunk(fx, 1);
-    const std::vector<unsigned char> expectHead = ProgramBytes(five, 5);
-    const double zero = 0.0;  // parameter 5 read as 0, clamped to 0..3
-    std::vector<unsigned char> expect = expectHead;
-    AppendLE(expect, &zero, sizeof zero);
-    expect.insert(expect.end(), before.begin() + 8 + 6 * 8, before.end());  // 6..10 unchanged
-    EXPECT_EQ(after, expect);
+    std::vector<unsigned char> cutBank = bankBefore;
+    cutBank.resize(cutBank.size() - 3);
+    const struct {
+        VstInt32 kind;
+        std::vector<unsigned char> bytes;
+    } cut[] = {{1, ProgramBytes(five, 5)}, {1, {0x74, 0x66, 0x66, 0x70, 0x00}}, {0, cutBank}};
+    for (const auto& c : cut) {
+        EXPECT_EQ(SetChunk(fx, c.kind, c.bytes), 0) << c.bytes.size();
+        EXPECT_EQ(GetChunk(fx, 1), before);
+        EXPECT_EQ(GetChunk(fx, 0), bankBefore);
+    }
 
     // No header: read from byte 0. Out-of-range and non-finite values clamp.
     double bare[kParams] = {1e300, 0, 1, 0, 0, std::nan(""), -INFINITY, 0, 2, 1, 1};

@@ -39,13 +39,11 @@ public:
     int closes = 0;
 };
 
-class ProbeEffect : public IEffectVST {
+class ProbePlugin : public IEffectBase {
 public:
     // Two parameters: 0 "Steps" int 0..4, 1 "Level" double 0..100000.
-    explicit ProbeEffect(const char* channelIO = "1-1 2-2", bool doesMidi = false, const char* effectName = "Probe",
-                         const char* makerName = "Maker")
-        : IEffectVST(TestHost::Callback, 2, channelIO, 1, effectName, "", makerName, 0x10203, 0x50726f62, 0, doesMidi,
-                     false, false) {
+    ProbePlugin(const char* channelIO, bool doesMidi, const char* effectName, const char* makerName)
+        : IEffectBase(2, channelIO, 1, effectName, "", makerName, 0x10203, 0x50726f62, 0, doesMidi, false, false) {
         GetParam(0)->SetupInt("Steps", 0, 0, 4, "");
         GetParam(1)->SetupDouble("Level", 0.0, 0.0, 100000.0, 0.01, "longlabel", 1.0);
     }
@@ -76,16 +74,43 @@ public:
         out = "Key " + std::to_string(note) + std::string(80, '!');
         return true;
     }
-    ~ProbeEffect() override {
+    ~ProbePlugin() override {
         if (destroyed) *destroyed = true;
-    }
-
-    VstIntPtr Dispatch(VstInt32 op, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0) {
-        return Record()->dispatcher(Record(), op, index, value, ptr, opt);
     }
 
     std::vector<BlockCall> blocks;
     std::vector<std::string> hooks;
     std::vector<ISysExMessage> sysex;
     bool* destroyed = nullptr;
+};
+
+// The probe in the VST 2.4 adapter, as a host holds it: the record, and the
+// plug-in behind it through ->. effClose through Dispatch deletes both.
+class ProbeEffect {
+public:
+    explicit ProbeEffect(const char* channelIO = "1-1 2-2", bool doesMidi = false, const char* effectName = "Probe",
+                         const char* makerName = "Maker") {
+        auto plugin = std::make_unique<ProbePlugin>(channelIO, doesMidi, effectName, makerName);
+        mPlugin = plugin.get();
+        mAdapter = new IEffectVST(TestHost::Callback, std::move(plugin));
+    }
+    ~ProbeEffect() { delete mAdapter; }
+    ProbeEffect(const ProbeEffect&) = delete;
+    ProbeEffect& operator=(const ProbeEffect&) = delete;
+
+    ProbePlugin* operator->() const { return mPlugin; }
+    IEffectVST& Adapter() const { return *mAdapter; }
+    AEffect* Record() const { return mAdapter->Record(); }
+    VstSpeakerArrangement* InputArrangement() const { return mAdapter->InputArrangement(); }
+
+    VstIntPtr Dispatch(VstInt32 op, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr, float opt = 0) {
+        AEffect* record = Record();
+        const VstIntPtr answer = record->dispatcher(record, op, index, value, ptr, opt);
+        if (op == effClose) mAdapter = nullptr;  // deleted by the dispatcher
+        return answer;
+    }
+
+private:
+    ProbePlugin* mPlugin = nullptr;
+    IEffectVST* mAdapter = nullptr;
 };

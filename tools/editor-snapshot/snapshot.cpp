@@ -24,7 +24,7 @@
 #include "plugin/velmor.h"
 #include "raster/png_encode.h"
 #include "tools/velmor-host/audio_file.h"
-#include "vst/create_effect.h"
+#include "vst/in_process_effect.h"
 #include "vst/vst2_abi.h"
 
 namespace {
@@ -43,20 +43,15 @@ struct Options {
 // One instance, closed with effClose (which deletes it) however main ends.
 class Instance {
 public:
-    Instance() : mEffect(CreateEffectInstance(Host)) {}
-    ~Instance() {
-        if (mEffect) Record()->dispatcher(Record(), effClose, 0, 0, nullptr, 0.0f);
-    }
-    Instance(const Instance&) = delete;
-    Instance& operator=(const Instance&) = delete;
-    AEffect* Record() const { return mEffect->Record(); }
-    Velmor* Plugin() const { return dynamic_cast<Velmor*>(mEffect); }
+    Instance() : mEffect(Host) {}
+    AEffect* Record() const { return mEffect.Record(); }
+    Velmor* Plugin() const { return mEffect.Record() ? &mEffect.As<Velmor>() : nullptr; }
 
 private:
     static VstIntPtr VSTCALLBACK Host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
         return opcode == audioMasterVersion ? 2400 : 0;
     }
-    IEffectVST* mEffect;
+    InProcessEffect mEffect;
 };
 
 int Fail(const std::string& message) {

@@ -1,4 +1,4 @@
-#include "vst/module_instance.h"
+#include "base/module_instance.h"
 
 #include <atomic>
 

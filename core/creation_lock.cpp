@@ -1,4 +1,4 @@
-#include "vst/creation_lock.h"
+#include "core/creation_lock.h"
 
 RecursiveLock& CreationLock() {
     // A function-local static is initialised exactly once even when several
