@@ -13,6 +13,7 @@
 #include "plugin/velmor.h"
 #include "tests/vst/plugin_fixture.h"
 #include "tests/win/win_test_host.h"
+#include "vst/in_process_effect.h"
 
 // The host window sits away from the screen's corner, so a wheel position
 // left in screen coordinates would miss the editor.
@@ -83,14 +84,14 @@ protected:
     void SyncReference() {
         for (int i = 0; i < fx->numParams; ++i) ref.Record()->setParameter(ref.Record(), i, fx->getParameter(fx, i));
         ProcessSilence(ref.Record());
-        IEditor* e = ref.EditorView();
+        IEditor* e = ref.As<Velmor>().EditorView();
         for (int i = 0; i < 80; ++i) e->RepaintDirty();
         e->PaintAll();
     }
     // Pumps until the window shows the reference's pixels in r, or the time
     // runs out; the number of pixels still differing.
     int WaitUntilShown(const IRectangle& r, int timeoutMs = 6000) {
-        const std::vector<std::uint32_t> expected = SurfacePixels(*ref.EditorView(), r);
+        const std::vector<std::uint32_t> expected = SurfacePixels(*ref.As<Velmor>().EditorView(), r);
         int differing = -1;
         for (int waited = 0; waited <= timeoutMs; waited += 100) {
             differing = CountDifferences(CaptureWindow(child, r), expected);
@@ -108,7 +109,7 @@ protected:
     }
 
     AEffect* fx = nullptr;
-    Velmor ref{TestHost::Callback};
+    InProcessEffect ref{TestHost::Callback};
     HostWindow* host = nullptr;
     HWND child = nullptr;
 };

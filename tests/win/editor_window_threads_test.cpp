@@ -55,8 +55,8 @@ TEST_F(EditorWindowTest, RepaintsWhileAudioPlaysAndAHostThreadAutomates) {
     fx->setParameter(fx, Velmor::kPresence, 0.0f);
     for (int i = 0; i < 44100 * 4 / 256; ++i) ProcessSilence(fx);
     SyncReference();
-    for (int i = 0; i < ref.EditorView()->ControlCount(); ++i) {
-        IWidget* c = ref.EditorView()->Control(i);
+    for (int i = 0; i < ref.As<Velmor>().EditorView()->ControlCount(); ++i) {
+        IWidget* c = ref.As<Velmor>().EditorView()->Control(i);
         if (c->ParamIndex() < 0 || c->Rect().left >= 456) continue;
         EXPECT_EQ(WaitUntilShown(c->Rect()), 0) << "parameter " << c->ParamIndex();
     }
