@@ -9,8 +9,14 @@
 // a sine through the plug-in in real time (48 kHz, 256-frame blocks); the
 // counter gui_cpu_ms_per_s is that thread's CPU time per second of wall
 // time (a tenth of a core is 100).
+// BM_AudioDelayWhileTheEditorOpens: the longest audio call, beyond the usual
+// one, while the editor opens for the first time in a process (each run in a
+// fresh child process), while it is idled, and while it is reopened
+// (tests/x11/audio_delay.h); counters in milliseconds.
 #include <benchmark/benchmark.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -19,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/x11/audio_delay.h"
 #include "vst/plugin_module.h"
 #include "vst/vst2_abi.h"
 
@@ -132,6 +139,48 @@ void BM_GuiThreadWithAudio(benchmark::State& state) {
     state.counters["gui_cpu_ms_per_s"] = cpuPerSecond / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_GuiThreadWithAudio)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+
+// One scene in a child process, so that its open is the process's first.
+bool DelaysInChild(AudioDelays* d, std::string& error) {
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        AudioDelays mine;
+        std::string why;
+        const bool ok = MeasureAudioDelays(VELMOR_PLUGIN_PATH, &mine, why);
+        const ssize_t written = ok ? write(fds[1], &mine, sizeof mine) : 0;
+        _exit(written == static_cast<ssize_t>(sizeof mine) ? 0 : 1);
+    }
+    close(fds[1]);
+    const bool ok = child > 0 && read(fds[0], d, sizeof *d) == static_cast<ssize_t>(sizeof *d);
+    close(fds[0]);
+    if (child > 0) waitpid(child, nullptr, 0);
+    if (!ok) error = "the scene failed (no display, or no plug-in)";
+    return ok;
+}
+
+void BM_AudioDelayWhileTheEditorOpens(benchmark::State& state) {
+    AudioDelays worst;
+    for (auto _ : state) {
+        AudioDelays d;
+        std::string error;
+        if (!DelaysInChild(&d, error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        worst.usualMs = std::max(worst.usualMs, d.usualMs);
+        worst.firstOpenMs = std::max(worst.firstOpenMs, d.firstOpenMs - d.usualMs);
+        worst.tickMs = std::max(worst.tickMs, d.tickMs - d.usualMs);
+        worst.reopenMs = std::max(worst.reopenMs, d.reopenMs - d.usualMs);
+    }
+    state.counters["usual_ms"] = worst.usualMs;
+    state.counters["first_open_delay_ms"] = worst.firstOpenMs;
+    state.counters["tick_delay_ms"] = worst.tickMs;
+    state.counters["reopen_delay_ms"] = worst.reopenMs;
+}
+BENCHMARK(BM_AudioDelayWhileTheEditorOpens)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 
 }  // namespace
 
