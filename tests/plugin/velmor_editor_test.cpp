@@ -267,7 +267,7 @@ TEST_F(VelmorEditor, HostChangesAreNotReportedBackAsEdits) {
     ASSERT_GT(size, 0);
     std::vector<unsigned char> program(static_cast<unsigned char*>(data), static_cast<unsigned char*>(data) + size);
     editor->PaintAll();
-    for (int index = 0; index < v.Record()->numParams; ++index) {
+    for (int index = 0; index < effect.Record()->numParams; ++index) {
         for (float x : {1.0f, 0.37f, 0.0f}) {
             Set(index, x);
             Ticks(1);
