@@ -1,5 +1,10 @@
 #include "editor/win/editor_win.h"
 
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
 #include <mutex>
 
 #include "base/module_instance.h"
@@ -55,12 +60,32 @@ std::unique_ptr<IEditor> CreatePlatformEditor(IEditorDelegate* plugin, int width
     return std::make_unique<IEditorWin>(plugin, width, height, frameRate, resources);
 }
 
+struct IEditorWin::Window {
+    explicit Window(IEditorWin& owner) : editor(owner) {}
+
+    static LRESULT CALLBACK Procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleKeyDown(HWND hwnd, WPARAM wParam, LPARAM lParam);
+    void HandleWheel(HWND hwnd, WPARAM wParam, LPARAM lParam);
+    void RepaintDirtyControls(HWND hwnd);
+    // Forgets hwnd and gives back its share of the window class, once per
+    // window whichever way it goes (CloseEditorWindow or WM_DESTROY).
+    void Release(HWND hwnd);
+
+    IEditorWin& editor;
+    HINSTANCE module = nullptr;       // owner of the window class
+    bool hasModuleResources = false;  // the pictures are resources of module
+    HWND window = nullptr;
+    HWND parent = nullptr;
+    bool inPaint = false;  // inside WM_PAINT, between GetUpdateRect and PresentRegion
+};
+
 IEditorWin::IEditorWin(IEditorDelegate* plugin, int width, int height, int frameRate, ResourceFinder resources)
-    : IEditor(plugin, width, height, frameRate), mResources(resources) {
-    mModuleHandle = static_cast<HINSTANCE>(ModuleInstance());
-    mHasModuleResources = mModuleHandle != nullptr;
+    : IEditor(plugin, width, height, frameRate), mWin(std::make_unique<Window>(*this)), mResources(resources) {
+    mWin->module = static_cast<HINSTANCE>(ModuleInstance());
+    mWin->hasModuleResources = mWin->module != nullptr;
     // Linked into an executable, the editor's class belongs to that program.
-    if (!mModuleHandle) mModuleHandle = GetModuleHandleA(nullptr);
+    if (!mWin->module) mWin->module = GetModuleHandleA(nullptr);
 }
 
 IEditorWin::~IEditorWin() {
@@ -68,23 +93,26 @@ IEditorWin::~IEditorWin() {
     std::lock_guard<std::mutex> lock(gClassLock);
     // A window that went with its parent could not unregister the class
     // while it still existed; it is gone now.
-    if (gWindowClassUsers == 0) UnregisterClassA(kWindowClassName, mModuleHandle);
+    if (gWindowClassUsers == 0) UnregisterClassA(kWindowClassName, mWin->module);
 }
+
+bool IEditorWin::IsWindowOpen() const { return mWin->window != nullptr; }
+void* IEditorWin::EditorWindow() const { return mWin->window; }
 
 void* IEditorWin::OpenEditorWindow(void* parent) {
     HWND parentWindow = static_cast<HWND>(parent);
     // A child window needs a live parent; anything else is a failed open.
     if (!parentWindow || !IsWindow(parentWindow)) return nullptr;
-    mParentWindow = parentWindow;
+    mWin->parent = parentWindow;
     int x = 0;
     int y = 0;
     int w = Width();
     int h = Height();
-    if (mWindow) {
+    if (mWin->window) {
         RECT parentRect{};
         RECT oldRect{};
         GetWindowRect(parentWindow, &parentRect);
-        GetWindowRect(mWindow, &oldRect);
+        GetWindowRect(mWin->window, &oldRect);
         CloseEditorWindow();
         x = oldRect.left - parentRect.left;
         y = oldRect.top - parentRect.top;
@@ -98,11 +126,11 @@ void* IEditorWin::OpenEditorWindow(void* parent) {
             // A class left behind by an earlier load of the library (its
             // windows went with their parent, so no close unregistered it)
             // may name a window procedure that is no longer mapped.
-            UnregisterClassA(kWindowClassName, mModuleHandle);
+            UnregisterClassA(kWindowClassName, mWin->module);
             WNDCLASSA wc{};
             wc.style = CS_DBLCLKS;
-            wc.lpfnWndProc = WindowProc;
-            wc.hInstance = mModuleHandle;
+            wc.lpfnWndProc = Window::Procedure;
+            wc.hInstance = mWin->module;
             wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
             wc.lpszClassName = kWindowClassName;
             // A failed registration shows as a failed creation below.
@@ -112,20 +140,20 @@ void* IEditorWin::OpenEditorWindow(void* parent) {
     }
 
     HWND window = CreateWindowExA(0, kWindowClassName, kWindowTitle, WS_CHILD | WS_VISIBLE, x, y, w, h, parentWindow,
-                                  nullptr, mModuleHandle, this);
+                                  nullptr, mWin->module, mWin.get());
     if (!window) {
         std::lock_guard<std::mutex> lock(gClassLock);
-        if (--gWindowClassUsers == 0) UnregisterClassA(kWindowClassName, mModuleHandle);
+        if (--gWindowClassUsers == 0) UnregisterClassA(kWindowClassName, mWin->module);
         return nullptr;
     }
-    mWindow = window;
+    mWin->window = window;
     // The first paint of the new window draws every control.
     for (int i = 0; i < ControlCount(); ++i) Control(i)->MarkDirty(false);
-    return mWindow;
+    return mWin->window;
 }
 
 void IEditorWin::CloseEditorWindow() {
-    HWND window = mWindow;
+    HWND window = mWin->window;
     if (!window) return;
     if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
         // WM_DESTROY releases the window (and the timer goes with it).
@@ -136,86 +164,87 @@ void IEditorWin::CloseEditorWindow() {
         // thread to close it, which also waits for a paint in progress there.
         DWORD_PTR unused = 0;
         SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_NORMAL, kCrossThreadCloseMs, &unused);
-        if (mWindow == window) {
+        if (mWin->window == window) {
             // That thread is not answering: cut the window loose from this
             // editor, which is about to go, and leave the close queued.
             SetWindowLongPtrA(window, GWLP_USERDATA, 0);
             PostMessageA(window, WM_CLOSE, 0, 0);
         }
     }
-    ReleaseWindow(window);
+    mWin->Release(window);
     std::lock_guard<std::mutex> lock(gClassLock);
-    if (gWindowClassUsers == 0) UnregisterClassA(kWindowClassName, mModuleHandle);
+    if (gWindowClassUsers == 0) UnregisterClassA(kWindowClassName, mWin->module);
 }
 
-void IEditorWin::ReleaseWindow(HWND hwnd) {
-    if (!hwnd || mWindow != hwnd) return;
-    mWindow = nullptr;
+void IEditorWin::Window::Release(HWND hwnd) {
+    if (!hwnd || window != hwnd) return;
+    window = nullptr;
     std::lock_guard<std::mutex> lock(gClassLock);
     if (gWindowClassUsers > 0) --gWindowClassUsers;
 }
 
 bool IEditorWin::PresentRegion(const IRectangle& rect) {
-    if (!mWindow) return true;
+    HWND window = mWin->window;
+    if (!window) return true;
     SysBitmap* surface = Surface();
     HDC source = static_cast<HDC>(surface ? surface->DeviceContext() : nullptr);
     PAINTSTRUCT ps{};
-    HDC target = mInPaint ? BeginPaint(mWindow, &ps) : GetDC(mWindow);
+    HDC target = mWin->inPaint ? BeginPaint(window, &ps) : GetDC(window);
     bool copied = false;
     if (target && source) {
         copied = BitBlt(target, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, source, rect.left,
                         rect.top, SRCCOPY) != 0;
     }
-    if (mInPaint) {
-        EndPaint(mWindow, &ps);
+    if (mWin->inPaint) {
+        EndPaint(window, &ps);
     } else if (target) {
-        ReleaseDC(mWindow, target);
+        ReleaseDC(window, target);
     }
     return copied;
 }
 
 std::unique_ptr<IRasterBitmap> IEditorWin::LoadBitmapResource(int resourceId, const char* fileName) {
-    if (!mHasModuleResources) return NewPictureFromResource(mResources, resourceId, fileName);
+    if (!mWin->hasModuleResources) return NewPictureFromResource(mResources, resourceId, fileName);
     if (!HasPngResourceName(fileName)) return nullptr;
     // An integer resource name is a 16-bit id: a larger value would be read
     // as a pointer to a name.
     if (resourceId <= 0 || resourceId > 0xFFFF) return nullptr;
-    HRSRC found = FindResourceA(mModuleHandle, MAKEINTRESOURCEA(resourceId), "PNG");
+    const HINSTANCE module = mWin->module;
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(resourceId), "PNG");
     if (!found) return nullptr;
-    const DWORD size = SizeofResource(mModuleHandle, found);
-    HGLOBAL loaded = size >= 8 ? LoadResource(mModuleHandle, found) : nullptr;
+    const DWORD size = SizeofResource(module, found);
+    HGLOBAL loaded = size >= 8 ? LoadResource(module, found) : nullptr;
     const void* data = loaded ? LockResource(loaded) : nullptr;
     if (!data || size > 0x7FFFFFFF) return nullptr;
     // Resource memory lives as long as the library, as the picture must.
     return std::make_unique<PngResourceBitmap>(static_cast<const std::uint8_t*>(data), static_cast<int>(size));
 }
 
-LRESULT CALLBACK IEditorWin::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK IEditorWin::Window::Procedure(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_CREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        auto* editor = static_cast<IEditorWin*>(create->lpCreateParams);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(editor));
-        const int rate = editor && editor->FrameRate() > 0 ? editor->FrameRate() : 25;
+        auto* win = static_cast<Window*>(create->lpCreateParams);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(win));
+        const int rate = win && win->editor.FrameRate() > 0 ? win->editor.FrameRate() : 25;
         SetTimer(hwnd, kRepaintTimer, static_cast<UINT>(1000 / rate), nullptr);
         SetFocus(hwnd);
         return 0;
     }
-    auto* editor = reinterpret_cast<IEditorWin*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (msg == WM_DESTROY && editor) {
+    auto* win = reinterpret_cast<Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (msg == WM_DESTROY && win) {
         // However the window goes (CloseEditorWindow, or with the host's
         // parent window), the editor forgets it exactly once.
         SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        editor->ReleaseWindow(hwnd);
+        win->Release(hwnd);
         return 0;
     }
     // Messages sent while CreateWindowEx has not yet returned (the handle is
     // not stored) and those of a window the editor has let go get the
     // default handling.
-    if (!editor || editor->mWindow != hwnd) return DefWindowProcA(hwnd, msg, wParam, lParam);
-    return editor->HandleMessage(hwnd, msg, wParam, lParam);
+    if (!win || win->window != hwnd) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    return win->HandleMessage(hwnd, msg, wParam, lParam);
 }
-
-LRESULT IEditorWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT IEditorWin::Window::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     const int x = SignedLow(lParam);
     const int y = SignedHigh(lParam);
     switch (msg) {
@@ -228,14 +257,14 @@ LRESULT IEditorWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         case WM_PAINT: {
             RECT update{};
             if (GetUpdateRect(hwnd, &update, FALSE)) {
-                mInPaint = true;
-                PaintRegion(IRectangle{update.left, update.top, update.right, update.bottom});
-                mInPaint = false;
+                inPaint = true;
+                editor.PaintRegion(IRectangle{update.left, update.top, update.right, update.bottom});
+                inPaint = false;
             }
             return 0;
         }
         case WM_CLOSE:
-            CloseEditorWindow();
+            editor.CloseEditorWindow();
             return 0;
         case WM_KEYDOWN:
             return HandleKeyDown(hwnd, wParam, lParam);
@@ -246,14 +275,14 @@ LRESULT IEditorWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
             return 0;
         case WM_MOUSEMOVE:
             if ((wParam & (MK_LBUTTON | MK_RBUTTON)) && GetCapture() == hwnd)
-                PointerDrag(x, y, ModsFromMouseMessage(wParam));
+                editor.PointerDrag(x, y, ModsFromMouseMessage(wParam));
             return 0;
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
         case WM_MBUTTONDOWN:
             SetFocus(hwnd);
             SetCapture(hwnd);
-            PointerDown(x, y, ModsFromMouseMessage(wParam));
+            editor.PointerDown(x, y, ModsFromMouseMessage(wParam));
             return 0;
         case WM_LBUTTONUP:
         case WM_RBUTTONUP:
@@ -261,10 +290,10 @@ LRESULT IEditorWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
             // The middle release ends the capture and the edit gesture its
             // press opened, like the other two.
             ReleaseCapture();
-            PointerUp(x, y, ModsFromMouseMessage(wParam));
+            editor.PointerUp(x, y, ModsFromMouseMessage(wParam));
             return 0;
         case WM_LBUTTONDBLCLK:
-            if (PointerDoubleClick(x, y, ModsFromMouseMessage(wParam))) SetCapture(hwnd);
+            if (editor.PointerDoubleClick(x, y, ModsFromMouseMessage(wParam))) SetCapture(hwnd);
             return 0;
         case WM_MOUSEWHEEL:
             HandleWheel(hwnd, wParam, lParam);
@@ -274,17 +303,17 @@ LRESULT IEditorWin::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     }
 }
 
-LRESULT IEditorWin::HandleKeyDown(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+LRESULT IEditorWin::Window::HandleKeyDown(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     const int key = EditorKeyFromVirtualKey(static_cast<int>(wParam));
     if (key < 0) return ForwardToRoot(hwnd, WM_KEYDOWN, wParam, lParam);
     POINT pointer{};
     GetCursorPos(&pointer);
     ScreenToClient(hwnd, &pointer);
-    if (KeyPress(key, pointer.x, pointer.y)) return 0;
+    if (editor.KeyPress(key, pointer.x, pointer.y)) return 0;
     return ForwardToRoot(hwnd, WM_KEYDOWN, wParam, lParam);
 }
 
-void IEditorWin::HandleWheel(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+void IEditorWin::Window::HandleWheel(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     // Integer division truncates toward zero: less than a notch is 0 steps,
     // still delivered.
     const int steps = static_cast<short>(HIWORD(wParam)) / kWheelNotch;
@@ -293,12 +322,12 @@ void IEditorWin::HandleWheel(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     GetWindowRect(hwnd, &window);
     const int x = SignedLow(lParam) - window.left;
     const int y = SignedHigh(lParam) - window.top;
-    PointerWheel(x, y, ModsFromMouseMessage(LOWORD(wParam)), steps);
+    editor.PointerWheel(x, y, ModsFromMouseMessage(LOWORD(wParam)), steps);
 }
 
-void IEditorWin::RepaintDirtyControls(HWND hwnd) {
+void IEditorWin::Window::RepaintDirtyControls(HWND hwnd) {
     IRectangle region;
-    if (!CollectDirtyRegion(&region)) return;
+    if (!editor.CollectDirtyRegion(&region)) return;
     const RECT r{region.left, region.top, region.right, region.bottom};
     InvalidateRect(hwnd, &r, FALSE);
     // Paints at once: WM_PAINT for the invalidated area is sent, not queued.

@@ -15,15 +15,6 @@
 
 #include <memory>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-
-#ifdef LoadBitmap
-#undef LoadBitmap
-#endif
-
 #include "editor/editor.h"
 #include "editor/resource_source.h"
 
@@ -40,30 +31,20 @@ public:
     // outside it (PaintAll, RepaintDirty) with the window open copies through
     // the window's DC. Without a window there is nothing to copy to.
     bool PresentRegion(const IRectangle& rect) override;
-    bool IsWindowOpen() const override { return mWindow != nullptr; }
+    bool IsWindowOpen() const override;
     const char* GraphicsApiName() const override { return "Windows GDI"; }
     // parent is the host's HWND. Opening again while open replaces the
     // window, keeping its size and its offset from the parent. Null when
     // the window cannot be made (no parent, or creation failed).
     void* OpenEditorWindow(void* parent) override;
     void CloseEditorWindow() override;
-    void* EditorWindow() const override { return mWindow; }
+    void* EditorWindow() const override;
     std::unique_ptr<IRasterBitmap> LoadBitmapResource(int resourceId, const char* fileName) override;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    LRESULT HandleKeyDown(HWND hwnd, WPARAM wParam, LPARAM lParam);
-    void HandleWheel(HWND hwnd, WPARAM wParam, LPARAM lParam);
-    void RepaintDirtyControls(HWND hwnd);
-    // Forgets hwnd and gives back its share of the window class, once per
-    // window whichever way it goes (CloseEditorWindow or WM_DESTROY).
-    void ReleaseWindow(HWND hwnd);
-
-    HINSTANCE mModuleHandle = nullptr;  // owner of the window class
-    bool mHasModuleResources = false;   // the pictures are resources of mModuleHandle
+    // The Win32 side: the module, the window and its procedure, the message
+    // handling (editor_win.cpp only).
+    struct Window;
+    std::unique_ptr<Window> mWin;
     ResourceFinder mResources;
-    HWND mWindow = nullptr;
-    HWND mParentWindow = nullptr;
-    bool mInPaint = false;  // inside WM_PAINT, between GetUpdateRect and PresentRegion
 };
