@@ -123,11 +123,22 @@ void Velmor::ApplyMode(double v) {
     mReleaseOutputMs = voicing->releaseOutputMs;
 }
 
+void Velmor::OnActiveChanged(bool active) {
+    LockGuard guard(Lock());
+    if (active) mStartAtTargets = true;
+}
+
 void Velmor::ProcessBlock(double** inputs, double** outputs, int frames) {
     if (frames <= 0) return;
     // Parameters cannot change inside a block (the lock is held), so reading
     // the coefficients once per block equals reading them per sample.
     const VocalChainSettings s = ChainSettings();
+    // An offline render or a bounce must not start at the defaults and glide
+    // to what the user set before pressing play.
+    if (mStartAtTargets) {
+        mChain.StartAt(s);
+        mStartAtTargets = false;
+    }
     mChain.Process(inputs, InputCount(), outputs, OutputCount(), frames, s, &mDriveMeter, &mOutputMeter);
 }
 

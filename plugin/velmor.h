@@ -47,6 +47,9 @@ public:
     // Audio thread, lock held: one pointer per channel of the base (two in,
     // two out; an unconnected channel's pointer is its silent scratch).
     void ProcessBlock(double** inputs, double** outputs, int frames) override;
+    // Processing starts (or stops): the next block starts at the settings of
+    // the moment, with nothing gliding to them.
+    void OnActiveChanged(bool active) override;
     // Window thread, no lock: the meter's atomics.
     bool ReadMeter(int meter, IMeterReading* out) const override;
 
@@ -107,6 +110,9 @@ private:
     double mAttackOutputMs = 0.0;
 
     VocalChain mChain;
+    // The next block starts the chain at its targets: set at construction
+    // and whenever processing resumes.
+    bool mStartAtTargets = true;
     VuLevel mDriveMeter;
     VuLevel mOutputMeter;
     VuControl* mDriveMeterControl = nullptr;

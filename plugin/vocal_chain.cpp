@@ -38,6 +38,17 @@ inline double LargerMagnitude(double first, double second) {
 
 }  // namespace
 
+void VocalChain::StartAt(const VocalChainSettings& s) {
+    mPowerSmoother.JumpTo(s.power, kPowerLo, kPowerHi);
+    mPowerMix = s.power;
+    mDriveSmoother.JumpTo(s.presCompGain, kGainLo, kGainHi);
+    mLowCutSmoother.JumpTo(s.lowCutHz, kFreqLo, kFreqHi);
+    mCrossoverSmoother.JumpTo(s.crossoverHz, kFreqLo, kFreqHi);
+    mBassSmoother.JumpTo(s.bassGain, kBassLo, kBassHi);
+    mFinalSmoother.JumpTo(s.finalGain, kGainLo, kGainHi);
+    mOutputSmoother.JumpTo(s.outputGain, kOutputLo, kOutputHi);
+}
+
 void VocalChain::Process(double* const* inputs, int nIn, double* const* outputs, int nOut, int frames,
                          const VocalChainSettings& settings, VuLevel* driveMeter, VuLevel* outputMeter) {
     if (frames <= 0 || outputs == nullptr || nOut < 1 || outputs[0] == nullptr) return;

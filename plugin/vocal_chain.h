@@ -66,6 +66,12 @@ public:
     // Frames per stage-by-stage pass (the arrays live on the stack).
     static constexpr int kSliceFrames = 64;
 
+    // Audio thread, under the plug-in lock, before a block: every smoother
+    // and the power mix stand at their targets in settings, so the block
+    // starts with the settings made while nothing played instead of gliding
+    // to them. No other state changes.
+    void StartAt(const VocalChainSettings& settings);
+
     // Last smoothed power value, 0..1 (1.0 before the first sample).
     double PowerMix() const { return mPowerMix; }
 

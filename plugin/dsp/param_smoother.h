@@ -50,6 +50,13 @@ public:
         return false;
     }
 
+    // Puts the smoother at target: the next Process answers target itself.
+    // Not per sample: for a start where nothing should glide.
+    void JumpTo(double target, double lo, double hi) {
+        mValue = (target - lo) / (hi - lo);
+        mState = mValue;
+    }
+
     // Normalised state, for tests: value is the last smoothed value, state
     // the recursion state (0 after a flush even while value is subnormal).
     double Value() const { return mValue; }

@@ -160,6 +160,39 @@ TEST_F(VelmorEditor, AClickWherePowerOverlapsPresenceTogglesPowerOnly) {
     EXPECT_EQ(TestHost::Get().CountOf(audioMasterEndEdit), 1);
 }
 
+// A host may set a switch to any normalised value; the switch shows what the
+// parameter kept, so the next click turns it over.
+TEST_F(VelmorEditor, AClickTurnsOverWhatAHostsFractionalValueLeft) {
+    auto pointOn = [&](int index, int* px, int* py) {
+        for (int y = 0; y < editor->Height(); ++y)
+            for (int x = 0; x < editor->Width(); ++x) {
+                const IWidget* c = editor->Control(editor->TopmostControlAt(x, y));
+                if (c && c->ParamIndex() == index) {
+                    *px = x;
+                    *py = y;
+                    return true;
+                }
+            }
+        return false;
+    };
+    struct Row {
+        int index;
+        float host, kept, afterClick;
+    } rows[] = {{Velmor::kLowCut, 0.3f, 0.0f, 1.0f},
+                {Velmor::kLowCut, 0.7f, 1.0f, 0.0f},
+                {Velmor::kPresence, 0.4f, 0.0f, 1.0f},
+                {Velmor::kPower, 0.2f, 0.0f, 1.0f}};
+    for (const Row& r : rows) {
+        int x = 0, y = 0;
+        ASSERT_TRUE(pointOn(r.index, &x, &y)) << r.index;
+        Set(r.index, r.host);
+        EXPECT_EQ(Get(r.index), r.kept);
+        editor->PointerDown(x, y, IMouseMods{true});
+        editor->PointerUp(x, y, IMouseMods{true});
+        EXPECT_EQ(Get(r.index), r.afterClick) << r.index << " set to " << r.host;
+    }
+}
+
 TEST_F(VelmorEditor, KnobDragsAndTheFramesTheyShow) {
     struct Drag {
         IMouseMods mods;
