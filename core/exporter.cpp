@@ -126,8 +126,15 @@ void PluginExporter::SetBlockSize(long long frames) {
 void PluginExporter::SetActive(bool active) {
     if (!mPlugin) return;
     LockGuard guard(mPlugin->Lock());
+    mActive = active;
     mPlugin->OnActiveChanged(active);
     if (!active) mPlugin->OnReset();
+}
+
+bool PluginExporter::IsActive() const {
+    if (!mPlugin) return false;
+    LockGuard guard(mPlugin->Lock());
+    return mActive;
 }
 
 bool PluginExporter::SetParameterNormalized(int index, double normalized) {

@@ -46,6 +46,8 @@ public:
     void SetBlockSize(long long frames);
     // Processing starts (true) or stops (false, which also resets).
     void SetActive(bool active);
+    // Whether processing is started (false until SetActive(true)).
+    bool IsActive() const;
 
     // ---- Parameters (any host thread). ----
     // A host's automation or restore: a NaN changes nothing; other values
@@ -113,4 +115,5 @@ private:
     int BankEnd(const IStateChunk& chunk, int position) const;
 
     std::unique_ptr<IEffectBase> mPlugin;
+    bool mActive = false;  // under the plug-in lock
 };
