@@ -68,7 +68,8 @@ TEST_F(EditorWindowTest, ShowsTheEditorsOwnPaintAndSavesACapture) {
 TEST_F(EditorWindowTest, AClickOnPowerSwitchesItAndShowsItsSecondFrame) {
     IRectangle power{};
     for (int i = 0; i < ref.As<Velmor>().EditorView()->ControlCount(); ++i)
-        if (ref.As<Velmor>().EditorView()->Control(i)->ParamIndex() == Velmor::kPower) power = ref.As<Velmor>().EditorView()->Control(i)->Rect();
+        if (ref.As<Velmor>().EditorView()->Control(i)->ParamIndex() == Velmor::kPower)
+            power = ref.As<Velmor>().EditorView()->Control(i)->Rect();
     ASSERT_GT(power.right, power.left);
     const std::vector<std::uint32_t> before = CaptureWindow(child, power);
 
