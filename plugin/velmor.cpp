@@ -66,6 +66,7 @@ void Velmor::OnReset() {
     // Here, off the audio thread: a new rate or Mode then finds the limiters'
     // storage ready (rates past the reserve's 768 kHz are reserved as set).
     mChain.Reserve(LongestLookaheadMs(), mSampleRate);
+    ChangeLatency(ChainLatencySamples(mSampleRate));
 }
 
 void Velmor::OnParameterChange(int index) {
@@ -168,6 +169,7 @@ VocalChainSettings Velmor::ChainSettings() const {
     s.releaseOutputMs = mReleaseOutputMs;
     s.attackBandsMs = mAttackBandsMs;
     s.attackOutputMs = mAttackOutputMs;
+    s.latencySamples = ChainLatencySamples(mSampleRate);
     return s;
 }
 

@@ -3,6 +3,8 @@
 #include <climits>
 #include <cmath>
 
+#include "plugin/vocal_chain.h"
+
 double DbToGain(double db) { return db > -200.0 ? std::pow(10.0, db / 20.0) : 0.0; }
 
 double CrispyAmount(double v) {
@@ -36,6 +38,16 @@ double LongestLookaheadMs() {
     for (const ModeVoicing& v : kVoicings) {
         if (v.lookaheadBandsMs > longest) longest = v.lookaheadBandsMs;
         if (v.lookaheadOutputMs > longest) longest = v.lookaheadOutputMs;
+    }
+    return longest;
+}
+
+int ChainLatencySamples(int sampleRate) {
+    if (sampleRate <= 0) return 0;
+    int longest = 0;
+    for (const ModeVoicing& v : kVoicings) {
+        const int delay = VocalChain::LookaheadDelay(v.lookaheadBandsMs, v.lookaheadOutputMs, sampleRate);
+        if (delay > longest) longest = delay;
     }
     return longest;
 }

@@ -27,6 +27,13 @@ const ModeVoicing* VoicingForMode(int m);
 // reserved for.
 double LongestLookaheadMs();
 
+// The plug-in's latency at a sample rate (truncated, as the chain runs it):
+// the largest delay any voicing's look-ahead gives, which the chain keeps
+// for every voicing and with "Power" off. 0 without a rate; also 0 at the
+// rates where the chain passes its input through (600 Hz and below), which
+// are too low for any window longer than one sample. Any thread.
+int ChainLatencySamples(int sampleRate);
+
 // Truncates a value toward zero to an int, saturating at the int range; NaN
 // gives 0. The conversions here must never be undefined, whatever a host or
 // a state chunk handed in.

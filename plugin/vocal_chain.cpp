@@ -84,11 +84,12 @@ void VocalChain::Process(double* const* inputs, int nIn, double* const* outputs,
     if (driveMeter != nullptr) driveMeter->mPowerOn.store(on, std::memory_order_relaxed);
     if (outputMeter != nullptr) outputMeter->mPowerOn.store(on, std::memory_order_relaxed);
 
+    const PathDelays delays = Delays(settings);
     if (mScope == FloatModeScope::kPerBlock) {
         DenormalGuard guard;
-        Run<false>(io, frames, settings, driveMeter, outputMeter);
+        Run<false>(io, frames, settings, delays, driveMeter, outputMeter);
     } else {
-        Run<true>(io, frames, settings, driveMeter, outputMeter);
+        Run<true>(io, frames, settings, delays, driveMeter, outputMeter);
     }
 }
 
@@ -98,6 +99,32 @@ void VocalChain::Reserve(double maxLookaheadMs, int sampleRate) {
     mLowLimiter.Reserve(length);
     mHighLimiter.Reserve(length);
     mOutputLimiter.Reserve(length);
+    // The padding and the dry delay hold at most the whole path's delay (two
+    // windows) plus the sample being written.
+    const int delayLength = LookaheadDelay(maxLookaheadMs, maxLookaheadMs, rate) + 1;
+    mPadL.Reserve(delayLength);
+    mPadR.Reserve(delayLength);
+    mDryL.Reserve(delayLength);
+    mDryR.Reserve(delayLength);
+}
+
+int VocalChain::LookaheadDelay(double lookaheadBandsMs, double lookaheadOutputMs, int sampleRate) {
+    // A window of n samples delays by n - 1; 0 and 1 do not delay.
+    auto delay = [sampleRate](double ms) {
+        const int n = LookaheadLimiter::LookaheadLength(ms, sampleRate);
+        return n > 1 ? n - 1 : 0;
+    };
+    return delay(lookaheadBandsMs) + delay(lookaheadOutputMs);
+}
+
+VocalChain::PathDelays VocalChain::Delays(const VocalChainSettings& s) {
+    // Settings asking for less than the voicing's own delay keep the wet
+    // path as it is and delay the dry path to match it instead, so the fade
+    // never mixes two moments of the input. A delay line of length d + 1
+    // delays by d.
+    const int wet = LookaheadDelay(s.lookaheadBandsMs, s.lookaheadOutputMs, s.sampleRate);
+    const int total = s.latencySamples > wet ? s.latencySamples : wet;
+    return PathDelays{total - wet + 1, total + 1};
 }
 
 bool VocalChain::CanRun(const VocalChainSettings& s) const {
@@ -116,8 +143,8 @@ bool VocalChain::CanRun(const VocalChainSettings& s) const {
 }
 
 template <bool kGuardEachFilter>
-void VocalChain::Run(const Channels& io, int frames, const VocalChainSettings& s, VuLevel* driveMeter,
-                     VuLevel* outputMeter) {
+void VocalChain::Run(const Channels& io, int frames, const VocalChainSettings& s, const PathDelays& delays,
+                     VuLevel* driveMeter, VuLevel* outputMeter) {
     // The chain runs stage by stage over short slices instead of sample by
     // sample through the whole chain. Every stage of a sample depends only on
     // earlier stages of the same sample and on its own state, so each block
@@ -127,7 +154,7 @@ void VocalChain::Run(const Channels& io, int frames, const VocalChainSettings& s
     // consecutive samples of a cascade's sections) overlap in the pipeline.
     for (int done = 0; done < frames; done += kSliceFrames) {
         const int n = frames - done < kSliceFrames ? frames - done : kSliceFrames;
-        Slice<kGuardEachFilter>(io, done, n, s, driveMeter, outputMeter);
+        Slice<kGuardEachFilter>(io, done, n, s, delays, driveMeter, outputMeter);
     }
 }
 
@@ -139,8 +166,8 @@ void VocalChain::Run(const Channels& io, int frames, const VocalChainSettings& s
 #endif
 
 template <bool kGuardEachFilter>
-void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSettings& s, VuLevel* driveMeter,
-                       VuLevel* outputMeter) {
+void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSettings& s, const PathDelays& delays,
+                       VuLevel* driveMeter, VuLevel* outputMeter) {
     const int sr = s.sampleRate;
     const double fs = static_cast<double>(sr);
     // A stereo pair of cascades over the slice: as a block while the corner
@@ -165,9 +192,9 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
         }
     };
 
-    // The inputs are read in place: the drive reads them before anything is
-    // written, and the last loop reads each frame before writing it, so a
-    // host processing in place (even with the channels crossed) is served.
+    // The inputs are read in place: the drive and the dry delay read the
+    // whole slice before the last loop writes any output, so a host
+    // processing in place (even with the channels crossed) is served.
     static const double kSilentSlice[kSliceFrames] = {};
     const double* inL = io.inStepL != 0 ? io.inL + offset : kSilentSlice;
     const double* inR = io.inStepR != 0 ? io.inR + offset : kSilentSlice;
@@ -246,17 +273,30 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
                                     s.lookaheadOutputMs, sr);
     }
 
-    // Output gain and the wet/dry fade.
+    // Output gain, the wet path padded to the chain's delay, and the wet/dry
+    // fade with the dry path delayed by as much: both sides of the fade are
+    // the same moment of the input. The dry delay has read the whole slice
+    // of input before any output of it is written.
+    for (int i = 0; i < n; ++i) {
+        hL[i] *= gO[i];
+        hR[i] *= gO[i];
+    }
+    mPadL.ProcessBlock(hL, hL, n, delays.padLength);
+    mPadR.ProcessBlock(hR, hR, n, delays.padLength);
+    double* dryL = lowL;  // free once the band limiters' outputs are mixed
+    double* dryR = lowR;
+    mDryL.ProcessBlock(inL, dryL, n, delays.dryLength);
+    mDryR.ProcessBlock(inR, dryR, n, delays.dryLength);
     double* outL = io.outL + offset;
     if (io.outR != nullptr) {
         double* outR = io.outR + offset;
         for (int i = 0; i < n; ++i) {
-            const double l = (1.0 - p[i]) * inL[i] + p[i] * (gO[i] * hL[i]);
-            const double r = (1.0 - p[i]) * inR[i] + p[i] * (gO[i] * hR[i]);
+            const double l = (1.0 - p[i]) * dryL[i] + p[i] * hL[i];
+            const double r = (1.0 - p[i]) * dryR[i] + p[i] * hR[i];
             outL[i] = l;
             outR[i] = r;
         }
     } else {
-        for (int i = 0; i < n; ++i) outL[i] = (1.0 - p[i]) * inL[i] + p[i] * (gO[i] * hL[i]);
+        for (int i = 0; i < n; ++i) outL[i] = (1.0 - p[i]) * dryL[i] + p[i] * hL[i];
     }
 }

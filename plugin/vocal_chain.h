@@ -8,6 +8,7 @@
 #pragma once
 
 #include "plugin/dsp/biquad_cascade.h"
+#include "plugin/dsp/delay_line.h"
 #include "plugin/dsp/lookahead_limiter.h"
 #include "plugin/dsp/param_smoother.h"
 
@@ -32,6 +33,12 @@ struct VocalChainSettings {
     double releaseOutputMs = 280.0;
     double attackBandsMs = 0.0;
     double attackOutputMs = 0.0;
+    // The delay the chain keeps whatever the voicing (the longest voicing's
+    // look-ahead delay at this rate, which the plug-in reports as its
+    // latency): the wet path of a shorter voicing is padded to it and the
+    // dry path of the power mix is delayed by it, so both stay aligned. 0
+    // when there is no rate.
+    int latencySamples = 0;
 };
 
 class VocalChain {
@@ -51,16 +58,24 @@ public:
     // dropped. While the chain cannot run (settings.sampleRate 0 or
     // negative, or not above twice the highest corner frequency the glides
     // can reach: 600 Hz for the plug-in's settings) the input is copied
-    // through unchanged and no state moves. The meters (may be null) get one
-    // level per sample and the power state.
+    // through unchanged and no state moves. Otherwise the output, wet and
+    // dry alike, is settings.latencySamples late (the voicing's own delay
+    // where settings ask for less). The meters (may be null) get one level
+    // per sample, undelayed, and the power state.
     void Process(double* const* inputs, int nIn, double* const* outputs, int nOut, int frames,
                  const VocalChainSettings& settings, VuLevel* driveMeter, VuLevel* outputMeter);
 
     // Not on the audio thread (construction, a sample-rate change): makes
-    // room in the three limiters for look-ahead times up to maxLookaheadMs at
-    // every rate up to the larger of sampleRate and kReservedRate, so that
-    // the audio thread never allocates for a new rate or Mode within them.
+    // room in the three limiters, the wet path's padding and the dry path's
+    // delay for look-ahead times up to maxLookaheadMs at every rate up to the
+    // larger of sampleRate and kReservedRate, so that the audio thread never
+    // allocates for a new rate or Mode within them.
     void Reserve(double maxLookaheadMs, int sampleRate);
+
+    // Samples by which the wet path is late with these look-ahead times: the
+    // band limiters run side by side and the output limiter follows, each
+    // delaying by its window length less one. Any thread.
+    static int LookaheadDelay(double lookaheadBandsMs, double lookaheadOutputMs, int sampleRate);
     static constexpr int kReservedRate = 768000;
 
     // Frames per stage-by-stage pass (the arrays live on the stack).
@@ -87,14 +102,23 @@ private:
         int inStepR;
     };
 
+    // Delay-line lengths of one block: the wet path's padding and the dry
+    // path's delay.
+    struct PathDelays {
+        int padLength;
+        int dryLength;
+    };
+
     // False when the filters cannot be designed at this rate.
     bool CanRun(const VocalChainSettings& s) const;
+    static PathDelays Delays(const VocalChainSettings& s);
 
     template <bool kGuardEachFilter>
-    void Run(const Channels& io, int frames, const VocalChainSettings& s, VuLevel* driveMeter, VuLevel* outputMeter);
+    void Run(const Channels& io, int frames, const VocalChainSettings& s, const PathDelays& delays, VuLevel* driveMeter,
+             VuLevel* outputMeter);
     template <bool kGuardEachFilter>
-    void Slice(const Channels& io, int offset, int n, const VocalChainSettings& s, VuLevel* driveMeter,
-               VuLevel* outputMeter);
+    void Slice(const Channels& io, int offset, int n, const VocalChainSettings& s, const PathDelays& delays,
+               VuLevel* driveMeter, VuLevel* outputMeter);
 
     FloatModeScope mScope;
     double mPowerMix = 1.0;
@@ -117,4 +141,12 @@ private:
     LookaheadLimiter mLowLimiter;
     LookaheadLimiter mHighLimiter;
     LookaheadLimiter mOutputLimiter;
+
+    // The wet path's padding up to the chain's delay and the dry path's
+    // delay by it. Both run on every sample, with silence on the right in
+    // mono, so that they hold the recent signal whatever the channel set-up.
+    DelayLine mPadL;
+    DelayLine mPadR;
+    DelayLine mDryL;
+    DelayLine mDryR;
 };

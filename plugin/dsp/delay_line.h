@@ -13,9 +13,24 @@ public:
         if (mPosition >= length) mPosition = 0;
         if (length <= 0) return x;
         if (length != mLength) Resize(length);
-        mBuffer[mPosition] = x;
-        if (++mPosition >= length) mPosition = 0;
-        return mBuffer[mPosition];
+        return Step(mBuffer.data(), mPosition, length, x);
+    }
+
+    // n calls of Process with the same length, x[i] into y[i] (y may be x).
+    void ProcessBlock(const double* x, double* y, int n, int length) {
+        if (n <= 0) return;
+        y[0] = Process(x[0], length);  // settles the size and the position
+        if (length <= 1) {
+            // Nothing is delayed. A length of 1 keeps the last sample in its
+            // one slot, as Process does.
+            for (int i = 1; i < n; ++i) y[i] = x[i];
+            if (length == 1) mBuffer[0] = x[n - 1];
+            return;
+        }
+        double* buffer = mBuffer.data();
+        int position = mPosition;
+        for (int i = 1; i < n; ++i) y[i] = Step(buffer, position, length, x[i]);
+        mPosition = position;
     }
 
     // Zeroes the stored samples at the current size; keeps length and
@@ -32,6 +47,14 @@ private:
     friend class LookaheadLimiter;  // runs its parts fused, sample by sample
 
     void Resize(int length);
+
+    // One sample, with the size settled and the position inside it: stores x
+    // and answers the sample written length - 1 calls ago.
+    static double Step(double* buffer, int& position, int length, double x) {
+        buffer[position] = x;
+        if (++position >= length) position = 0;
+        return buffer[position];
+    }
 
     std::vector<double> mBuffer;
     int mPosition = 0;

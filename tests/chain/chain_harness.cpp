@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "plugin/velmor.h"
+#include "plugin/velmor_coefficients.h"
 
 namespace chain_test {
 
@@ -18,7 +19,7 @@ VocalChainSettings SettingsWith(int sampleRate, int index, double value) {
     VocalChainSettings s = velmor.ChainSettings();
     // The reset hook only truncates the host's rate (the plug-in tests check
     // it), so the rate is set here directly, whatever its size.
-    s.sampleRate = sampleRate;
+    SetRate(s, sampleRate);
     return s;
 }
 
@@ -26,8 +27,13 @@ VocalChainSettings DefaultSettings(int sampleRate) {
     // One instance for all defaults: tests ask for them at many rates.
     static const VocalChainSettings kDefaults = SettingsWith(0, -1, 0.0);
     VocalChainSettings s = kDefaults;
-    s.sampleRate = sampleRate;
+    SetRate(s, sampleRate);
     return s;
+}
+
+void SetRate(VocalChainSettings& s, int sampleRate) {
+    s.sampleRate = sampleRate;
+    s.latencySamples = ChainLatencySamples(sampleRate);
 }
 
 void SetVoicing(VocalChainSettings& s, char voicing) {

@@ -17,6 +17,9 @@ namespace chain_test {
 // them: the harness keeps no copy of either.
 VocalChainSettings DefaultSettings(int sampleRate);
 
+// Sets the rate and, with it, the latency the plug-in gives the chain there.
+void SetRate(VocalChainSettings& s, int sampleRate);
+
 // The voicing fields of s as Velmor's Mode hook writes them for 'A'..'D'
 // (Mode 1..4); the rest of s stays.
 void SetVoicing(VocalChainSettings& s, char voicing);
