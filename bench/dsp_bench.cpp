@@ -1,17 +1,24 @@
-// Cost of the vocal chain per frame at 48 kHz, and of its blocks.
+// Cost of the vocal chain per frame at 48 kHz, and of each of its blocks.
 //
-// Counters: per_frame (time per sample frame, mono or stereo) and
-// realtime (how many times faster than real time one core runs the chain).
+// Counters: per_frame (time per sample frame, mono or stereo, or per call of
+// a block) and realtime (how many times faster than real time one core runs
+// it).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include "plugin/dsp/biquad_cascade.h"
+#include "plugin/dsp/delay_line.h"
 #include "plugin/dsp/denormal_guard.h"
+#include "plugin/dsp/envelope_follower.h"
 #include "plugin/dsp/isa.h"
+#include "plugin/dsp/lanes.h"
 #include "plugin/dsp/lookahead_limiter.h"
+#include "plugin/dsp/moving_average.h"
 #include "plugin/dsp/param_smoother.h"
+#include "plugin/velmor.h"
 #include "plugin/vocal_chain.h"
 #include "plugin/vu_level.h"
 #include "tests/chain/chain_harness.h"
@@ -46,33 +53,51 @@ void SetFrameCounters(benchmark::State& state, double framesPerIteration) {
         benchmark::Counter(framesPerIteration / kRate, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-// Args: voicing (0 = A, 1 = D), channels (1 or 2), flush scope (0 = block,
-// 1 = each filter call), loops (0 = as the processor allows, 1 = baseline
-// x86-64 copies even where AVX is there).
+// Settings a host's automation moves between: the defaults with one
+// parameter at a random value each (from Velmor's own hooks).
+std::vector<VocalChainSettings> AutomationSettings() {
+    std::vector<VocalChainSettings> all;
+    std::uint32_t seed = 77;
+    for (int k = 0; k < 32; ++k) {
+        seed = seed * 1664525u + 1013904223u;
+        const int index = static_cast<int>((seed >> 8) % Velmor::kNumParams);
+        seed = seed * 1664525u + 1013904223u;
+        const double unit = static_cast<double>(seed >> 8) / 16777216.0;
+        Velmor probe(nullptr);
+        const IParameter* param = probe.GetParam(index);
+        all.push_back(chain_test::SettingsWith(kRate, index, param->Min() + unit * (param->Max() - param->Min())));
+    }
+    return all;
+}
+
+// The chain on the plug-in's defaults in Mode 1..4 ("A".."D"), or, with
+// Mode 0, automated: a different setting every 4 blocks.
+// Args: mode, channels (1 or 2), loops (0 = as the processor allows, 1 =
+// baseline x86-64 copies even where AVX is there).
 void BM_Chain(benchmark::State& state) {
-    velmor_dsp::ForceBaselineLoops(state.range(3) != 0);
-    const char voicing = state.range(0) == 0 ? 'A' : 'D';
+    velmor_dsp::ForceBaselineLoops(state.range(2) != 0);
+    const int mode = static_cast<int>(state.range(0));
     const int channels = static_cast<int>(state.range(1));
-    const auto scope =
-        state.range(2) == 0 ? VocalChain::FloatModeScope::kPerBlock : VocalChain::FloatModeScope::kPerFilterCall;
-    VocalChain chain(scope);
+    VocalChain chain;
     VuLevel drive, output;
-    // The plug-in's defaults, as the chain tests use them.
     VocalChainSettings s = chain_test::DefaultSettings(kRate);
-    chain_test::SetVoicing(s, voicing);
+    if (mode > 0) chain_test::SetVoicing(s, static_cast<char>('A' + mode - 1));
+    const std::vector<VocalChainSettings> automation = AutomationSettings();
     const int frames = kRate;  // one second, cycled
     std::vector<double> inL = Signal(frames, 1), inR = Signal(frames, 2), outL(kBlock), outR(kBlock);
-    int pos = 0;
-    auto block = [&] {
+    chain.Reserve(1.5, kRate);
+    int pos = 0, block = 0;
+    auto run = [&] {
+        if (mode == 0 && ++block % 4 == 0) s = automation[(block / 4) % automation.size()];
         double* ins[2] = {inL.data() + pos, inR.data() + pos};
         double* outs[2] = {outL.data(), outR.data()};
         chain.Process(ins, channels, outs, channels, kBlock, s, &drive, &output);
         pos += kBlock;
         if (pos + kBlock > frames) pos = 0;
     };
-    for (int i = 0; i < 2 * frames / kBlock; ++i) block();  // settle smoothers and gains
+    for (int i = 0; i < 2 * frames / kBlock; ++i) run();  // settle smoothers and gains
     for (auto _ : state) {
-        block();
+        run();
         benchmark::DoNotOptimize(outL.data());
         benchmark::ClobberMemory();
     }
@@ -80,62 +105,170 @@ void BM_Chain(benchmark::State& state) {
     velmor_dsp::ForceBaselineLoops(false);
 }
 BENCHMARK(BM_Chain)
-    ->ArgNames({"voicingD", "channels", "perCallFlush", "baseline"})
-    ->Args({0, 2, 0, 0})
-    ->Args({0, 1, 0, 0})
-    ->Args({1, 2, 0, 0})
-    ->Args({1, 1, 0, 0})
-    ->Args({0, 2, 0, 1})
-    ->Args({1, 2, 0, 1})
-    ->Args({0, 2, 1, 0})
-    ->Args({1, 2, 1, 0});
+    ->ArgNames({"mode", "channels", "baseline"})
+    ->Args({1, 2, 0})
+    ->Args({2, 2, 0})
+    ->Args({3, 2, 0})
+    ->Args({4, 2, 0})
+    ->Args({0, 2, 0})
+    ->Args({1, 1, 0})
+    ->Args({1, 2, 1})
+    ->Args({0, 2, 1});
 
-void BM_Biquad4(benchmark::State& state) {
-    const bool guardEachCall = state.range(0) != 0;
+// One cascade of four sections, one call per sample, steady or with its
+// corner gliding (a redesign on every call).
+void BM_BiquadCascade(benchmark::State& state) {
+    const bool glide = state.range(0) != 0;
     BiquadCascade f;
     const std::vector<double> in = Signal(kBlock, 3);
-    double sink = 0.0;
+    double sink = 0.0, corner = 250.0;
     for (auto _ : state) {
-        if (guardEachCall) {
-            for (double x : in) sink += f.Process(x, 250.0, 0.7, 0.0, kRate, 1, 3);
-        } else {
-            DenormalGuard guard;
-            for (double x : in) sink += f.ProcessFlushed(x, 250.0, 0.7, 0.0, kRate, 1, 3);
+        DenormalGuard guard;
+        for (double x : in) {
+            if (glide) corner = corner > 299.0 ? 21.0 : corner + 0.01;
+            sink += f.ProcessFlushed(x, corner, 0.7, 0.0, kRate, 1, 3);
         }
     }
     benchmark::DoNotOptimize(sink);
     SetFrameCounters(state, kBlock);
 }
-BENCHMARK(BM_Biquad4)->ArgName("guardEachCall")->Arg(0)->Arg(1);
+BENCHMARK(BM_BiquadCascade)->ArgName("glide")->Arg(0)->Arg(1);
 
+// The chain's filter banks: the stereo low cut in two lanes, then the band
+// split's four filters, per stereo frame.
+void BM_FilterBanks(benchmark::State& state) {
+    using velmor_dsp::Lanes2;
+    using velmor_dsp::Lanes4;
+    velmor_dsp::ForceBaselineLoops(state.range(0) != 0);
+    BiquadBank<Lanes2> lowCut({1, 1});
+    BiquadBank<Lanes4> split({0, 0, 1, 1});
+    const std::vector<double> l = Signal(kBlock, 3), r = Signal(kBlock, 4);
+    std::vector<double> out(kBlock);
+    lowCut.Tune(80.0, 0.7, 0.0, kRate);
+    split.Tune(250.0, 0.7, 0.0, kRate);
+    for (auto _ : state) {
+        DenormalGuard guard;
+        velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
+            auto a = lowCut.Begin();
+            auto b = split.Begin();
+            const auto c1 = lowCut.Coefficients();
+            const auto c2 = split.Coefficients();
+            for (int i = 0; i < kBlock; ++i) {
+                const Lanes2 h = a.Step(c1, Lanes2::Of(l[i], r[i]));
+                const Lanes4 bands = b.Step(c2, Lanes4::Of(h, h));
+                out[i] = velmor_dsp::Lane(bands.Low(), 0) + velmor_dsp::Lane(bands.High(), 1);
+            }
+            lowCut.End(a);
+            split.End(b);
+        });
+        benchmark::DoNotOptimize(out.data());
+    }
+    SetFrameCounters(state, kBlock);
+    velmor_dsp::ForceBaselineLoops(false);
+}
+BENCHMARK(BM_FilterBanks)->ArgName("baseline")->Arg(0)->Arg(1);
+
+// One limiter over blocks, in reduction most of the time.
 void BM_Limiter(benchmark::State& state) {
     const double lookaheadMs = state.range(0) / 10.0;
     LookaheadLimiter lim;
     std::vector<double> in = Signal(kRate, 4);
-    for (double& x : in) x *= 6.0;  // keep it in reduction most of the time
+    for (double& x : in) x *= 6.0;
+    std::vector<double> outL(kBlock), outR(kBlock);
     size_t pos = 0;
-    double sink = 0.0;
     for (auto _ : state) {
-        for (int i = 0; i < kBlock; ++i) {
-            sink += lim.Process(in[pos], in[pos] * 0.5, 1.0, 0.0, 160.0, lookaheadMs, kRate);
-            if (++pos == in.size()) pos = 0;
-        }
+        lim.ProcessBlock(&in[pos], &in[pos], outL.data(), outR.data(), kBlock, 1.0, 0.0, 160.0, lookaheadMs, kRate);
+        pos += kBlock;
+        if (pos + kBlock > in.size()) pos = 0;
+        benchmark::DoNotOptimize(outL.data());
     }
-    benchmark::DoNotOptimize(sink);
     SetFrameCounters(state, kBlock);
 }
-BENCHMARK(BM_Limiter)->ArgName("lookahead_ms_x10")->Arg(15)->Arg(2);
+BENCHMARK(BM_Limiter)->ArgName("lookahead_ms_x10")->Arg(15)->Arg(10)->Arg(2)->Arg(0);
+
+// The band limiters: two limiters in one loop, per stereo frame of both.
+void BM_LimiterPair(benchmark::State& state) {
+    LookaheadLimiter a, b;
+    std::vector<double> in = Signal(kRate, 5);
+    for (double& x : in) x *= 6.0;
+    std::vector<double> o1(kBlock), o2(kBlock), o3(kBlock), o4(kBlock);
+    size_t pos = 0;
+    for (auto _ : state) {
+        LookaheadLimiter::ProcessBlockPair(a, &in[pos], &in[pos], o1.data(), o2.data(), 50.0, b, &in[pos], &in[pos],
+                                           o3.data(), o4.data(), 30.0, kBlock, 1.0, 0.0, 1.5, kRate);
+        pos += kBlock;
+        if (pos + kBlock > in.size()) pos = 0;
+        benchmark::DoNotOptimize(o1.data());
+    }
+    SetFrameCounters(state, kBlock);
+}
+BENCHMARK(BM_LimiterPair);
 
 void BM_Smoother(benchmark::State& state) {
+    const bool glide = state.range(0) != 0;
     ParamSmoother s;
-    double sink = 0.0;
+    double sink = 0.0, target = 4.2;
+    std::vector<double> out(kBlock);
     for (auto _ : state) {
-        for (int i = 0; i < kBlock; ++i) sink += s.Process(4.2, kRate, 40.0, 1.0, 17.7828, 0.01);
+        if (glide) target = target > 10.0 ? 1.5 : target + 7.0;  // a new target every block
+        s.ProcessBlock(target, kRate, 40.0, 1.0, 17.7828, 0.01, out.data(), kBlock);
+        sink += out[kBlock - 1];
     }
     benchmark::DoNotOptimize(sink);
     SetFrameCounters(state, kBlock);
 }
-BENCHMARK(BM_Smoother);
+BENCHMARK(BM_Smoother)->ArgName("glide")->Arg(0)->Arg(1);
+
+void BM_EnvelopeFollower(benchmark::State& state) {
+    EnvelopeFollower f;
+    const std::vector<double> in = Signal(kBlock, 6);
+    double sink = 0.0;
+    for (auto _ : state) {
+        for (double x : in) sink += f.Process(x, kRate, 0.0, 300.0);
+    }
+    benchmark::DoNotOptimize(sink);
+    SetFrameCounters(state, kBlock);
+}
+BENCHMARK(BM_EnvelopeFollower);
+
+// The meters' ballistics: two meters, two followers each, in lanes.
+void BM_MeterBallistics(benchmark::State& state) {
+    VuLevel a, b;
+    std::vector<double> x = Signal(kBlock, 7), y = Signal(kBlock, 8);
+    for (auto _ : state) {
+        EnvelopeFollower::SeriesPair pair = VuLevel::Ballistics(a, b, kRate);
+        double ya = 0.0, yb = 0.0;
+        for (int i = 0; i < kBlock; ++i) pair.Step(x[i], y[i], ya, yb);
+        pair.Finish();
+        benchmark::DoNotOptimize(ya + yb);
+    }
+    SetFrameCounters(state, kBlock);
+}
+BENCHMARK(BM_MeterBallistics);
+
+void BM_DelayLine(benchmark::State& state) {
+    DelayLine d;
+    const std::vector<double> in = Signal(kBlock, 9);
+    std::vector<double> out(kBlock);
+    for (auto _ : state) {
+        d.ProcessBlock(in.data(), out.data(), kBlock, 127);
+        benchmark::DoNotOptimize(out.data());
+    }
+    SetFrameCounters(state, kBlock);
+}
+BENCHMARK(BM_DelayLine);
+
+void BM_MovingAverage(benchmark::State& state) {
+    MovingAverage m;
+    const std::vector<double> in = Signal(kBlock, 10);
+    double sink = 0.0;
+    for (auto _ : state) {
+        for (double x : in) sink += m.Process(x, 72);
+    }
+    benchmark::DoNotOptimize(sink);
+    SetFrameCounters(state, kBlock);
+}
+BENCHMARK(BM_MovingAverage);
 
 }  // namespace
 

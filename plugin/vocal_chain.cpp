@@ -84,13 +84,11 @@ void VocalChain::Process(double* const* inputs, int nIn, double* const* outputs,
     if (driveMeter != nullptr) driveMeter->mPowerOn.store(on, std::memory_order_relaxed);
     if (outputMeter != nullptr) outputMeter->mPowerOn.store(on, std::memory_order_relaxed);
 
+    // The flush-to-zero mode is held around the whole block: every stage,
+    // meters included, runs free of subnormals.
     const PathDelays delays = Delays(settings);
-    if (mScope == FloatModeScope::kPerBlock) {
-        DenormalGuard guard;
-        Run<false>(io, frames, settings, delays, driveMeter, outputMeter);
-    } else {
-        Run<true>(io, frames, settings, delays, driveMeter, outputMeter);
-    }
+    DenormalGuard guard;
+    Run(io, frames, settings, delays, driveMeter, outputMeter);
 }
 
 void VocalChain::Reserve(double maxLookaheadMs, int sampleRate) {
@@ -142,7 +140,6 @@ bool VocalChain::CanRun(const VocalChainSettings& s) const {
     return 2.0 * highest < static_cast<double>(s.sampleRate);
 }
 
-template <bool kGuardEachFilter>
 void VocalChain::Run(const Channels& io, int frames, const VocalChainSettings& s, const PathDelays& delays,
                      VuLevel* driveMeter, VuLevel* outputMeter) {
     // The chain runs stage by stage over short slices instead of sample by
@@ -154,8 +151,48 @@ void VocalChain::Run(const Channels& io, int frames, const VocalChainSettings& s
     // consecutive samples of a cascade's sections) overlap in the pipeline.
     for (int done = 0; done < frames; done += kSliceFrames) {
         const int n = frames - done < kSliceFrames ? frames - done : kSliceFrames;
-        Slice<kGuardEachFilter>(io, done, n, s, delays, driveMeter, outputMeter);
+        Slice(io, done, n, s, delays, driveMeter, outputMeter);
     }
+}
+
+// The filters over one slice: drive, low cut and band split in one loop, the
+// cascades in lanes. A corner frequency that holds still (the common case once
+// the glides have settled) keeps its design for the whole slice; a gliding
+// one is retuned on every sample, as each cascade is on every call.
+template <bool kLowCutHeld, bool kSplitHeld>
+void VocalChain::FilterSlice(const double* inL, const double* inR, const double* p, const double* gD, const double* fL,
+                             const double* fX, double fs, double* lowL, double* lowR, double* highL, double* highR,
+                             int n) {
+    using velmor_dsp::Lanes2;
+    using velmor_dsp::Lanes4;
+    if (kLowCutHeld) mLowCut.Tune(fL[0], kFilterQ, kFilterGainDb, fs);
+    if (kSplitHeld) mBandSplit.Tune(fX[0], kFilterQ, kFilterGainDb, fs);
+    velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
+        auto lowCut = mLowCut.Begin();
+        auto split = mBandSplit.Begin();
+        velmor_dsp::SectionCoefficients<Lanes2> c1 = mLowCut.Coefficients();
+        velmor_dsp::SectionCoefficients<Lanes4> c2 = mBandSplit.Coefficients();
+        for (int i = 0; i < n; ++i) {
+            const Lanes2 x = Lanes2::Of(gD[i] * (p[i] * inL[i]), gD[i] * (p[i] * inR[i]));
+            if (!kLowCutHeld) {
+                mLowCut.Tune(fL[i], kFilterQ, kFilterGainDb, fs);
+                c1 = mLowCut.Coefficients();
+            }
+            const Lanes2 h = lowCut.Step(c1, x);
+            if (!kSplitHeld) {
+                mBandSplit.Tune(fX[i], kFilterQ, kFilterGainDb, fs);
+                c2 = mBandSplit.Coefficients();
+            }
+            const Lanes4 bands = split.Step(c2, Lanes4::Of(h, h));
+            const Lanes2 low = bands.Low(), high = bands.High();
+            lowL[i] = velmor_dsp::Lane(low, 0);
+            lowR[i] = velmor_dsp::Lane(low, 1);
+            highL[i] = velmor_dsp::Lane(high, 0);
+            highR[i] = velmor_dsp::Lane(high, 1);
+        }
+        mLowCut.End(lowCut);
+        mBandSplit.End(split);
+    });
 }
 
 // Every slice array is written for [0, n) before it is read, but GCC cannot
@@ -165,33 +202,10 @@ void VocalChain::Run(const Channels& io, int frames, const VocalChainSettings& s
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
-template <bool kGuardEachFilter>
 void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSettings& s, const PathDelays& delays,
                        VuLevel* driveMeter, VuLevel* outputMeter) {
     const int sr = s.sampleRate;
     const double fs = static_cast<double>(sr);
-    // A stereo pair of cascades over the slice: as a block while the corner
-    // frequency holds still (the common case once the glides have settled),
-    // sample by sample while it glides. Both make the same calls per filter
-    // in the same order, so the results are the same.
-    auto filterPair = [&](BiquadCascade& fl, BiquadCascade& fr, const double* xl, const double* xr, double* yl,
-                          double* yr, const double* freq, bool freqHeld, int type) {
-        if constexpr (kGuardEachFilter) {
-            for (int i = 0; i < n; ++i) {
-                yl[i] = fl.Process(xl[i], freq[i], kFilterQ, kFilterGainDb, fs, type, kExtraStages);
-                yr[i] = fr.Process(xr[i], freq[i], kFilterQ, kFilterGainDb, fs, type, kExtraStages);
-            }
-        } else if (freqHeld) {
-            BiquadCascade::ProcessPairBlockFlushed(fl, fr, xl, xr, yl, yr, n, freq[0], kFilterQ, kFilterGainDb, fs,
-                                                   type, kExtraStages);
-        } else {
-            for (int i = 0; i < n; ++i) {
-                yl[i] = fl.ProcessFlushed(xl[i], freq[i], kFilterQ, kFilterGainDb, fs, type, kExtraStages);
-                yr[i] = fr.ProcessFlushed(xr[i], freq[i], kFilterQ, kFilterGainDb, fs, type, kExtraStages);
-            }
-        }
-    };
-
     // The inputs are read in place: the drive and the dry delay read the
     // whole slice before the last loop writes any output, so a host
     // processing in place (even with the channels crossed) is served.
@@ -214,22 +228,24 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
     mFinalSmoother.ProcessBlock(s.finalGain, sr, kGlideMs, kGainLo, kGainHi, kTolerance, gF, n);
     mOutputSmoother.ProcessBlock(s.outputGain, sr, kGlideMs, kOutputLo, kOutputHi, kTolerance, gO, n);
 
-    // Drive (the wet path is faded with the switch) and low cut.
-    double xL[kSliceFrames], xR[kSliceFrames], hL[kSliceFrames], hR[kSliceFrames];
-    for (int i = 0; i < n; ++i) {
-        xL[i] = gD[i] * (p[i] * inL[i]);
-        xR[i] = gD[i] * (p[i] * inR[i]);
-    }
-    filterPair(mLowCutL, mLowCutR, xL, xR, hL, hR, fL, lowCutHeld, kHighPass);
-
-    // Two separate filters per band, not a complementary subtraction.
+    // Drive (the wet path is faded with the switch), low cut and band split
+    // (two separate filters per band, not a complementary subtraction).
+    double hL[kSliceFrames], hR[kSliceFrames];
     double lowL[kSliceFrames], lowR[kSliceFrames], highL[kSliceFrames], highR[kSliceFrames];
-    filterPair(mLowBandL, mLowBandR, hL, hR, lowL, lowR, fX, crossoverHeld, kLowPass);
-    filterPair(mHighBandL, mHighBandR, hL, hR, highL, highR, fX, crossoverHeld, kHighPass);
+    if (lowCutHeld && crossoverHeld) {
+        FilterSlice<true, true>(inL, inR, p, gD, fL, fX, fs, lowL, lowR, highL, highR, n);
+    } else if (lowCutHeld) {
+        FilterSlice<true, false>(inL, inR, p, gD, fL, fX, fs, lowL, lowR, highL, highR, n);
+    } else if (crossoverHeld) {
+        FilterSlice<false, true>(inL, inR, p, gD, fL, fX, fs, lowL, lowR, highL, highR, n);
+    } else {
+        FilterSlice<false, false>(inL, inR, p, gD, fL, fX, fs, lowL, lowR, highL, highR, n);
+    }
+    double xL[kSliceFrames], xR[kSliceFrames];
 
     // The drive meter shows the high band after drive and low cut, before
     // its limiter.
-    double* driveLevels = xR;  // free once the low cut has run
+    double* driveLevels = xR;
     for (int i = 0; i < n; ++i) {
         driveLevels[i] = LargerMagnitude(highR[i] * kDriveMeterScale, highL[i] * kDriveMeterScale);
     }

@@ -43,14 +43,6 @@ struct VocalChainSettings {
 
 class VocalChain {
 public:
-    // Where the flush-to-zero mode is held: once around the whole block (the
-    // default; every block then runs free of subnormals, meters included),
-    // or around each filter call only. Both give the same output for
-    // normal-range signals; the per-call form exists for that comparison.
-    enum class FloatModeScope { kPerBlock, kPerFilterCall };
-
-    explicit VocalChain(FloatModeScope scope = FloatModeScope::kPerBlock) : mScope(scope) {}
-
     // Audio thread, under the plug-in lock. Runs frames samples from inputs
     // to outputs (which may be the same buffers). nIn and nOut are the
     // channel counts of the two pointer arrays, 1 or 2: with one input the
@@ -113,14 +105,14 @@ private:
     bool CanRun(const VocalChainSettings& s) const;
     static PathDelays Delays(const VocalChainSettings& s);
 
-    template <bool kGuardEachFilter>
     void Run(const Channels& io, int frames, const VocalChainSettings& s, const PathDelays& delays, VuLevel* driveMeter,
              VuLevel* outputMeter);
-    template <bool kGuardEachFilter>
     void Slice(const Channels& io, int offset, int n, const VocalChainSettings& s, const PathDelays& delays,
                VuLevel* driveMeter, VuLevel* outputMeter);
+    template <bool kLowCutHeld, bool kSplitHeld>
+    void FilterSlice(const double* inL, const double* inR, const double* p, const double* gD, const double* fL,
+                     const double* fX, double fs, double* lowL, double* lowR, double* highL, double* highR, int n);
 
-    FloatModeScope mScope;
     double mPowerMix = 1.0;
 
     ParamSmoother mPowerSmoother;
@@ -131,12 +123,10 @@ private:
     ParamSmoother mFinalSmoother;
     ParamSmoother mOutputSmoother;
 
-    BiquadCascade mLowCutL;
-    BiquadCascade mLowCutR;
-    BiquadCascade mLowBandL;
-    BiquadCascade mLowBandR;
-    BiquadCascade mHighBandL;
-    BiquadCascade mHighBandR;
+    // The low cut of both channels (high-pass), and the band split's low
+    // and high pass of both channels: lanes left, right (, left, right).
+    BiquadBank<velmor_dsp::Lanes2> mLowCut{{1, 1}};
+    BiquadBank<velmor_dsp::Lanes4> mBandSplit{{0, 0, 1, 1}};
 
     LookaheadLimiter mLowLimiter;
     LookaheadLimiter mHighLimiter;

@@ -8,11 +8,12 @@
 #include <cmath>
 
 #include "plugin/dsp/denormal_guard.h"
+#include "plugin/dsp/lanes.h"
 
 struct BiquadCoefficients {
     double a0 = 0.0;
     double a1 = 0.0;
-    double a2 = 0.0;
+    double a2 = 0.0;  // always a0 in the low- and high-pass designs
     double b1 = 0.0;
     double b2 = 0.0;
 };
@@ -24,6 +25,60 @@ double PadeTan(double w);
 // cascade applies its floor before calling). Type 0 is low-pass, type 1
 // high-pass; any other type gives all-zero coefficients (silence).
 BiquadCoefficients DesignBiquad(double freqHz, double q, double sampleRate, int type);
+
+// The low- and high-pass designs of one corner together: they share the
+// tangent, the norm and the feedback coefficients, which are worked out
+// once. Each half has the bits DesignBiquad gives for its type.
+struct BiquadSplit {
+    BiquadCoefficients low;
+    BiquadCoefficients high;
+};
+BiquadSplit DesignSplit(double freqHz, double q, double sampleRate);
+
+namespace velmor_dsp {
+
+// The periodic scrub of non-finite state: due on the calls where the
+// counter was negative before its decrement, then re-armed, so checks run
+// twelve calls apart (the first on a fresh cascade's third call).
+constexpr int kScrubInterval = 10;
+VELMOR_ALWAYS_INLINE bool ScrubDue(int& counter) {
+    if (counter-- >= 0) return false;
+    counter = kScrubInterval;
+    return true;
+}
+
+// NaN and infinite state becomes 0: one NaN sample would otherwise poison
+// the recursion for good.
+template <class V>
+VELMOR_ALWAYS_INLINE void ScrubSections(V* z1, V* z2, int sections) {
+    for (int s = 0; s < sections; ++s) {
+        z1[s] = ZeroNonFinite(z1[s]);
+        z2[s] = ZeroNonFinite(z2[s]);
+    }
+}
+
+// One design in every lane of V. a2 is not kept: it is a0 in every design,
+// so a2 x is the product a0 x already made.
+template <class V>
+struct SectionCoefficients {
+    V a0, a1, b1, b2;
+};
+
+// kSections sections in series, transposed direct form II, each with its own
+// state: y = a0 x + z1; z1 = a1 x + z2 - b1 y; z2 = a2 x - b2 y.
+template <int kSections, class V>
+VELMOR_ALWAYS_INLINE V RunSections(const SectionCoefficients<V>& c, V* z1, V* z2, V x) {
+    for (int s = 0; s < kSections; ++s) {
+        const V a0x = c.a0 * x;
+        const V y = a0x + z1[s];
+        z1[s] = c.a1 * x + z2[s] - c.b1 * y;
+        z2[s] = a0x - c.b2 * y;
+        x = y;
+    }
+    return x;
+}
+
+}  // namespace velmor_dsp
 
 class BiquadCascade {
 public:
@@ -39,41 +94,35 @@ public:
     }
 
     // The same arithmetic without touching the floating-point mode, for a
-    // caller that already holds a DenormalGuard around a whole block.
+    // caller that already holds a DenormalGuard.
     double ProcessFlushed(double x, double freqHz, double q, double gainDb, double sampleRate, int type,
                           int extraStages) {
-        // A NaN or infinite sample would poison the recursion for good; the
-        // state is scrubbed every twelve calls (the first on the third).
-        if (mCheckCounter-- < 0) Scrub();
-        CheckDesign(freqHz, q, gainDb, sampleRate, type);
+        if (velmor_dsp::ScrubDue(mCheckCounter)) {
+            velmor_dsp::ScrubSections(mZ1, mZ2, kMaxSections);
+            mLastOut = velmor_dsp::ZeroNonFinite(mLastOut);
+        }
+        if (Changed(sampleRate, mCachedRate) || type != mCachedType || Changed(freqHz, mCachedFreq) ||
+            Changed(q, mCachedQ) || Changed(gainDb, mCachedGainDb)) {
+            Redesign(freqHz, q, gainDb, sampleRate, type);
+        }
+        const velmor_dsp::SectionCoefficients<double> c{mCoef.a0, mCoef.a1, mCoef.b1, mCoef.b2};
         switch (extraStages) {
             case 0:
-                return RunSections<1>(x);
+                return mLastOut = velmor_dsp::RunSections<1>(c, mZ1, mZ2, x);
             case 1:
-                return RunSections<2>(x);
+                return mLastOut = velmor_dsp::RunSections<2>(c, mZ1, mZ2, x);
             case 2:
-                return RunSections<3>(x);
+                return mLastOut = velmor_dsp::RunSections<3>(c, mZ1, mZ2, x);
             case 3:
-                return RunSections<4>(x);
+                return mLastOut = velmor_dsp::RunSections<4>(c, mZ1, mZ2, x);
             default:
                 return mLastOut;  // nothing computed
         }
     }
 
-    // n calls of ProcessFlushed with the same settings, x[i] into y[i] (the
-    // two may be the same array). The state stays in registers for the whole
-    // run; the periodic scrub keeps its call count.
-    void ProcessBlockFlushed(const double* x, double* y, int n, double freqHz, double q, double gainDb,
-                             double sampleRate, int type, int extraStages);
-
-    // ProcessBlockFlushed of two cascades that always receive the same
-    // settings (the left and right filters of a stereo pair). When their
-    // coefficients and check counters agree, as they do for such a pair, both
-    // run together in the two lanes of SSE2 registers; IEEE arithmetic in a
-    // lane is the arithmetic of a scalar, so the results are bit-identical.
-    static void ProcessPairBlockFlushed(BiquadCascade& left, BiquadCascade& right, const double* xl, const double* xr,
-                                        double* yl, double* yr, int n, double freqHz, double q, double gainDb,
-                                        double sampleRate, int type, int extraStages);
+    // The cache rule of every cascade: a setting counts as changed when it
+    // moved by 1e-10 or more.
+    static bool Changed(double a, double b) { return std::fabs(a - b) >= 1e-10; }
 
     const BiquadCoefficients& Coefficients() const { return mCoef; }
     double CachedQ() const { return mCachedQ; }
@@ -82,33 +131,7 @@ public:
     double Z2(int section) const { return mZ2[section]; }
 
 private:
-    // The sections in series, unrolled for a fixed count with the state in
-    // locals: y = a0 x + z1; z1 = a1 x + z2 - b1 y; z2 = a2 x - b2 y.
-    template <int kSections>
-    double RunSections(double x) {
-        const BiquadCoefficients c = mCoef;
-        double y = x;
-        for (int s = 0; s < kSections; ++s) {
-            const double in = y;
-            const double z1 = mZ1[s];
-            const double z2 = mZ2[s];
-            y = c.a0 * in + z1;
-            mZ1[s] = c.a1 * in + z2 - c.b1 * y;
-            mZ2[s] = c.a2 * in - c.b2 * y;
-        }
-        mLastOut = y;
-        return y;
-    }
-
-    void CheckDesign(double freqHz, double q, double gainDb, double sampleRate, int type) {
-        if (Changed(sampleRate, mCachedRate) || type != mCachedType || Changed(freqHz, mCachedFreq) ||
-            Changed(q, mCachedQ) || Changed(gainDb, mCachedGainDb)) {
-            Redesign(freqHz, q, gainDb, sampleRate, type);
-        }
-    }
-    static bool Changed(double a, double b) { return std::fabs(a - b) >= 1e-10; }
     void Redesign(double freqHz, double q, double gainDb, double sampleRate, int type);
-    void Scrub();
 
     double mLastOut = 0.0;
     double mCachedRate = 0.0;
@@ -120,4 +143,59 @@ private:
     BiquadCoefficients mCoef;
     int mCheckCounter = 1;
     int mCachedType = 0;
+};
+
+// Cascades of four sections side by side, one per lane of V, each lane with
+// its own filter type (0 low-pass, 1 high-pass) and all with the same corner,
+// q and rate: a stereo pair, or a band split's low and high pass of both
+// channels. Every lane is the cascade BiquadCascade would be, called with the
+// same settings and samples (extraStages 3): the same design, cache rule,
+// scrub calls and sections. Audio thread, under a DenormalGuard.
+template <class V>
+class BiquadBank {
+public:
+    static constexpr int kSections = BiquadCascade::kMaxSections;
+
+    explicit BiquadBank(const int (&types)[V::kCount]) {
+        for (int l = 0; l < V::kCount; ++l) mTypes[l] = types[l];
+    }
+
+    // Settles the design for these settings, as each lane's cascade would on
+    // its next call.
+    VELMOR_ALWAYS_INLINE void Tune(double freqHz, double q, double gainDb, double sampleRate) {
+        if (BiquadCascade::Changed(sampleRate, mCachedRate) || mFresh || BiquadCascade::Changed(freqHz, mCachedFreq) ||
+            BiquadCascade::Changed(q, mCachedQ) || BiquadCascade::Changed(gainDb, mCachedGainDb)) {
+            Redesign(freqHz, q, gainDb, sampleRate);
+        }
+    }
+    const velmor_dsp::SectionCoefficients<V>& Coefficients() const { return mCoef; }
+
+    // A run of calls with the state in the caller's registers: Begin copies
+    // it out, Step is one call of every lane's cascade (after Tune), End puts
+    // the state back.
+    struct Run {
+        V z1[kSections];
+        V z2[kSections];
+        int counter;
+        VELMOR_ALWAYS_INLINE V Step(const velmor_dsp::SectionCoefficients<V>& c, V x) {
+            if (velmor_dsp::ScrubDue(counter)) velmor_dsp::ScrubSections(z1, z2, kSections);
+            return velmor_dsp::RunSections<kSections>(c, z1, z2, x);
+        }
+    };
+    Run Begin() const { return mState; }
+    void End(const Run& run) { mState = run; }
+
+private:
+    void Redesign(double freqHz, double q, double gainDb, double sampleRate);
+
+    int mTypes[V::kCount];
+    // The first call designs. A fresh cascade does so too, for the rate
+    // moves away from its cached 0: the bank is only ever tuned with a rate.
+    bool mFresh = true;
+    double mCachedRate = 0.0;
+    double mCachedFreq = 0.0;
+    double mCachedQ = 0.0;
+    double mCachedGainDb = 0.0;
+    velmor_dsp::SectionCoefficients<V> mCoef{};
+    Run mState{{}, {}, 1};
 };

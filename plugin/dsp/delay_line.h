@@ -4,57 +4,80 @@
 
 #include <vector>
 
+#include "plugin/dsp/isa.h"
+
 class DelayLine {
 public:
+    // A run of calls at the settled length, with the buffer and position in
+    // the caller's registers (Begin ... End). Step is one call; StepAt is
+    // one call at a position the caller keeps for several lines stepping
+    // together (next is the position after it).
+    struct Run {
+        double* buffer;
+        int position;
+        int length;
+        VELMOR_ALWAYS_INLINE double StepAt(int at, int next, double x) {
+            buffer[at] = x;
+            return buffer[next];
+        }
+        VELMOR_ALWAYS_INLINE int Next(int at) const { return at + 1 < length ? at + 1 : 0; }
+        VELMOR_ALWAYS_INLINE double Step(double x) {
+            const int next = Next(position);
+            const double y = StepAt(position, next, x);
+            position = next;
+            return y;
+        }
+    };
+
     // Audio thread, once per sample. The array is cleared and re-indexed
     // only when length changes (reallocated only past the reserve); length
     // <= 0 passes x through and stores nothing.
     double Process(double x, int length) {
-        if (mPosition >= length) mPosition = 0;
-        if (length <= 0) return x;
-        if (length != mLength) Resize(length);
-        return Step(mBuffer.data(), mPosition, length, x);
+        if (!Settle(length)) return x;
+        Run run = Begin();
+        const double y = run.Step(x);
+        End(run);
+        return y;
     }
 
     // n calls of Process with the same length, x[i] into y[i] (y may be x).
     void ProcessBlock(const double* x, double* y, int n, int length) {
         if (n <= 0) return;
-        y[0] = Process(x[0], length);  // settles the size and the position
-        if (length <= 1) {
-            // Nothing is delayed. A length of 1 keeps the last sample in its
-            // one slot, as Process does.
-            for (int i = 1; i < n; ++i) y[i] = x[i];
-            if (length == 1) mBuffer[0] = x[n - 1];
+        if (!Settle(length)) {
+            for (int i = 0; i < n; ++i) y[i] = x[i];
             return;
         }
-        double* buffer = mBuffer.data();
-        int position = mPosition;
-        for (int i = 1; i < n; ++i) y[i] = Step(buffer, position, length, x[i]);
-        mPosition = position;
+        Run run = Begin();
+        for (int i = 0; i < n; ++i) y[i] = run.Step(x[i]);
+        End(run);
     }
+
+    // What a call does before it stores: the position brought inside
+    // length, the array sized to it. False when length <= 0 (nothing is
+    // stored).
+    bool Settle(int length) {
+        if (mPosition >= length) mPosition = 0;
+        if (length <= 0) return false;
+        if (length != mLength) Resize(length);
+        return true;
+    }
+    // After Settle.
+    Run Begin() { return Run{mBuffer.data(), mPosition, mLength}; }
+    void End(const Run& run) { mPosition = run.position; }
 
     // Zeroes the stored samples at the current size; keeps length and
     // position.
     void Clear();
 
     int Length() const { return mLength; }
+    int Position() const { return mPosition; }
 
     // Not on the audio thread: makes room for lengths up to maxLength, so a
     // later length change reuses the storage instead of allocating.
     void Reserve(int maxLength);
 
 private:
-    friend class LookaheadLimiter;  // runs its parts fused, sample by sample
-
     void Resize(int length);
-
-    // One sample, with the size settled and the position inside it: stores x
-    // and answers the sample written length - 1 calls ago.
-    static double Step(double* buffer, int& position, int length, double x) {
-        buffer[position] = x;
-        if (++position >= length) position = 0;
-        return buffer[position];
-    }
 
     std::vector<double> mBuffer;
     int mPosition = 0;

@@ -4,12 +4,12 @@
 // delayed so that the reduction arrives together with the peak.
 #pragma once
 
-#include <cmath>
 #include <vector>
 
 #include "plugin/dsp/delay_line.h"
 #include "plugin/dsp/envelope_follower.h"
 #include "plugin/dsp/float_bits.h"
+#include "plugin/dsp/lanes.h"
 #include "plugin/dsp/moving_average.h"
 #include "plugin/dsp/one_pole.h"
 
@@ -20,34 +20,7 @@ public:
     // samples; the arrays are reallocated only when that length changes.
     double Process(double inL, double inR, double threshold, double attackMs, double releaseMs, double lookaheadMs,
                    int sampleRate) {
-        UpdateLength(lookaheadMs, sampleRate);
-        mMaximaValid = false;  // the ring changes behind the block form's maxima
-        const int n = mLength;
-        const double aL = std::fabs(inL);
-        const double aR = std::fabs(inR);
-        double m = aR > aL ? aR : aL;
-        if (mRingPosition >= n) mRingPosition = 0;
-        if (n > 0) {
-            if (n != mRingLength) ResizeRing(n);
-            double* ring = mRing.data();
-            if (m >= mHeldPeak) {
-                ring[mRingPosition] = m;
-                mHeldIndex = mRingPosition;
-                mHeldPeak = m;
-            } else {
-                ring[mRingPosition] = m;
-                if (mHeldIndex == mRingPosition) Rescan();  // the held peak just left the window
-            }
-            m = mHeldPeak;
-            if (++mRingPosition >= n) mRingPosition = 0;
-        }
-        const double target = m > threshold ? threshold / m : 1.0;
-        const double a = mGainAverage.Process(target, n);
-        // Recovery (gain rising) moves with the release, reduction with the
-        // attack.
-        mGain = mGainEnvelope.Process(a, sampleRate, releaseMs, attackMs);
-        mOutL = mDelayL.Process(inL, n) * mGain;
-        mOutR = mDelayR.Process(inR, n) * mGain;
+        ProcessBlock(&inL, &inR, &mOutL, &mOutR, 1, threshold, attackMs, releaseMs, lookaheadMs, sampleRate);
         return mOutR;
     }
 
@@ -91,28 +64,23 @@ public:
     double OutL() const { return mOutL; }
     double OutR() const { return mOutR; }
     double Gain() const { return mGain; }
+    // The largest peak in the window after the last call (0 when every peak
+    // in it was NaN).
     double HeldPeak() const { return mHeldPeak; }
-    int HeldIndex() const { return mHeldIndex; }
 
 private:
-    template <bool kShared>
-    class FusedRun;
+    template <bool kWindowed, bool kShared>
+    struct Run;
 
-    void UpdateLength(double lookaheadMs, int sampleRate) {
-        if (!velmor_dsp::SameBits(lookaheadMs, mCachedLookaheadMs) || sampleRate != mCachedRate) {
-            mCachedLookaheadMs = lookaheadMs;
-            mCachedRate = sampleRate;
-            mLength = LookaheadLength(lookaheadMs, sampleRate);
-        }
-    }
-    bool FusedReady(int len) const;
-    bool SharedPosition() const;
-    void RunFused(const double* inL, const double* inR, double* outL, double* outR, int n, double threshold,
-                  double attackMs, double releaseMs, int sampleRate);
+    // Settles every part on the window length for these settings, as a call
+    // does before its arithmetic; answers the length.
+    int Settle(double lookaheadMs, int sampleRate);
     void ResizeRing(int n);
-    void Rescan();
     void StartCycle();
-    void RebuildMaxima();
+    // Runs body(run) with the run that fits the settled length and
+    // positions, on the active instruction set.
+    template <class Body>
+    void WithRun(double threshold, double attackMs, double releaseMs, int sampleRate, Body body);
 
     // The window length for the last look-ahead time and rate.
     double mCachedLookaheadMs = 0.0;
@@ -122,33 +90,21 @@ private:
     double mOutL = 0.0;
     double mOutR = 0.0;
     double mGain = 1.0;
+
+    // The peak ring and its maximum. The ring is filled in cycles from slot
+    // 0 to its end: the slots up to the write position belong to this cycle,
+    // the others to the last. The window's maximum is the larger of this
+    // cycle's (mHead) and the last cycle's from the next slot on
+    // (mCycleTail[slot + 1], made when a cycle starts; [length] is empty).
+    // Peaks are never negative, NaN is never the larger, and an empty part
+    // is 0, so the maximum is the largest number in the window, or 0.
     std::vector<double> mRing;
+    std::vector<double> mCycleTail;
     int mRingPosition = 0;
     int mRingLength = 0;
+    double mHead = 0.0;
     double mHeldPeak = 0.0;
-    int mHeldIndex = 0;
 
-    // For the block form, which finds what Rescan finds without walking the
-    // ring. The ring is filled in cycles from slot 0 to its end: the slots
-    // before the write position belong to this cycle, the others to the
-    // last. Of this cycle the largest value and, among equal ones, the last
-    // slot are kept; of the last, the largest value from each slot to the
-    // end. NaN is never the largest, and an empty part is -1. Valid while
-    // only the block form has written the ring since they were built.
-    struct SlotPeak {
-        double value;
-        int slot;
-    };
-    // Takes v at slot into p when not less than p's value (a later slot wins
-    // a tie; NaN never wins).
-    static void TakeIfNotLess(SlotPeak& p, double v, int slot) {
-        const bool take = v >= p.value;
-        p.value = take ? v : p.value;
-        p.slot = take ? slot : p.slot;
-    }
-    std::vector<double> mCycleTail;  // [k]: slots k.. of the last cycle; [length] is empty
-    SlotPeak mCycleHead{-1.0, -1};   // this cycle's slots so far
-    bool mMaximaValid = false;
     MovingAverage mGainAverage;
     EnvelopeFollower mGainEnvelope;
     DelayLine mDelayL;

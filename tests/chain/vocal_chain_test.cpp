@@ -1,6 +1,5 @@
 // VocalChain: the power fade, channel set-up, band levels, fresh-instance
-// behaviour, and invariance under block sizes, flush-mode scope and
-// instruction set.
+// behaviour, and invariance under block sizes and instruction set.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -39,8 +38,8 @@ bool SameBits(const std::vector<double>& a, const std::vector<double>& b) {
 // Runs a two-segment program (voicing A with power on, then voicing D with
 // F Limit on) in the given block sizes; returns the outputs and the meters'
 // final levels appended.
-std::vector<double> TwoSegmentRun(int sr, const std::vector<int>& blocks, VocalChain::FloatModeScope scope) {
-    VocalChain chain(scope);
+std::vector<double> TwoSegmentRun(int sr, const std::vector<int>& blocks) {
+    VocalChain chain;
     VuLevel drive, output;
     const int frames = sr * 3 / 4;
     const Stereo in = Program(sr, frames);
@@ -66,30 +65,20 @@ std::vector<double> TwoSegmentRun(int sr, const std::vector<int>& blocks, VocalC
 
 TEST(VocalChain, OutputIsBitIdenticalForAnyBlockSplit) {
     for (int sr : {44100, 48000, 96000}) {
-        const auto whole = TwoSegmentRun(sr, {1 << 30}, VocalChain::FloatModeScope::kPerBlock);
-        const auto single = TwoSegmentRun(sr, {1}, VocalChain::FloatModeScope::kPerBlock);
-        const auto uneven = TwoSegmentRun(sr, {1, 7, 64, 3, 500, 129, 2, 4096}, VocalChain::FloatModeScope::kPerBlock);
+        const auto whole = TwoSegmentRun(sr, {1 << 30});
+        const auto single = TwoSegmentRun(sr, {1});
+        const auto uneven = TwoSegmentRun(sr, {1, 7, 64, 3, 500, 129, 2, 4096});
         EXPECT_TRUE(SameBits(whole, single)) << sr;
         EXPECT_TRUE(SameBits(whole, uneven)) << sr;
-    }
-}
-
-TEST(VocalChain, FlushModeScopeDoesNotChangeNormalRangeOutput) {
-    // The block-wide flush mode and the per-filter-call one give the same
-    // bits for normal-range signals.
-    for (int sr : {44100, 96000}) {
-        const auto block = TwoSegmentRun(sr, {512}, VocalChain::FloatModeScope::kPerBlock);
-        const auto perCall = TwoSegmentRun(sr, {512}, VocalChain::FloatModeScope::kPerFilterCall);
-        EXPECT_TRUE(SameBits(block, perCall)) << sr;
     }
 }
 
 TEST(VocalChain, BaselineAndAvxLoopsGiveTheSameBits) {
     if (!velmor_dsp::UseAvxLoops()) GTEST_SKIP() << "this processor runs the baseline loops only";
     for (int sr : {44100, 96000}) {
-        const auto avx = TwoSegmentRun(sr, {1, 7, 64, 3, 500}, VocalChain::FloatModeScope::kPerBlock);
+        const auto avx = TwoSegmentRun(sr, {1, 7, 64, 3, 500});
         velmor_dsp::ForceBaselineLoops(true);
-        const auto baseline = TwoSegmentRun(sr, {1, 7, 64, 3, 500}, VocalChain::FloatModeScope::kPerBlock);
+        const auto baseline = TwoSegmentRun(sr, {1, 7, 64, 3, 500});
         velmor_dsp::ForceBaselineLoops(false);
         EXPECT_TRUE(SameBits(avx, baseline)) << sr;
     }
@@ -99,11 +88,9 @@ TEST(VocalChain, BaselineAndAvxLoopsGiveTheSameBits) {
 TEST(VocalChain, LeavesTheHostsFloatingPointModeAlone) {
     const unsigned saved = _mm_getcsr();
     _mm_setcsr(0x1F80);  // default mode, no flushing
-    for (auto scope : {VocalChain::FloatModeScope::kPerBlock, VocalChain::FloatModeScope::kPerFilterCall}) {
-        VocalChain chain(scope);
-        RunChain(chain, DefaultSettings(44100), Program(44100, 2000), {256});
-        EXPECT_EQ(_mm_getcsr() & ~0x3Fu, 0x1F80u);  // the low six bits are sticky exception flags
-    }
+    VocalChain chain;
+    RunChain(chain, DefaultSettings(44100), Program(44100, 2000), {256});
+    EXPECT_EQ(_mm_getcsr() & ~0x3Fu, 0x1F80u);  // the low six bits are sticky exception flags
     _mm_setcsr(saved);
 }
 #endif
