@@ -16,20 +16,12 @@ public:
     // the tolerance; a target outside them passes unclamped. hi must differ
     // from lo.
     double Process(double target, int sampleRate, double timeMs, double lo, double hi, double tolerance) {
-        if (velmor_dsp::SettingChanged(timeMs, mCachedTimeMs) || sampleRate != mCachedRate) {
-            Retime(sampleRate, timeMs);
-        }
-        const double range = hi - lo;
-        const double t = (target - lo) / range;
-        if (tolerance / range > std::fabs(t - mValue)) return target;  // settled: state untouched
-        const double y = (mState - t) * mCoef + t;
-        mValue = y;
-        mState = y;
-        if (velmor_dsp::IsZeroOrSubnormal(y)) {
-            mState = 0.0;
-            return lo;
-        }
-        return y * range + lo;
+        CheckTime(sampleRate, timeMs);
+        Recursion r{mValue, mState, mCoef};
+        const double y = r.Step(Target{target, lo, hi, tolerance});
+        mValue = r.value;
+        mState = r.state;
+        return y;
     }
 
     // The same as n calls of Process with these settings, into out[0..n).
@@ -39,14 +31,22 @@ public:
     // which lets a caller treat the block as one constant value.
     bool ProcessBlock(double target, int sampleRate, double timeMs, double lo, double hi, double tolerance, double* out,
                       int n) {
+        CheckTime(sampleRate, timeMs);
+        const Target t{target, lo, hi, tolerance};
+        // The state in locals: a store to out cannot touch it.
+        Recursion r{mValue, mState, mCoef};
         for (int i = 0; i < n; ++i) {
-            out[i] = Process(target, sampleRate, timeMs, lo, hi, tolerance);
-            if (IsSettled(target, lo, hi, tolerance)) {
+            out[i] = r.Step(t);
+            if (t.Settled(r.value)) {
                 const bool held = i == 0 && velmor_dsp::SameBits(out[0], target);
                 for (++i; i < n; ++i) out[i] = target;
+                mValue = r.value;
+                mState = r.state;
                 return held;
             }
         }
+        mValue = r.value;
+        mState = r.state;
         return false;
     }
 
@@ -64,14 +64,39 @@ public:
     double Coef() const { return mCoef; }
 
 private:
-    void Retime(int sampleRate, double timeMs);
+    // A target and its range, with what every call derives from them.
+    struct Target {
+        Target(double targetIn, double loIn, double hi, double tolerance)
+            : target(targetIn), lo(loIn), range(hi - loIn), t((targetIn - loIn) / range), step(tolerance / range) {}
+        // Within tolerance of the target: the call answers the target itself.
+        bool Settled(double value) const { return step > std::fabs(t - value); }
+        double target, lo, range, t, step;
+    };
 
-    // The test Process makes before touching the state.
-    bool IsSettled(double target, double lo, double hi, double tolerance) const {
-        const double range = hi - lo;
-        const double t = (target - lo) / range;
-        return tolerance / range > std::fabs(t - mValue);
+    void CheckTime(int sampleRate, double timeMs) {
+        if (velmor_dsp::SettingChanged(timeMs, mCachedTimeMs) || sampleRate != mCachedRate) Retime(sampleRate, timeMs);
     }
+
+    // The smoothed value and the recursion state, and one call after the
+    // time check.
+    struct Recursion {
+        double value;
+        double state;
+        double coef;
+        double Step(const Target& g) {
+            if (g.Settled(value)) return g.target;  // settled: state untouched
+            const double y = (state - g.t) * coef + g.t;
+            value = y;
+            state = y;
+            if (velmor_dsp::IsZeroOrSubnormal(y)) {
+                state = 0.0;
+                return g.lo;
+            }
+            return y * g.range + g.lo;
+        }
+    };
+
+    void Retime(int sampleRate, double timeMs);
 
     double mValue = 0.0;
     double mState = 0.0;
