@@ -6,21 +6,19 @@
 // rounding, so a value computed in any lane has the bits of the scalar step.
 // Nothing here fuses a multiply with an add.
 //
-// Lanes4 holds two SSE2 registers: the x86-64 baseline copies of the loops
-// run it as two instructions, and so do the AVX copies (VEX-encoded, 128
-// bits wide; see isa.h for why no 256-bit register is used).
+// Lanes4 is one AVX register in the AVX copies of the loops and two SSE2
+// registers in the baseline copies; the Windows build keeps it in two SSE2
+// registers in both (see isa.h for why it uses no 256-bit register).
 #pragma once
 
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 
+#include "plugin/dsp/float_bits.h"
 #include "plugin/dsp/isa.h"
 
 // The plug-in is built for x86-64, whose baseline has SSE2.
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
-#define VELMOR_LANES 1
 #else
 #error "the lane types need SSE2 (x86-64)"
 #endif
@@ -41,11 +39,7 @@ VELMOR_ALWAYS_INLINE double ZeroNonFinite(double v) { return std::isfinite(v) ? 
 // 0 where x is NaN or infinite, v elsewhere.
 VELMOR_ALWAYS_INLINE double ZeroWhereNonFinite(double x, double v) { return std::isfinite(x) ? v : 0.0; }
 // 0 where v is zero or subnormal (its exponent bits all zero), else v.
-VELMOR_ALWAYS_INLINE double FlushTiny(double v) {
-    std::uint64_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return (bits & 0x7FF0000000000000ull) == 0 ? 0.0 : v;
-}
+VELMOR_ALWAYS_INLINE double FlushTiny(double v) { return IsZeroOrSubnormal(v) ? 0.0 : v; }
 VELMOR_ALWAYS_INLINE double Lane(double v, int) { return v; }
 
 // ---- Lanes2 -----------------------------------------------------------------
