@@ -162,7 +162,7 @@ void VocalChain::Run(const Channels& io, int frames, const VocalChainSettings& s
 template <bool kLowCutHeld, bool kSplitHeld>
 void VocalChain::FilterSlice(const double* inL, const double* inR, const double* p, const double* gD, const double* fL,
                              const double* fX, double fs, double* lowL, double* lowR, double* highL, double* highR,
-                             int n) {
+                             double* driveLevels, int n) {
     using velmor_dsp::Lanes2;
     using velmor_dsp::Lanes4;
     if (kLowCutHeld) mLowCut.Tune(fL[0], kFilterQ, kFilterGainDb, fs);
@@ -185,10 +185,14 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
             }
             const Lanes4 bands = split.Step(c2, Lanes4::Of(h, h));
             const Lanes2 low = bands.Low(), high = bands.High();
-            lowL[i] = velmor_dsp::Lane(low, 0);
-            lowR[i] = velmor_dsp::Lane(low, 1);
+            // The low band goes into its limiter driven; the drive meter
+            // shows the high band after drive and low cut, before its
+            // limiter.
+            lowL[i] = velmor_dsp::Lane(low, 0) * kLowBandDrive;
+            lowR[i] = velmor_dsp::Lane(low, 1) * kLowBandDrive;
             highL[i] = velmor_dsp::Lane(high, 0);
             highR[i] = velmor_dsp::Lane(high, 1);
+            driveLevels[i] = LargerMagnitude(highR[i] * kDriveMeterScale, highL[i] * kDriveMeterScale);
         }
         mLowCut.End(lowCut);
         mBandSplit.End(split);
@@ -232,30 +236,19 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
     // (two separate filters per band, not a complementary subtraction).
     double hL[kSliceFrames], hR[kSliceFrames];
     double lowL[kSliceFrames], lowR[kSliceFrames], highL[kSliceFrames], highR[kSliceFrames];
+    double driveLevels[kSliceFrames], outputLevels[kSliceFrames];
     if (lowCutHeld && crossoverHeld) {
-        FilterSlice<true, true>(inL, inR, p, gD, fL, fX, fs, lowL, lowR, highL, highR, n);
+        FilterSlice<true, true>(inL, inR, p, gD, fL, fX, fs, lowL, lowR, highL, highR, driveLevels, n);
     } else if (lowCutHeld) {
-        FilterSlice<true, false>(inL, inR, p, gD, fL, fX, fs, lowL, lowR, highL, highR, n);
+        FilterSlice<true, false>(inL, inR, p, gD, fL, fX, fs, lowL, lowR, highL, highR, driveLevels, n);
     } else if (crossoverHeld) {
-        FilterSlice<false, true>(inL, inR, p, gD, fL, fX, fs, lowL, lowR, highL, highR, n);
+        FilterSlice<false, true>(inL, inR, p, gD, fL, fX, fs, lowL, lowR, highL, highR, driveLevels, n);
     } else {
-        FilterSlice<false, false>(inL, inR, p, gD, fL, fX, fs, lowL, lowR, highL, highR, n);
-    }
-    double xL[kSliceFrames], xR[kSliceFrames];
-
-    // The drive meter shows the high band after drive and low cut, before
-    // its limiter.
-    double* driveLevels = xR;
-    for (int i = 0; i < n; ++i) {
-        driveLevels[i] = LargerMagnitude(highR[i] * kDriveMeterScale, highL[i] * kDriveMeterScale);
+        FilterSlice<false, false>(inL, inR, p, gD, fL, fX, fs, lowL, lowR, highL, highR, driveLevels, n);
     }
 
     // Band limiters and recombination: bL = out x trim x bass gain,
     // mix = high-band out x final gain + bL (the arrays are reused).
-    for (int i = 0; i < n; ++i) {
-        lowL[i] *= kLowBandDrive;
-        lowR[i] *= kLowBandDrive;
-    }
     LookaheadLimiter::ProcessBlockPair(mLowLimiter, lowL, lowR, lowL, lowR, s.releaseLowMs, mHighLimiter, highL, highR,
                                        hL, hR, s.releaseHighMs, n, kBandThreshold, s.attackBandsMs, s.lookaheadBandsMs,
                                        sr);
@@ -264,9 +257,8 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
     for (int i = 0; i < n; ++i) {
         mixL[i] = hL[i] * gF[i] + lowL[i] * kLowBandTrim * gB[i];
         mixR[i] = hR[i] * gF[i] + lowR[i] * kLowBandTrim * gB[i];
+        outputLevels[i] = LargerMagnitude(mixR[i], mixL[i]);
     }
-    double* outputLevels = xL;
-    for (int i = 0; i < n; ++i) outputLevels[i] = LargerMagnitude(mixR[i], mixL[i]);
 
     // Output limiter. The meters keep their own state, so feeding them here,
     // together, is the same as feeding each where its level arises; their
@@ -291,28 +283,25 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
 
     // Output gain, the wet path padded to the chain's delay, and the wet/dry
     // fade with the dry path delayed by as much: both sides of the fade are
-    // the same moment of the input. The dry delay has read the whole slice
-    // of input before any output of it is written.
-    for (int i = 0; i < n; ++i) {
-        hL[i] *= gO[i];
-        hR[i] *= gO[i];
-    }
-    mPadL.ProcessBlock(hL, hL, n, delays.padLength);
-    mPadR.ProcessBlock(hR, hR, n, delays.padLength);
-    double* dryL = lowL;  // free once the band limiters' outputs are mixed
-    double* dryR = lowR;
-    mDryL.ProcessBlock(inL, dryL, n, delays.dryLength);
-    mDryR.ProcessBlock(inR, dryR, n, delays.dryLength);
+    // the same moment of the input. Each frame's inputs are read before its
+    // outputs are written. The delays' lengths are never below 1.
+    mPadL.Settle(delays.padLength);
+    mPadR.Settle(delays.padLength);
+    mDryL.Settle(delays.dryLength);
+    mDryR.Settle(delays.dryLength);
+    DelayLine::Run padL = mPadL.Begin(), padR = mPadR.Begin(), dryL = mDryL.Begin(), dryR = mDryR.Begin();
     double* outL = io.outL + offset;
-    if (io.outR != nullptr) {
-        double* outR = io.outR + offset;
-        for (int i = 0; i < n; ++i) {
-            const double l = (1.0 - p[i]) * dryL[i] + p[i] * hL[i];
-            const double r = (1.0 - p[i]) * dryR[i] + p[i] * hR[i];
-            outL[i] = l;
-            outR[i] = r;
-        }
-    } else {
-        for (int i = 0; i < n; ++i) outL[i] = (1.0 - p[i]) * dryL[i] + p[i] * hL[i];
+    double* outR = io.outR != nullptr ? io.outR + offset : nullptr;
+    for (int i = 0; i < n; ++i) {
+        const double dl = dryL.Step(inL[i]);
+        const double dr = dryR.Step(inR[i]);
+        const double wl = padL.Step(gO[i] * hL[i]);
+        const double wr = padR.Step(gO[i] * hR[i]);
+        outL[i] = (1.0 - p[i]) * dl + p[i] * wl;
+        if (outR != nullptr) outR[i] = (1.0 - p[i]) * dr + p[i] * wr;
     }
+    mPadL.End(padL);
+    mPadR.End(padR);
+    mDryL.End(dryL);
+    mDryR.End(dryR);
 }

@@ -111,7 +111,8 @@ private:
                VuLevel* driveMeter, VuLevel* outputMeter);
     template <bool kLowCutHeld, bool kSplitHeld>
     void FilterSlice(const double* inL, const double* inR, const double* p, const double* gD, const double* fL,
-                     const double* fX, double fs, double* lowL, double* lowR, double* highL, double* highR, int n);
+                     const double* fX, double fs, double* lowL, double* lowR, double* highL, double* highR,
+                     double* driveLevels, int n);
 
     double mPowerMix = 1.0;
 
