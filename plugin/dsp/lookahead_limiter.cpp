@@ -90,6 +90,16 @@ struct LookaheadLimiter::Run {
         }
     }
 
+    // The gain that brings the held peak down to the threshold. Whether the
+    // held peak is over it is steady (the low band is driven far over it,
+    // the output limiter's ceiling is rarely reached), so the division stays
+    // behind a branch.
+    VELMOR_ALWAYS_INLINE double Target(double peak) const {
+        double target = 1.0;
+        if (peak > threshold) target = threshold / peak;
+        return target;
+    }
+
     // One call: Process's arithmetic on one sample.
     VELMOR_ALWAYS_INLINE void Step(double inL, double inR, double& outL, double& outR) {
         using velmor_dsp::Max;
@@ -97,7 +107,7 @@ struct LookaheadLimiter::Run {
         if (!kWindowed) {
             // A window of one: the ring's one slot, or no ring at all.
             held = length == 1 ? Max(m, 0.0) : m;
-            const double target = velmor_dsp::SelectGreater(held, threshold, threshold / held, 1.0);
+            const double target = Target(held);
             // Recovery (gain rising) moves with the release, reduction with
             // the attack.
             gain = EnvelopeFollower::Step(gain, target, rise, fall);
@@ -110,7 +120,7 @@ struct LookaheadLimiter::Run {
         ring[p] = m;
         head = Max(m, head);
         held = Max(tail[p + 1], head);
-        const double target = velmor_dsp::SelectGreater(held, threshold, threshold / held, 1.0);
+        const double target = Target(held);
         const int w = kShared ? p : average.window.position;
         const int wNext = kShared ? next : average.window.Next(w);
         const double a = average.StepAt(w, wNext, target);
