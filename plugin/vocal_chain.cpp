@@ -167,23 +167,30 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
     using velmor_dsp::Lanes4;
     if (kLowCutHeld) mLowCut.Tune(fL[0], kFilterQ, kFilterGainDb, fs);
     if (kSplitHeld) mBandSplit.Tune(fX[0], kFilterQ, kFilterGainDb, fs);
+    // Two loops: the low cut's and the split's state each fit the registers,
+    // which both together would not.
     velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
+        double h[2 * kSliceFrames];
         auto lowCut = mLowCut.Begin();
-        auto split = mBandSplit.Begin();
         velmor_dsp::SectionCoefficients<Lanes2> c1 = mLowCut.Coefficients();
-        velmor_dsp::SectionCoefficients<Lanes4> c2 = mBandSplit.Coefficients();
         for (int i = 0; i < n; ++i) {
             const Lanes2 x = Lanes2::Of(gD[i] * (p[i] * inL[i]), gD[i] * (p[i] * inR[i]));
             if (!kLowCutHeld) {
                 mLowCut.Tune(fL[i], kFilterQ, kFilterGainDb, fs);
                 c1 = mLowCut.Coefficients();
             }
-            const Lanes2 h = lowCut.Step(c1, x);
+            lowCut.Step(c1, x).Store(h + 2 * i);
+        }
+        mLowCut.End(lowCut);
+        auto split = mBandSplit.Begin();
+        velmor_dsp::SectionCoefficients<Lanes4> c2 = mBandSplit.Coefficients();
+        for (int i = 0; i < n; ++i) {
             if (!kSplitHeld) {
                 mBandSplit.Tune(fX[i], kFilterQ, kFilterGainDb, fs);
                 c2 = mBandSplit.Coefficients();
             }
-            const Lanes4 bands = split.Step(c2, Lanes4::Of(h, h));
+            const Lanes2 hi = Lanes2::Load(h + 2 * i);
+            const Lanes4 bands = split.Step(c2, Lanes4::Of(hi, hi));
             const Lanes2 low = bands.Low(), high = bands.High();
             // The low band goes into its limiter driven; the drive meter
             // shows the high band after drive and low cut, before its
@@ -194,7 +201,6 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
             highR[i] = velmor_dsp::Lane(high, 1);
             driveLevels[i] = LargerMagnitude(highR[i] * kDriveMeterScale, highL[i] * kDriveMeterScale);
         }
-        mLowCut.End(lowCut);
         mBandSplit.End(split);
     });
 }
