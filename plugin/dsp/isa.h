@@ -1,8 +1,7 @@
 // Which instruction set the hot loops run on. Each hot loop is compiled
 // twice: for the x86-64 baseline (SSE2) and with the VEX encoding of AVX,
 // whose three-operand forms save the register copies that SSE2's
-// two-operand forms need, and (outside the Windows build) 256-bit registers
-// for the four-lane filter banks. AVX has no fused multiply-add, so both copies
+// two-operand forms need. AVX has no fused multiply-add, so both copies
 // perform the same IEEE operations in the same order and give the same bits;
 // the AVX copy runs where the processor and the operating system support
 // AVX.
@@ -13,10 +12,8 @@
 #if defined(__clang__)
 #define VELMOR_TARGET_AVX __attribute__((target("avx")))
 #else
-// GCC: no 256-bit vectors of the compiler's own making. GCC does not
-// realign the 64-bit Windows stack for 32-byte spills, so code with 256-bit
-// registers could fault there; the only 256-bit code is the explicit lanes
-// of lanes.h, which the Windows build keeps at 128 bits.
+// GCC: 128-bit vectors only. GCC does not realign the 64-bit Windows stack
+// for 32-byte spills, so code with 256-bit registers could fault there.
 #define VELMOR_TARGET_AVX __attribute__((target("avx,prefer-vector-width=128")))
 #endif
 #else
