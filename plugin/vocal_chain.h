@@ -124,8 +124,9 @@ private:
     ParamSmoother mFinalSmoother;
     ParamSmoother mOutputSmoother;
 
-    // The low cut of both channels (high-pass), and the band split's low
-    // and high pass of both channels: lanes left, right (, left, right).
+    // The low cut of both channels (high-pass, type 1), and the band split's
+    // low and high pass (types 0 and 1) of both channels: lanes left, right
+    // (, left, right). Four sections each: 48 dB per octave.
     BiquadBank<velmor_dsp::Lanes2> mLowCut{{1, 1}};
     BiquadBank<velmor_dsp::Lanes4> mBandSplit{{0, 0, 1, 1}};
 

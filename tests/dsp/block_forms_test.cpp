@@ -156,7 +156,7 @@ std::vector<double> Levels(int n, std::uint32_t seed) {
 using SignalMaker = std::vector<double> (*)(int, std::uint32_t);
 class LimiterBlockForm : public ::testing::TestWithParam<std::tuple<SignalMaker, bool>> {};
 
-TEST_P(LimiterBlockForm, IncludingRescansTiesAndLengthChanges) {
+TEST_P(LimiterBlockForm, IncludingTiesWrapsAndLengthChanges) {
     const LoopIsa isa(std::get<1>(GetParam()));
     // Long enough for held slots that differ only on ties to show at the
     // end of some run.
