@@ -63,7 +63,7 @@ std::vector<VocalChainSettings> AutomationSettings() {
         const int index = static_cast<int>((seed >> 8) % Velmor::kNumParams);
         seed = seed * 1664525u + 1013904223u;
         const double unit = static_cast<double>(seed >> 8) / 16777216.0;
-        Velmor probe(nullptr);
+        Velmor probe;
         const IParameter* param = probe.GetParam(index);
         all.push_back(chain_test::SettingsWith(kRate, index, param->Min() + unit * (param->Max() - param->Min())));
     }

@@ -25,9 +25,9 @@
 #include <string>
 #include <vector>
 
+#include "core/plugin_factory.h"
 #include "plugin/dsp/isa.h"
 #include "plugin/velmor.h"
-#include "core/plugin_factory.h"
 #include "vst/new_effect.h"
 
 namespace {

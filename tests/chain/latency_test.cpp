@@ -9,7 +9,7 @@
 #include "chain_harness.h"
 #include "plugin/velmor.h"
 #include "plugin/velmor_coefficients.h"
-#include "vst/vst2_abi.h"
+#include "vst/in_process_effect.h"
 
 using namespace chain_test;
 
@@ -52,8 +52,9 @@ TEST(ChainLatency, ImpulseLeavesExactlyTheReportedLatencyLateInEveryModeAndWithP
     for (const RateLatency& r : kLatencies) {
         EXPECT_EQ(ChainLatencySamples(r.rate), r.latency) << r.rate;
         // What a host reads once it set the rate.
-        Velmor velmor(nullptr);
-        AEffect* record = velmor.Record();
+        InProcessEffect effect(nullptr);
+        AEffect* record = effect.Record();
+        const Velmor& velmor = effect.As<Velmor>();
         record->dispatcher(record, effOpen, 0, 0, nullptr, 0.0f);
         record->dispatcher(record, effSetSampleRate, 0, 0, nullptr, static_cast<float>(r.rate));
         EXPECT_EQ(record->initialDelay, r.latency) << r.rate;
