@@ -29,6 +29,9 @@ public:
     virtual double NormalizeParameterValue(int index, double value) const = 0;
     // Meter number meter (0, 1, ...); false when the plug-in has none.
     virtual bool ReadMeter(int meter, IMeterReading* out) const = 0;
+    // The editor's window took a new size of its own accord (the screen's
+    // pixel density changed under it): the host is told.
+    virtual void OnEditorScaleChanged() {}
 
 protected:
     ~IEditorDelegate() = default;

@@ -106,6 +106,8 @@ public:
     double NormalizeParameterValue(int index, double value) const override;
     // No meters unless the plug-in has some.
     bool ReadMeter(int meter, IMeterReading* out) const override;
+    // SyncEditorRect: the host learns the window's new size.
+    void OnEditorScaleChanged() override { SyncEditorRect(); }
 
     // ---- Non-virtual operations. ----
 

@@ -324,8 +324,32 @@ int PluginExporter::Latency() const {
 
 bool PluginExporter::HasEditor() const { return mPlugin && mPlugin->Editor() && mPlugin->Editor()->HasWindowSystem(); }
 
-int PluginExporter::EditorWidth() const { return HasEditor() ? mPlugin->Editor()->Width() : 0; }
-int PluginExporter::EditorHeight() const { return HasEditor() ? mPlugin->Editor()->Height() : 0; }
+int PluginExporter::EditorWidth() const { return HasEditor() ? mPlugin->Editor()->ScaledWidth() : 0; }
+int PluginExporter::EditorHeight() const { return HasEditor() ? mPlugin->Editor()->ScaledHeight() : 0; }
+
+double PluginExporter::ApplyEditorScale(double scale) {
+    if (!mPlugin || !mPlugin->Editor()) return 1.0;
+    IEditorLink* editor = mPlugin->Editor();
+    const double before = editor->Scale();
+    const double taken = editor->SetScale(scale);
+    if (taken != before) mPlugin->SyncEditorRect();
+    return taken;
+}
+
+double PluginExporter::SetEditorScale(double scale) {
+    mHostSetEditorScale = true;
+    if (mPlugin && mPlugin->Editor()) mPlugin->Editor()->SetFollowsSystemScale(false);
+    return ApplyEditorScale(scale);
+}
+
+double PluginExporter::FollowSystemEditorScale() {
+    if (!mPlugin || !mPlugin->Editor()) return 1.0;
+    if (mHostSetEditorScale) return mPlugin->Editor()->Scale();
+    mPlugin->Editor()->SetFollowsSystemScale(true);
+    return ApplyEditorScale(mPlugin->Editor()->SystemScale());
+}
+
+double PluginExporter::EditorScale() const { return HasEditor() ? mPlugin->Editor()->Scale() : 1.0; }
 
 bool PluginExporter::OpenEditor(void* parent) {
     if (!mPlugin || !mPlugin->Editor()) return false;

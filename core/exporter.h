@@ -96,8 +96,18 @@ public:
 
     // ---- Editor (the host's UI thread, without the plug-in lock). ----
     bool HasEditor() const;
+    // The size its window takes at the editor's current scale.
     int EditorWidth() const;
     int EditorHeight() const;
+    // The host's scale for the editor (a content scale, a UI scale factor):
+    // snapped to the editor's scales (1 to 2 in quarters); from now on the
+    // window system's own is not asked. Answers the scale taken; the host is
+    // told of a new size (IPluginHost::EditorResized) when it changed.
+    double SetEditorScale(double scale);
+    // Where the host says nothing about scale: the window system's (the
+    // screen's pixel density), until the host sets one. Answers the scale.
+    double FollowSystemEditorScale();
+    double EditorScale() const;
     // Opens the editor inside the host's parent window (an X11 window id or
     // an HWND); false when there is no editor or no window could be made.
     bool OpenEditor(void* parent);
@@ -114,6 +124,9 @@ private:
     int StateEnd(const IStateChunk& chunk, int position) const;
     int BankEnd(const IStateChunk& chunk, int position) const;
 
+    double ApplyEditorScale(double scale);
+
     std::unique_ptr<IEffectBase> mPlugin;
-    bool mActive = false;  // under the plug-in lock
+    bool mActive = false;            // under the plug-in lock
+    bool mHostSetEditorScale = false;  // the editor's thread
 };

@@ -5,11 +5,14 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <utility>
 
 #include "core/editor_delegate.h"
 #include "editor/bitmap_cache.h"
+#include "editor/editor_scale.h"
 #include "editor/rect_rules.h"
+#include "editor/scaled_strip.h"
 #include "raster/blit.h"
 
 namespace {
@@ -55,6 +58,26 @@ IEditor::~IEditor() {
     mScratchSurface.reset();
 }
 
+int IEditor::ScaledWidth() const { return ScaledLength(mWidth, mScale); }
+int IEditor::ScaledHeight() const { return ScaledLength(mHeight, mScale); }
+
+double IEditor::SetScale(double scale) {
+    const double snapped = SnapEditorScale(scale);
+    if (snapped == mScale) return mScale;
+    mScale = snapped;
+    // Pictures made in code are resized for one scale only.
+    mOwnStrips.clear();
+    CreateSurfaces();
+    for (const auto& control : mControls) control->MarkDirty(false);
+    return mScale;
+}
+
+bool IEditor::PaintWindowRegion(const IRectangle& windowRect) {
+    const IRectangle area = Intersection(UnscaleRectOut(windowRect, mScale), IRectangle{0, 0, mWidth, mHeight});
+    if (IsEmpty(area)) return false;
+    return PaintRegion(area);
+}
+
 IWidget* IEditor::Control(int i) const {
     if (i < 0 || i >= ControlCount()) return nullptr;
     return mControls[static_cast<std::size_t>(i)].get();
@@ -94,7 +117,7 @@ SysBitmap* IEditor::Surface() {
 
 void IEditor::EnsureSurfaces() {
     if (mSurface) return;
-    mSurface = std::make_unique<SysBitmap>(mWidth, mHeight);
+    mSurface = std::make_unique<SysBitmap>(ScaledWidth(), ScaledHeight());
     mScratchSurface = std::make_unique<MemBitmap>();
     // New storage holds whatever the allocator left; an editor whose
     // background cannot be drawn shows black rather than that.
@@ -129,6 +152,8 @@ IBitmapRef IEditor::LoadBitmap(int resourceId, const char* fileName, int frames)
     ref.height = bitmap ? bitmap->Height() : 0;
     ref.frames = frames;
     ref.framesHorizontal = false;
+    ref.resourceId = resourceId;
+    ref.fileName = fileName;
     return ref;
 }
 
@@ -143,6 +168,13 @@ bool IEditor::PaintRegion(const IRectangle& rect) {
 }
 
 bool IEditor::DrawBitmapFrame(const IBitmapRef& ref, const IRectangle& rect, int frame, const IBlend* blend) {
+    if (mScale != 1.0) {
+        // Frames are counted, not measured: a resized strip's frame height
+        // is its own.
+        const int index = ref.frames > 1 && frame > 1 ? frame - 1 : 0;
+        if (ref.frames > 1 && index >= ref.frames) return true;
+        return DrawScaled(ref, rect, index, 0, 0, blend);
+    }
     std::int64_t srcX = 0;
     std::int64_t srcY = 0;
     if (ref.frames > 1 && frame > 1) {
@@ -157,6 +189,7 @@ bool IEditor::DrawBitmapFrame(const IBitmapRef& ref, const IRectangle& rect, int
 }
 
 bool IEditor::DrawBitmapAt(const IBitmapRef& ref, const IRectangle& rect, int srcX, int srcY, const IBlend* blend) {
+    if (mScale != 1.0) return DrawScaled(ref, rect, 0, srcX, srcY, blend);
     const IRectangle clip = Intersection(rect, mPaintRect);
     const std::int64_t left = std::int64_t{srcX} + clip.left - rect.left;
     const std::int64_t top = std::int64_t{srcY} + clip.top - rect.top;
@@ -169,6 +202,87 @@ bool IEditor::DrawBitmapAt(const IBitmapRef& ref, const IRectangle& rect, int sr
     // to the surface, so no rectangle or frame can read or write outside.
     BlitBitmap(mSurface.get(), ref.bitmap, clip.left, clip.top, &source, blend ? blend->weight : 1.0f,
                ModeForBlend(blend));
+    return true;
+}
+
+namespace {
+
+struct StripRequest {
+    IEditor* editor;
+    const IBitmapRef* ref;
+    int frameWidth;
+    int frameHeight;
+};
+
+// The strip of a resource picture at a scale: resized from its 2x drawing
+// (which the editor loads only now, when a scale above 1 is in use), or
+// from the 1x picture where there is no 2x one.
+std::unique_ptr<ScaledStrip> MakeResourceStrip(void* context) {
+    const auto* request = static_cast<const StripRequest*>(context);
+    const IBitmapRef& ref = *request->ref;
+    const std::string name = DoubleScaleFileName(ref.fileName);
+    const IBitmapRef hi =
+        request->editor->LoadBitmap(ref.resourceId + kDoubleScaleIdOffset, name.c_str(), ref.frames);
+    IRasterBitmap* source = hi.width > 0 && hi.height > 0 ? hi.bitmap : ref.bitmap;
+    return std::make_unique<ScaledStrip>(source, ref.frames, request->frameWidth, request->frameHeight);
+}
+
+}  // namespace
+
+ScaledStrip* IEditor::ScaledPicture(const IBitmapRef& ref) {
+    const int frameWidth = ScaledLength(ref.FrameWidth(), mScale);
+    const int frameHeight = ScaledLength(ref.FrameHeight(), mScale);
+    if (ref.resourceId >= 0) {
+        StripRequest request{this, &ref, frameWidth, frameHeight};
+        return ScaledStrips::Get(ref.resourceId, ScaleQuarters(mScale), MakeResourceStrip, &request);
+    }
+    if (!ref.bitmap) return nullptr;
+    std::unique_ptr<ScaledStrip>& own = mOwnStrips[ref.bitmap];
+    if (!own) own = std::make_unique<ScaledStrip>(ref.bitmap, ref.frames, frameWidth, frameHeight);
+    return own.get();
+}
+
+bool IEditor::DrawScaled(const IBitmapRef& ref, const IRectangle& rect, int frame, int srcX, int srcY,
+                         const IBlend* blend) {
+    if (IsEmpty(rect) || ref.width <= 0 || ref.height <= 0) return true;
+    IRasterBitmap* source = nullptr;
+    int frameTop = 0;
+    int frameHeight = 0;
+    // At 2x the drawing made at 2x is drawn as it is, when there is one of
+    // exactly twice the size; otherwise the resized strip.
+    if (ScaleQuarters(mScale) == 4 && ref.resourceId >= 0) {
+        const std::string name = DoubleScaleFileName(ref.fileName);
+        const IBitmapRef hi = LoadBitmap(ref.resourceId + kDoubleScaleIdOffset, name.c_str(), ref.frames);
+        if (hi.width == 2 * ref.width && hi.height == 2 * ref.height) {
+            source = hi.bitmap;
+            frameHeight = hi.FrameHeight();
+            frameTop = frame * frameHeight;
+        }
+    }
+    if (!source) {
+        ScaledStrip* strip = ScaledPicture(ref);
+        source = strip ? strip->Frame(frame) : nullptr;
+        if (!source) return true;
+        frameHeight = strip->FrameHeight();
+    }
+    // Where rect lies on the surface, and the part of it this paint covers.
+    const int x0 = ScaledLength(rect.left, mScale);
+    const int y0 = ScaledLength(rect.top, mScale);
+    const std::int64_t offsetX = static_cast<std::int64_t>(std::llround(static_cast<double>(srcX) * mScale));
+    const std::int64_t offsetY = static_cast<std::int64_t>(std::llround(static_cast<double>(srcY) * mScale));
+    IRectangle target{x0, y0, ScaledLength(rect.right, mScale), ScaledLength(rect.bottom, mScale)};
+    // Never past the frame: the next frame lies below it.
+    const std::int64_t frameBottom = std::int64_t{y0} + frameHeight - offsetY;
+    if (frameBottom < target.bottom) target.bottom = static_cast<std::int32_t>(std::max<std::int64_t>(y0, frameBottom));
+    const IRectangle clip = Intersection(target, ScaleRectOut(mPaintRect, mScale));
+    const std::int64_t left = offsetX + clip.left - x0;
+    const std::int64_t top = frameTop + offsetY + clip.top - y0;
+    const std::int64_t right = left + RectWidth(clip);
+    const std::int64_t bottom = top + RectHeight(clip);
+    if (IsEmpty(clip) || !FitsInt(left) || !FitsInt(top) || !FitsInt(right) || !FitsInt(bottom)) return true;
+    const IRectangle area{static_cast<std::int32_t>(left), static_cast<std::int32_t>(top),
+                          static_cast<std::int32_t>(right), static_cast<std::int32_t>(bottom)};
+    BlitBitmap(mSurface.get(), source, clip.left, clip.top, &area, blend ? blend->weight : 1.0f, ModeForBlend(blend));
     return true;
 }
 

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "raster/sys_bitmap.h"
 
 class IEditorDelegate;
+class ScaledStrip;
 
 class IEditor : public IEditorLink {
 public:
@@ -35,6 +37,19 @@ public:
     // ---- What the plug-in base needs (IEditorLink). ----
     int Width() const override { return mWidth; }
     int Height() const override { return mHeight; }
+    // The window's size at the current scale.
+    int ScaledWidth() const override;
+    int ScaledHeight() const override;
+    // Window thread, while no window is open or from the window layer when
+    // the screen's density changes: draws at scale (snapped to 1, 1.25,
+    // 1.5, 1.75 or 2) from now on. Layout and every control rule stay in the
+    // editor's own coordinates; only the surface and the pictures grow. A
+    // new scale starts the surface over and repaints everything. Answers
+    // the scale taken.
+    double SetScale(double scale) override;
+    double Scale() const override { return mScale; }
+    void SetFollowsSystemScale(bool follows) override { mFollowsSystemScale = follows; }
+    bool FollowsSystemScale() const { return mFollowsSystemScale; }
     // Any thread. A value that is not normalised is clamped to the
     // parameter's range and normalised first.
     void ShowParameterInEditor(int index, double value, bool isNormalized) override;
@@ -92,6 +107,11 @@ public:
     // took it. Keys over the background are never taken.
     bool KeyPress(int key, int x, int y);
 
+    // ---- Window layers (window thread). ----
+    // A rectangle of window pixels exposed or invalidated: the editor's
+    // rectangle covering it is painted.
+    bool PaintWindowRegion(const IRectangle& windowRect);
+
     // ---- Window-system slots; the order is part of the interface. ----
     // Copies rect of the surface to the window.
     virtual bool PresentRegion(const IRectangle& rect) = 0;
@@ -109,13 +129,20 @@ public:
     IEditorDelegate* Plugin() const { return mPlugin; }
     int ControlCount() const { return static_cast<int>(mControls.size()); }
     IWidget* Control(int i) const;
-    // Window thread; makes the surfaces if they are not made yet.
+    // Window thread; makes the surfaces if they are not made yet. The
+    // surface has the window's size at the current scale.
     SysBitmap* Surface();
     int FrameRate() const { return mFrameRate; }
     int CaptureIndex() const { return mCaptureIndex; }
 
 private:
     void EnsureSurfaces();
+    // Frame frame (0-based) of ref at the current scale (not 1), drawn over
+    // rect (editor coordinates) from (srcX, srcY) of the frame.
+    bool DrawScaled(const IBitmapRef& ref, const IRectangle& rect, int frame, int srcX, int srcY,
+                    const IBlend* blend);
+    // The picture of ref at the current scale: the strip of its frames.
+    ScaledStrip* ScaledPicture(const IBitmapRef& ref);
 
     std::vector<std::unique_ptr<IWidget>> mControls;
     IEditorDelegate* mPlugin;  // not owned
@@ -124,6 +151,10 @@ private:
     std::unique_ptr<MemBitmap> mScratchSurface;
     std::int32_t mWidth;
     std::int32_t mHeight;
+    double mScale = 1.0;
+    bool mFollowsSystemScale = false;
+    // Strips of pictures made in code (no resource id), at this scale.
+    std::map<const IRasterBitmap*, std::unique_ptr<ScaledStrip>> mOwnStrips;
     std::int32_t mFrameRate;
     std::int32_t mCaptureIndex = -1;
     std::int32_t mLastX = 0;

@@ -4,7 +4,8 @@
 # sanitizer and the Windows cross builds, and without their flags.
 #
 # After the target velmor_artwork, ${VELMOR_ARTWORK_DIR} holds the eighteen
-# strips and the global property VELMOR_ARTWORK_FILES lists their paths.
+# strips, each also drawn at 2x ("Name@2x.png"), and the global property
+# VELMOR_ARTWORK_FILES lists their paths.
 include(ExternalProject)
 
 set(VELMOR_ARTWORK_DIR ${CMAKE_BINARY_DIR}/artwork CACHE INTERNAL "Folder of the generated editor pictures")
@@ -51,6 +52,8 @@ set(velmor_artwork_names
   ModeC.png
   ModeD.png
 )
+list(TRANSFORM velmor_artwork_names REPLACE "\\.png$" "@2x.png" OUTPUT_VARIABLE velmor_artwork_names_2x)
+list(APPEND velmor_artwork_names ${velmor_artwork_names_2x})
 list(TRANSFORM velmor_artwork_names PREPEND ${VELMOR_ARTWORK_DIR}/ OUTPUT_VARIABLE velmor_artwork_files)
 
 add_custom_command(

@@ -1,7 +1,8 @@
 # Puts the editor's pictures into the plug-in: a generated table of the PNG
 # file images keyed by resource id (library velmor_pictures; every build and
 # the tests), and on Windows also a resource script giving them to the DLL as
-# resources of type "PNG" under the same ids.
+# resources of type "PNG" under the same ids. Each picture is there twice: as
+# drawn for the panel's own size, and at 2x under its id plus 1000.
 #
 # The pictures come from the artwork build (global property
 # VELMOR_ARTWORK_FILES, in VELMOR_ARTWORK_DIR). Without them the table is
@@ -44,6 +45,14 @@ if(velmor_artwork_files)
     list(APPEND velmor_table_entries "${id}=${file}")
     list(APPEND velmor_picture_files "${file}")
     string(APPEND velmor_rc_lines "${id} PNG \"${file}\"\n")
+    # The same picture drawn at 2x, under the id plus 1000 (the editor's
+    # kDoubleScaleIdOffset).
+    math(EXPR id2 "${id} + 1000")
+    string(REGEX REPLACE "\\.png$" "@2x.png" name2 "${name}")
+    set(file2 "${VELMOR_ARTWORK_DIR}/${name2}")
+    list(APPEND velmor_table_entries "${id2}=${file2}")
+    list(APPEND velmor_picture_files "${file2}")
+    string(APPEND velmor_rc_lines "${id2} PNG \"${file2}\"\n")
   endforeach()
 endif()
 

@@ -23,6 +23,10 @@ constexpr VstIntPtr kIdentifyAnswer = VstFourCC('N', 'v', 'E', 'f');
 constexpr VstIntPtr kVendorSpecificAnswer = 0xbeef;
 constexpr int kVendorFormatNormalized = 7;
 constexpr int kVendorIsStepped = 8;
+// The content-scale request some Windows hosts send: index 'PreS', value
+// 'AeCs', the scale in opt.
+constexpr VstInt32 kVendorContentScaleIndex = VstFourCC('P', 'r', 'e', 'S');
+constexpr VstIntPtr kVendorContentScaleValue = VstFourCC('A', 'e', 'C', 's');
 
 // Holds the plug-in lock for one dispatcher call; effClose gives it up
 // before the plug-in (and the lock with it) is destroyed.
@@ -116,8 +120,13 @@ VstIntPtr MainsChanged(IEffectVST& v, VstIntPtr value) {
     return 0;
 }
 
-VstIntPtr EditGetRect(IEffectVST& v, void* ptr) {
+// The size follows the screen's pixel density (on X11 the server's Xft.dpi,
+// on Windows the DPI) unless the host set a content scale; asking the
+// window system is window work, done without the lock.
+VstIntPtr EditGetRect(IEffectVST& v, void* ptr, DispatchLock& lock) {
     if (!ptr || !v.Exporter().HasEditor()) return 0;
+    lock.Release();
+    v.Exporter().FollowSystemEditorScale();
     *static_cast<ERect**>(ptr) = v.EditorRect();
     return 1;
 }
@@ -127,7 +136,15 @@ VstIntPtr EditGetRect(IEffectVST& v, void* ptr) {
 VstIntPtr EditOpen(IEffectVST& v, void* ptr, DispatchLock& lock) {
     if (!ptr || !v.Plugin().Editor()) return 0;
     lock.Release();
+    v.Exporter().FollowSystemEditorScale();
     return v.Exporter().OpenEditor(ptr) ? 1 : 0;
+}
+
+VstIntPtr ContentScale(IEffectVST& v, float opt, DispatchLock& lock) {
+    if (!v.Exporter().HasEditor() || !(opt > 0.0f)) return 0;
+    lock.Release();
+    v.Exporter().SetEditorScale(static_cast<double>(opt));
+    return 1;
 }
 
 VstIntPtr EditClose(IEffectVST& v, DispatchLock& lock) {
@@ -332,7 +349,7 @@ VstIntPtr Dispatch(IEffectVST* adapter, DispatchLock& lock, VstInt32 opcode, Vst
         case effSetSampleRate: return SetSampleRate(v, opt);
         case effSetBlockSize: return SetBlockSize(v, value);
         case effMainsChanged: return MainsChanged(v, value);
-        case effEditGetRect: return EditGetRect(v, ptr);
+        case effEditGetRect: return EditGetRect(v, ptr, lock);
         case effEditOpen: return EditOpen(v, ptr, lock);
         case effEditClose: return EditClose(v, lock);
         case effEditIdle: return EditIdle(v, lock);
@@ -352,7 +369,9 @@ VstIntPtr Dispatch(IEffectVST* adapter, DispatchLock& lock, VstInt32 opcode, Vst
         case effGetVendorString: return CopyText(ptr, kVendorTextBytes, p.MakerName());
         case effGetProductString: return CopyText(ptr, kVendorTextBytes, p.ProductName());
         case effGetVendorVersion: return DecimalFromPackedVersion(p.Version());
-        case effVendorSpecific: return VendorSpecific(p, index, value, ptr, opt);
+        case effVendorSpecific:
+            if (index == kVendorContentScaleIndex && value == kVendorContentScaleValue) return ContentScale(v, opt, lock);
+            return VendorSpecific(p, index, value, ptr, opt);
         case effCanDo: return CanDo(p, ptr);
         case effGetTailSize: return p.TailSize();
         case effIdle: return 0;

@@ -101,9 +101,13 @@ void IEffectVST::AnnounceEditor() {
 void IEffectVST::EditorAttached() { AnnounceEditor(); }
 
 void IEffectVST::EditorResized() {
-    IEditorLink* editor = Plugin().Editor();
-    if (!editor) return;
-    editorRect = ERect{0, 0, static_cast<VstInt16>(editor->Height()), static_cast<VstInt16>(editor->Width())};
+    if (!mExporter.HasEditor()) return;
+    const int width = mExporter.EditorWidth();
+    const int height = mExporter.EditorHeight();
+    editorRect = ERect{0, 0, static_cast<VstInt16>(height), static_cast<VstInt16>(width)};
+    // A host with the window open resizes its frame to it; before the open
+    // it reads the rectangle at effEditGetRect.
+    if (Plugin().Editor()->IsWindowOpen()) CallHost(audioMasterSizeWindow, width, height);
 }
 
 void IEffectVST::LatencyChanged(int samples) {

@@ -8,7 +8,9 @@
 #include <mutex>
 
 #include "base/module_instance.h"
+#include "core/editor_delegate.h"
 #include "editor/editor_keys.h"
+#include "editor/editor_scale.h"
 #include "editor/platform_editor.h"
 #include "editor/png_resource_bitmap.h"
 
@@ -21,6 +23,36 @@ constexpr UINT_PTR kRepaintTimer = 2;
 constexpr int kWheelNotch = 120;
 // How long a close from another thread waits for the window's own thread.
 constexpr UINT kCrossThreadCloseMs = 2000;
+// The density messages, for headers that predate them: a top-level window's
+// (WM_DPICHANGED) and a child's after its parent's (per-monitor v2).
+constexpr UINT kDpiChanged = 0x02E0;
+constexpr UINT kDpiChangedAfterParent = 0x02E3;
+constexpr double kBaseDpi = 96.0;
+
+// The DPI of window, or of the system without one: the per-window query
+// where the system has it (Windows 10 and later), the screen's device
+// context otherwise.
+UINT WindowDpi(HWND window) {
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    using DpiForSystem = UINT(WINAPI*)();
+    HMODULE user = GetModuleHandleA("user32.dll");
+    if (user && window) {
+        if (auto forWindow = reinterpret_cast<DpiForWindow>(
+                reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")))) {
+            if (const UINT dpi = forWindow(window)) return dpi;
+        }
+    }
+    if (user) {
+        if (auto forSystem = reinterpret_cast<DpiForSystem>(
+                reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForSystem")))) {
+            if (const UINT dpi = forSystem()) return dpi;
+        }
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
 
 // The class is registered by the first open editor window of the process and
 // unregistered by the last. Editors of several instances may live on several
@@ -68,6 +100,12 @@ struct IEditorWin::Window {
     LRESULT HandleKeyDown(HWND hwnd, WPARAM wParam, LPARAM lParam);
     void HandleWheel(HWND hwnd, WPARAM wParam, LPARAM lParam);
     void RepaintDirtyControls(HWND hwnd);
+    // The screen's density under the window changed: a window that follows
+    // it takes the new scale and size, and the host is told.
+    void DensityChanged(HWND hwnd);
+    // A pointer position of the window in the editor's coordinates.
+    int ToEditor(int windowPixel) const { return UnscaleCoordinate(windowPixel, editor.Scale()); }
+    void Resize(HWND hwnd);
     // Forgets hwnd and gives back its share of the window class, once per
     // window whichever way it goes (CloseEditorWindow or WM_DESTROY).
     void Release(HWND hwnd);
@@ -97,6 +135,30 @@ IEditorWin::~IEditorWin() {
 }
 
 bool IEditorWin::IsWindowOpen() const { return mWin->window != nullptr; }
+
+double IEditorWin::SystemScale() {
+    return static_cast<double>(WindowDpi(mWin->window ? mWin->window : mWin->parent)) / kBaseDpi;
+}
+
+double IEditorWin::SetScale(double scale) {
+    const double before = Scale();
+    const double taken = IEditor::SetScale(scale);
+    if (taken != before && mWin->window) mWin->Resize(mWin->window);
+    return taken;
+}
+
+void IEditorWin::Window::Resize(HWND hwnd) {
+    SetWindowPos(hwnd, nullptr, 0, 0, editor.ScaledWidth(), editor.ScaledHeight(),
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+void IEditorWin::Window::DensityChanged(HWND hwnd) {
+    if (!editor.FollowsSystemScale()) return;
+    const double before = editor.Scale();
+    if (editor.SetScale(static_cast<double>(WindowDpi(hwnd)) / kBaseDpi) == before) return;
+    if (IEditorDelegate* plugin = editor.Plugin()) plugin->OnEditorScaleChanged();
+}
 void* IEditorWin::EditorWindow() const { return mWin->window; }
 
 void* IEditorWin::OpenEditorWindow(void* parent) {
@@ -106,8 +168,8 @@ void* IEditorWin::OpenEditorWindow(void* parent) {
     mWin->parent = parentWindow;
     int x = 0;
     int y = 0;
-    int w = Width();
-    int h = Height();
+    int w = ScaledWidth();
+    int h = ScaledHeight();
     if (mWin->window) {
         RECT parentRect{};
         RECT oldRect{};
@@ -191,9 +253,10 @@ bool IEditorWin::PresentRegion(const IRectangle& rect) {
     PAINTSTRUCT ps{};
     HDC target = mWin->inPaint ? BeginPaint(window, &ps) : GetDC(window);
     bool copied = false;
+    const IRectangle r = ScaleRectOut(rect, Scale());
     if (target && source) {
-        copied = BitBlt(target, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, source, rect.left,
-                        rect.top, SRCCOPY) != 0;
+        copied =
+            BitBlt(target, r.left, r.top, r.right - r.left, r.bottom - r.top, source, r.left, r.top, SRCCOPY) != 0;
     }
     if (mWin->inPaint) {
         EndPaint(window, &ps);
@@ -258,7 +321,7 @@ LRESULT IEditorWin::Window::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LP
             RECT update{};
             if (GetUpdateRect(hwnd, &update, FALSE)) {
                 inPaint = true;
-                editor.PaintRegion(IRectangle{update.left, update.top, update.right, update.bottom});
+                editor.PaintWindowRegion(IRectangle{update.left, update.top, update.right, update.bottom});
                 inPaint = false;
             }
             return 0;
@@ -275,14 +338,14 @@ LRESULT IEditorWin::Window::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LP
             return 0;
         case WM_MOUSEMOVE:
             if ((wParam & (MK_LBUTTON | MK_RBUTTON)) && GetCapture() == hwnd)
-                editor.PointerDrag(x, y, ModsFromMouseMessage(wParam));
+                editor.PointerDrag(ToEditor(x), ToEditor(y), ModsFromMouseMessage(wParam));
             return 0;
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
         case WM_MBUTTONDOWN:
             SetFocus(hwnd);
             SetCapture(hwnd);
-            editor.PointerDown(x, y, ModsFromMouseMessage(wParam));
+            editor.PointerDown(ToEditor(x), ToEditor(y), ModsFromMouseMessage(wParam));
             return 0;
         case WM_LBUTTONUP:
         case WM_RBUTTONUP:
@@ -290,10 +353,14 @@ LRESULT IEditorWin::Window::HandleMessage(HWND hwnd, UINT msg, WPARAM wParam, LP
             // The middle release ends the capture and the edit gesture its
             // press opened, like the other two.
             ReleaseCapture();
-            editor.PointerUp(x, y, ModsFromMouseMessage(wParam));
+            editor.PointerUp(ToEditor(x), ToEditor(y), ModsFromMouseMessage(wParam));
             return 0;
         case WM_LBUTTONDBLCLK:
-            if (editor.PointerDoubleClick(x, y, ModsFromMouseMessage(wParam))) SetCapture(hwnd);
+            if (editor.PointerDoubleClick(ToEditor(x), ToEditor(y), ModsFromMouseMessage(wParam))) SetCapture(hwnd);
+            return 0;
+        case kDpiChanged:
+        case kDpiChangedAfterParent:
+            DensityChanged(hwnd);
             return 0;
         case WM_MOUSEWHEEL:
             HandleWheel(hwnd, wParam, lParam);
@@ -309,7 +376,7 @@ LRESULT IEditorWin::Window::HandleKeyDown(HWND hwnd, WPARAM wParam, LPARAM lPara
     POINT pointer{};
     GetCursorPos(&pointer);
     ScreenToClient(hwnd, &pointer);
-    if (editor.KeyPress(key, pointer.x, pointer.y)) return 0;
+    if (editor.KeyPress(key, ToEditor(pointer.x), ToEditor(pointer.y))) return 0;
     return ForwardToRoot(hwnd, WM_KEYDOWN, wParam, lParam);
 }
 
@@ -320,14 +387,15 @@ void IEditorWin::Window::HandleWheel(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     // The wheel reports the pointer in screen coordinates.
     RECT window{};
     GetWindowRect(hwnd, &window);
-    const int x = SignedLow(lParam) - window.left;
-    const int y = SignedHigh(lParam) - window.top;
+    const int x = ToEditor(SignedLow(lParam) - window.left);
+    const int y = ToEditor(SignedHigh(lParam) - window.top);
     editor.PointerWheel(x, y, ModsFromMouseMessage(LOWORD(wParam)), steps);
 }
 
 void IEditorWin::Window::RepaintDirtyControls(HWND hwnd) {
-    IRectangle region;
-    if (!editor.CollectDirtyRegion(&region)) return;
+    IRectangle dirty;
+    if (!editor.CollectDirtyRegion(&dirty)) return;
+    const IRectangle region = ScaleRectOut(dirty, editor.Scale());
     const RECT r{region.left, region.top, region.right, region.bottom};
     InvalidateRect(hwnd, &r, FALSE);
     // Paints at once: WM_PAINT for the invalidated area is sent, not queued.

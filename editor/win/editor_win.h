@@ -27,6 +27,11 @@ public:
     ~IEditorWin() override;
 
     bool HasWindowSystem() const override { return true; }
+    // The window's DPI (per monitor where the system tells it, the
+    // system's otherwise) over 96; before the window is open, the system's.
+    double SystemScale() override;
+    // A new scale while the window is open resizes it.
+    double SetScale(double scale) override;
     // Inside WM_PAINT the copy goes through BeginPaint/EndPaint; a paint
     // outside it (PaintAll, RepaintDirty) with the window open copies through
     // the window's DC. Without a window there is nothing to copy to.

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "editor/editor_scale.h"
 #include "editor/x11/x11_window.h"
 
 namespace {
@@ -28,8 +29,8 @@ void* IEditorX11::OpenEditorWindow(void* parent) {
     const auto parentId = static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(parent));
     int x = 0;
     int y = 0;
-    int w = Width();
-    int h = Height();
+    int w = ScaledWidth();
+    int h = ScaledHeight();
     if (mWindow) {
         int sx = 0;
         int sy = 0;
@@ -48,8 +49,9 @@ void* IEditorX11::OpenEditorWindow(void* parent) {
     // A connection of our own to the display the environment names: what a
     // host passes beside the parent (its Display, 0 or anything) is not ours
     // to read.
-    mWindow = X11EditorWindow::Open(nullptr, parentId, x, y, w, h);
+    mWindow = X11EditorWindow::Open(nullptr, parentId, x, y, w, h, Scale());
     if (!mWindow) return nullptr;
+    mParent = parentId;
     for (int i = 0; i < ControlCount(); ++i) Control(i)->MarkDirty(false);
     PaintAll();
     mNextTick = std::chrono::steady_clock::now() + TimerPeriod(FrameRate());
@@ -82,8 +84,21 @@ void IEditorX11::Idle() {
 }
 
 bool IEditorX11::PresentRegion(const IRectangle& rect) {
-    if (mWindow) mWindow->Present(*Surface(), rect);
+    if (mWindow) mWindow->Present(*Surface(), ScaleRectOut(rect, Scale()));
     return true;
+}
+
+double IEditorX11::SystemScale() { return ServerScale(nullptr); }
+
+double IEditorX11::SetScale(double scale) {
+    const double before = Scale();
+    const double taken = IEditor::SetScale(scale);
+    if (taken != before && mWindow && mWindow->Alive() && mParent) {
+        // Made again at the new size, at the frame's origin where hosts put it.
+        CloseEditorWindow();
+        OpenEditorWindow(reinterpret_cast<void*>(static_cast<std::uintptr_t>(mParent)));
+    }
+    return taken;
 }
 
 std::unique_ptr<IRasterBitmap> IEditorX11::LoadBitmapResource(int resourceId, const char* fileName) {

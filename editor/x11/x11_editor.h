@@ -23,6 +23,12 @@ public:
     ~IEditorX11() override;
 
     bool HasWindowSystem() const override { return true; }
+    // The X server's Xft.dpi, read from the window's connection when it is
+    // open, otherwise from a short one of its own.
+    double SystemScale() override;
+    // A new scale while the window is open makes it again at the new size,
+    // in the same parent.
+    double SetScale(double scale) override;
     // effEditIdle: the window's events, then the repaint timer's tick when
     // one is due (every trunc(1000 / frame rate) ms on average).
     void Idle() override;
@@ -43,5 +49,6 @@ public:
 private:
     std::unique_ptr<X11EditorWindow> mWindow;
     ResourceFinder mResources;
+    unsigned long mParent = 0;  // the host's frame the window is a child of
     std::chrono::steady_clock::time_point mNextTick;
 };

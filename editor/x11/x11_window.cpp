@@ -1,8 +1,10 @@
 #include "editor/x11/x11_window.h"
 
+#include <X11/Xresource.h>
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 // Xlib names its key event type KeyPress, as a macro, which would rename
 // the editor's KeyPress: the event type is kept under another name.
@@ -11,6 +13,7 @@ constexpr int kKeyPressEvent = KeyPress;
 
 #include "editor/editor.h"
 #include "editor/editor_keys.h"
+#include "editor/editor_scale.h"
 #include "editor/rect_rules.h"
 #include "editor/x11/x11_errors.h"
 
@@ -22,22 +25,51 @@ constexpr unsigned int kGrabMask = ButtonPressMask | ButtonReleaseMask | ButtonM
 constexpr unsigned int kWheelUp = 4;
 constexpr unsigned int kWheelDown = 5;
 
+// Xft.dpi from the resources the server holds (the RESOURCE_MANAGER
+// property, as xrdb loads it), as a scale.
+double XftScale(Display* display) {
+    const char* resources = XResourceManagerString(display);
+    if (!resources) return 1.0;
+    XrmInitialize();
+    XrmDatabase database = XrmGetStringDatabase(resources);
+    if (!database) return 1.0;
+    double scale = 1.0;
+    char* type = nullptr;
+    XrmValue value{};
+    if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr) {
+        const double dpi = std::strtod(value.addr, nullptr);
+        if (dpi > 0.0) scale = dpi / 96.0;
+    }
+    XrmDestroyDatabase(database);
+    return scale;
+}
+
 }  // namespace
 
+double ServerScale(const char* displayName) {
+    Display* display = XOpenDisplay(displayName);
+    if (!display) return 1.0;
+    const double scale = XftScale(display);
+    XCloseDisplay(display);
+    return scale;
+}
+
 std::unique_ptr<X11EditorWindow> X11EditorWindow::Open(const char* displayName, unsigned long parent, int x, int y,
-                                                       int w, int h) {
+                                                       int w, int h, double scale) {
     if (!parent || w <= 0 || h <= 0) return nullptr;
     Display* display = XOpenDisplay(displayName);
     if (!display) return nullptr;
-    std::unique_ptr<X11EditorWindow> window(new X11EditorWindow(display, w, h));
+    std::unique_ptr<X11EditorWindow> window(new X11EditorWindow(display, w, h, scale));
     if (!window->Create(parent, x, y)) return nullptr;
     return window;
 }
 
-X11EditorWindow::X11EditorWindow(Display* display, int width, int height)
-    : mDisplay(display), mWidth(width), mHeight(height) {
+X11EditorWindow::X11EditorWindow(Display* display, int width, int height, double scale)
+    : mDisplay(display), mWidth(width), mHeight(height), mScale(scale) {
     RegisterEditorDisplay(display);
 }
+
+int X11EditorWindow::ToEditor(int windowPixel) const { return UnscaleCoordinate(windowPixel, mScale); }
 
 bool X11EditorWindow::Create(unsigned long parent, int x, int y) {
     XErrorScope scope(mDisplay);
@@ -133,7 +165,7 @@ void X11EditorWindow::HandleEvent(IEditor& editor, XEvent& event) {
             if (e.count > 0) break;  // more of the same exposure follows
             const IRectangle area = Intersection(mExposed, IRectangle{0, 0, mWidth, mHeight});
             mExposed = IRectangle{};
-            if (!IsEmpty(area)) editor.PaintRegion(area);
+            if (!IsEmpty(area)) editor.PaintWindowRegion(area);
             break;
         }
         case ButtonPress:
@@ -145,7 +177,8 @@ void X11EditorWindow::HandleEvent(IEditor& editor, XEvent& event) {
         case MotionNotify:
             // Drags only: a move without a button does nothing.
             if (mGrabbed && (event.xmotion.state & (Button1Mask | Button3Mask)))
-                editor.PointerDrag(event.xmotion.x, event.xmotion.y, ModsFromState(event.xmotion.state));
+                editor.PointerDrag(ToEditor(event.xmotion.x), ToEditor(event.xmotion.y),
+                                   ModsFromState(event.xmotion.state));
             break;
         case kKeyPressEvent:
             KeyPressed(editor, event.xkey);
@@ -167,20 +200,21 @@ void X11EditorWindow::HandleEvent(IEditor& editor, XEvent& event) {
 
 void X11EditorWindow::ButtonPressed(IEditor& editor, const XButtonEvent& e) {
     if (e.button == kWheelUp || e.button == kWheelDown) {
-        editor.PointerWheel(e.x, e.y, ModsFromState(e.state), e.button == kWheelUp ? 1 : -1);
+        editor.PointerWheel(ToEditor(e.x), ToEditor(e.y), ModsFromState(e.state), e.button == kWheelUp ? 1 : -1);
         return;
     }
     // Horizontal wheels (6, 7) and the extra buttons are not the editor's.
     if (e.button != Button1 && e.button != Button2 && e.button != Button3) return;
     const int button = static_cast<int>(e.button);
     const IMouseMods mods = ModsFromState(e.state, button);
+    // Double clicks are judged by the screen's distances, as elsewhere on it.
     if (mClicks.Press(button, e.time, e.x, e.y)) {
-        if (editor.PointerDoubleClick(e.x, e.y, mods)) Grab(e.time);
+        if (editor.PointerDoubleClick(ToEditor(e.x), ToEditor(e.y), mods)) Grab(e.time);
         return;
     }
     XSetInputFocus(mDisplay, mWindow, RevertToParent, CurrentTime);
     Grab(e.time);
-    editor.PointerDown(e.x, e.y, mods);
+    editor.PointerDown(ToEditor(e.x), ToEditor(e.y), mods);
 }
 
 void X11EditorWindow::ButtonReleased(IEditor& editor, const XButtonEvent& e) {
@@ -188,13 +222,13 @@ void X11EditorWindow::ButtonReleased(IEditor& editor, const XButtonEvent& e) {
     // left and right ones do: otherwise its edit gesture would stay open.
     if (e.button != Button1 && e.button != Button2 && e.button != Button3) return;
     Ungrab(e.time);
-    editor.PointerUp(e.x, e.y, ModsFromState(e.state, 0, static_cast<int>(e.button)));
+    editor.PointerUp(ToEditor(e.x), ToEditor(e.y), ModsFromState(e.state, 0, static_cast<int>(e.button)));
 }
 
 void X11EditorWindow::KeyPressed(IEditor& editor, XKeyEvent& e) {
     const int vk = VirtualKeyFromKeysym(XLookupKeysym(&e, 0));
     const int key = vk < 0 ? -1 : EditorKeyFromVirtualKey(vk);
-    if (key >= 0 && editor.KeyPress(key, e.x, e.y)) return;
+    if (key >= 0 && editor.KeyPress(key, ToEditor(e.x), ToEditor(e.y))) return;
     ForwardKey(e);
 }
 

@@ -17,13 +17,19 @@
 
 class IEditor;
 
+// The scale the X server's Xft.dpi resource asks for (96 dots per inch is
+// 1), on the display displayName names (null: DISPLAY); 1 where it names
+// none or there is no display. The server's state, not configuration.
+double ServerScale(const char* displayName);
+
 class X11EditorWindow {
 public:
     // Connects to displayName (null: the DISPLAY of the environment) and
-    // makes a w x h child of parent at (x, y). Null when there is no display
-    // or parent is not a window on it.
+    // makes a w x h child of parent at (x, y), for an editor drawn at scale
+    // (its events are handed on in the editor's own coordinates). Null when
+    // there is no display or parent is not a window on it.
     static std::unique_ptr<X11EditorWindow> Open(const char* displayName, unsigned long parent, int x, int y, int w,
-                                                 int h);
+                                                 int h, double scale = 1.0);
     // Destroys the window unless the host already destroyed it with its
     // frame, and closes the connection.
     ~X11EditorWindow();
@@ -45,7 +51,8 @@ public:
     bool UsesSharedMemory() const { return mPresenter && mPresenter->UsesSharedMemory(); }
 
 private:
-    X11EditorWindow(Display* display, int width, int height);
+    X11EditorWindow(Display* display, int width, int height, double scale);
+    int ToEditor(int windowPixel) const;
     bool Create(unsigned long parent, int x, int y);
     void HandleEvent(IEditor& editor, XEvent& event);
     void ButtonPressed(IEditor& editor, const XButtonEvent& event);
@@ -58,6 +65,7 @@ private:
     Display* mDisplay;
     int mWidth;
     int mHeight;
+    double mScale;
     Window mWindow = 0;
     Window mTopLevel = 0;  // the host's window that takes keys the editor leaves
     GC mGc = nullptr;

@@ -30,9 +30,11 @@ private:
 };
 
 // Horizontal brushing: each row gets white noise smeared along x (the
-// brush strokes), a slight row-to-row shift and a fine grain on top.
-void PaintBrushedPlate(cairo_surface_t* surface) {
-    constexpr int kStroke = 41;  // length of the smear, in pixels
+// brush strokes), a slight row-to-row shift and a fine grain on top. The
+// pixels are the surface's own: at a higher resolution (scale) the grain is
+// finer and the strokes keep their length on the panel.
+void PaintBrushedPlate(cairo_surface_t* surface, int scale) {
+    const int kStroke = 41 * scale;  // length of the smear, in pixels
     cairo_surface_flush(surface);
     unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
@@ -253,7 +255,9 @@ void ControlLegends(cairo_t* cr) {
 }  // namespace
 
 void DrawBackground(cairo_t* cr) {
-    PaintBrushedPlate(cairo_get_target(cr));
+    cairo_matrix_t toDevice;
+    cairo_get_matrix(cr, &toDevice);
+    PaintBrushedPlate(cairo_get_target(cr), static_cast<int>(toDevice.xx + 0.5));
     LightPlate(cr);
     MeterPocket(cr);
     Groove(cr);

@@ -145,10 +145,12 @@ void CopyToStraight(cairo_surface_t* surface, MemBitmap* out, int top) {
     }
 }
 
-std::unique_ptr<MemBitmap> RenderStrip(const StripSpec& strip) {
-    auto out = std::make_unique<MemBitmap>(strip.width, strip.frameHeight * strip.frames);
+std::unique_ptr<MemBitmap> RenderStrip(const StripSpec& strip, int scale) {
+    const int width = strip.width * scale;
+    const int frameHeight = strip.frameHeight * scale;
+    auto out = std::make_unique<MemBitmap>(width, frameHeight * strip.frames);
     if (!out->PixelPointer()) return nullptr;
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, strip.width, strip.frameHeight);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, frameHeight);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(surface);
         return nullptr;
@@ -158,12 +160,21 @@ std::unique_ptr<MemBitmap> RenderStrip(const StripSpec& strip) {
         cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
         cairo_paint(cr);
         cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+        // At 1 the transformation stays the identity, so those pictures
+        // keep every byte they had.
+        if (scale != 1) cairo_scale(cr, scale, scale);
         strip.draw(cr, frame);
         cairo_destroy(cr);
-        CopyToStraight(surface, out.get(), (frame - 1) * strip.frameHeight);
+        CopyToStraight(surface, out.get(), (frame - 1) * frameHeight);
     }
     cairo_surface_destroy(surface);
     return out;
+}
+
+std::string DoubleScaleName(const std::string& fileName) {
+    const std::size_t dot = fileName.rfind('.');
+    if (dot == std::string::npos) return fileName + "@2x";
+    return fileName.substr(0, dot) + "@2x" + fileName.substr(dot);
 }
 
 }  // namespace art

@@ -59,8 +59,14 @@ struct StripSpec {
 
 // Renders every frame of the strip into one bitmap (width x frameHeight *
 // frames, frame n from row (n - 1) * frameHeight), converted to straight
-// alpha with rounding. Null when memory runs out.
-std::unique_ptr<MemBitmap> RenderStrip(const StripSpec& strip);
+// alpha with rounding. With scale (a whole number) every side is that many
+// times longer and the same drawing is made at that resolution: the picture
+// for screens of that pixel density. Null when memory runs out.
+std::unique_ptr<MemBitmap> RenderStrip(const StripSpec& strip, int scale = 1);
+
+// The file name of a strip's picture at 2x: "Name.png" becomes
+// "Name@2x.png".
+std::string DoubleScaleName(const std::string& fileName);
 
 // Copies a cairo ARGB32 image surface into `out` at row `top`, undoing the
 // premultiplication with rounding.

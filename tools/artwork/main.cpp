@@ -1,7 +1,8 @@
 // velmor-artwork OUTDIR [--preview FILE]: draws every picture the editor
 // loads and writes them into OUTDIR as PNG strips (8-bit RGBA, straight
-// alpha, frames stacked top to bottom). The output depends on nothing but
-// this program and its typeface: the same bytes on every run.
+// alpha, frames stacked top to bottom), each also at twice the resolution
+// for high-density screens ("Name@2x.png"). The output depends on nothing
+// but this program and its typeface: the same bytes on every run.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -44,11 +45,14 @@ int main(int argc, char** argv) {
 
     int failures = 0;
     for (const art::StripSpec& strip : art::AllStrips()) {
-        const std::string path = std::string(outDir) + "/" + strip.fileName;
-        const auto bitmap = art::RenderStrip(strip);
-        if (!bitmap || !WritePngFile(*bitmap, path.c_str())) {
-            std::fprintf(stderr, "velmor-artwork: cannot write %s\n", path.c_str());
-            ++failures;
+        for (int scale : {1, 2}) {
+            const std::string name = scale == 1 ? strip.fileName : art::DoubleScaleName(strip.fileName);
+            const std::string path = std::string(outDir) + "/" + name;
+            const auto bitmap = art::RenderStrip(strip, scale);
+            if (!bitmap || !WritePngFile(*bitmap, path.c_str())) {
+                std::fprintf(stderr, "velmor-artwork: cannot write %s\n", path.c_str());
+                ++failures;
+            }
         }
     }
     if (preview && !art::WritePreview(preview)) {

@@ -54,7 +54,7 @@ const char kStateUsage[] =
     "  --state and --chunk load a state first; --set values apply on top.\n";
 
 const char kEditorUsage[] =
-    "usage: velmor-host editor OUT.png [--plugin PATH] [--set NAME=VALUE]... [--play IN] [--after MS]\n"
+    "usage: velmor-host editor OUT.png [--plugin PATH] [--set NAME=VALUE]... [--play IN] [--after MS] [--scale S]\n"
     "\n"
     "  Opens the effect's editor (any VST 2.4 plug-in with an X11 editor) in a window of\n"
     "  its own on the current X display, drives it as a Linux host does, and writes the\n"
@@ -66,6 +66,9 @@ const char kEditorUsage[] =
     "  --play IN                plays IN through the effect in real time meanwhile (at IN's\n"
     "                           sample rate; until it ends or the photograph is taken)\n"
     "  --after MS               milliseconds from opening to the photograph (default 3000)\n"
+    "  --scale S                the editor at 1, 1.25, 1.5, 1.75 or 2 times its size: through\n"
+    "                           the format's scale call, or for VST 2.4 the X server's Xft.dpi\n"
+    "                           (set for the photograph and put back after)\n"
     "  --block N                frames per processing block of --play (default 512)\n";
 
 const char kGeneralUsage[] =
@@ -97,6 +100,7 @@ const OptionSpec kOptions[] = {
     {"--block", 0, true, kRender | kEditor},
     {"--play", 0, true, kEditor},
     {"--after", 0, true, kEditor},
+    {"--scale", 0, true, kEditor},
     {"--double", 0, false, kRender},
     {"--type", 't', true, kRender},
     {"--bits", 'b', true, kRender},
@@ -140,6 +144,24 @@ bool Apply(const std::string& name, const std::string& value, CommandLine& line,
         }
     } else if (name == "--play") {
         line.playPath = value;
+    } else if (name == "--scale") {
+        // Read by its text, not the locale's number format.
+        static const struct {
+            const char* text;
+            double scale;
+        } kScales[] = {{"1", 1.0},    {"1.0", 1.0},  {"1.00", 1.0}, {"1.25", 1.25}, {"1.5", 1.5}, {"1.50", 1.5},
+                       {"1.75", 1.75}, {"2", 2.0},    {"2.0", 2.0},  {"2.00", 2.0}};
+        bool known = false;
+        for (const auto& k : kScales) {
+            if (value == k.text) {
+                line.scale = k.scale;
+                known = true;
+            }
+        }
+        if (!known) {
+            error = "--scale expects 1, 1.25, 1.5, 1.75 or 2, got \"" + value + "\"";
+            return false;
+        }
     } else if (name == "--after") {
         if (!ParseWholeNumber(value, 0, 3600000, line.afterMs)) {
             error = "--after expects milliseconds from 0 to 3600000, got \"" + value + "\"";

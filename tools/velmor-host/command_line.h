@@ -33,6 +33,7 @@ struct CommandLine {
     // editor: audio played meanwhile, and the time to the photograph.
     std::string playPath;
     int afterMs = 3000;
+    double scale = 1.0;  // editor: 1, 1.25, 1.5, 1.75 or 2
 
     bool latencyCompensation = true;
     bool mixToMono = false;  // a mono file through a stereo plug-in: mix its outputs

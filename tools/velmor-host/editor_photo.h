@@ -14,6 +14,7 @@ class PluginInstance;
 
 struct EditorPhotoRequest {
     int afterMs = 3000;           // from opening the editor to the photograph
+    double scale = 1.0;           // the editor's scale (1 to 2)
     AudioReader* play = nullptr;  // played through the plug-in meanwhile, or null
     // Polled between idle calls: a non-zero answer (the signal) closes the
     // editor at once and takes no photograph.

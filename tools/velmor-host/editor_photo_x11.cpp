@@ -2,6 +2,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -11,6 +13,7 @@
 #include "tools/velmor-host/plugin_instance.h"
 
 // Xlib's macros last: they would rename names in the headers above.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -74,6 +77,52 @@ void Play(PluginInstance& plugin, AudioReader& reader, const std::atomic<bool>& 
                                       std::chrono::microseconds(static_cast<std::int64_t>(played * 1e6 / rate)));
     }
 }
+
+// The X server's Xft.dpi resource set to scale x 96 while it lives, and
+// the server's resources put back as they were after: VST 2.4 editors read
+// their scale from it when they open. Only the Xft.dpi line changes.
+class ServerDpi {
+public:
+    ServerDpi(Display* display, double scale) : mDisplay(display) {
+        const char* now = XResourceManagerString(display);
+        mHad = now != nullptr;
+        if (now) mBefore = now;
+        std::string resources;
+        std::size_t start = 0;
+        while (start < mBefore.size()) {
+            std::size_t end = mBefore.find('\n', start);
+            if (end == std::string::npos) end = mBefore.size();
+            const std::string line = mBefore.substr(start, end - start);
+            if (line.compare(0, 8, "Xft.dpi:") != 0 && !line.empty()) resources += line + "\n";
+            start = end + 1;
+        }
+        char dpi[64];
+        std::snprintf(dpi, sizeof dpi, "Xft.dpi:\t%d\n", static_cast<int>(scale * 96.0 + 0.5));
+        resources += dpi;
+        Store(resources);
+    }
+    ~ServerDpi() {
+        if (mHad) {
+            Store(mBefore);
+        } else {
+            XDeleteProperty(mDisplay, DefaultRootWindow(mDisplay), XA_RESOURCE_MANAGER);
+            XSync(mDisplay, False);
+        }
+    }
+    ServerDpi(const ServerDpi&) = delete;
+    ServerDpi& operator=(const ServerDpi&) = delete;
+
+private:
+    void Store(const std::string& resources) {
+        XChangeProperty(mDisplay, DefaultRootWindow(mDisplay), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(resources.data()), static_cast<int>(resources.size()));
+        XSync(mDisplay, False);
+    }
+
+    Display* mDisplay;
+    bool mHad = false;
+    std::string mBefore;
+};
 
 class Frame {
 public:
@@ -184,6 +233,10 @@ std::unique_ptr<MemBitmap> PhotographEditor(PluginInstance& plugin, const Editor
     XSetErrorHandler(CountXError);
     std::unique_ptr<MemBitmap> pixels;
     {
+        std::unique_ptr<ServerDpi> dpi;
+        if (request.scale != 1.0 && !plugin.SetEditorScale(request.scale)) {
+            dpi = std::make_unique<ServerDpi>(display, request.scale);
+        }
         Frame frame(display);
         int width = kFallbackSize;
         int height = kFallbackSize;

@@ -449,6 +449,7 @@ private:
         if (!EditorDisplayAvailable(error)) return Fail(error);
         EditorPhotoRequest request;
         request.afterMs = mLine.afterMs;
+        request.scale = mLine.scale;
         request.interrupted = InterruptSignal;
         double rate = kDefaultSampleRate;
         std::unique_ptr<AudioReader> play;

@@ -128,6 +128,10 @@ public:
     virtual bool OpenEditor(void* display, unsigned long parentWindow, std::string& error) = 0;
     virtual void IdleEditor() = 0;
     virtual void CloseEditor() = 0;
+    // Tells the editor the host's scale (1 to 2) through the format's own
+    // call, before EditorSize and OpenEditor. False where the format has
+    // none (VST 2.4: its editors read the X server's Xft.dpi instead).
+    virtual bool SetEditorScale(double /*scale*/) { return false; }
 
     virtual void Close() = 0;
 };
