@@ -127,6 +127,6 @@ private:
     double ApplyEditorScale(double scale);
 
     std::unique_ptr<IEffectBase> mPlugin;
-    bool mActive = false;            // under the plug-in lock
+    bool mActive = false;              // under the plug-in lock
     bool mHostSetEditorScale = false;  // the editor's thread
 };

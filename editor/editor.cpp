@@ -221,8 +221,7 @@ std::unique_ptr<ScaledStrip> MakeResourceStrip(void* context) {
     const auto* request = static_cast<const StripRequest*>(context);
     const IBitmapRef& ref = *request->ref;
     const std::string name = DoubleScaleFileName(ref.fileName);
-    const IBitmapRef hi =
-        request->editor->LoadBitmap(ref.resourceId + kDoubleScaleIdOffset, name.c_str(), ref.frames);
+    const IBitmapRef hi = request->editor->LoadBitmap(ref.resourceId + kDoubleScaleIdOffset, name.c_str(), ref.frames);
     IRasterBitmap* source = hi.width > 0 && hi.height > 0 ? hi.bitmap : ref.bitmap;
     return std::make_unique<ScaledStrip>(source, ref.frames, request->frameWidth, request->frameHeight);
 }

@@ -139,8 +139,7 @@ private:
     void EnsureSurfaces();
     // Frame frame (0-based) of ref at the current scale (not 1), drawn over
     // rect (editor coordinates) from (srcX, srcY) of the frame.
-    bool DrawScaled(const IBitmapRef& ref, const IRectangle& rect, int frame, int srcX, int srcY,
-                    const IBlend* blend);
+    bool DrawScaled(const IBitmapRef& ref, const IRectangle& rect, int frame, int srcX, int srcY, const IBlend* blend);
     // The picture of ref at the current scale: the strip of its frames.
     ScaledStrip* ScaledPicture(const IBitmapRef& ref);
 

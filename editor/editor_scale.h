@@ -29,19 +29,17 @@ inline int ScaledLength(int length, double scale) {
 // outwards, so nothing it covers is left stale.
 inline IRectangle ScaleRectOut(const IRectangle& r, double scale) {
     if (scale == 1.0) return r;
-    return IRectangle{static_cast<std::int32_t>(std::floor(r.left * scale)),
-                      static_cast<std::int32_t>(std::floor(r.top * scale)),
-                      static_cast<std::int32_t>(std::ceil(r.right * scale)),
-                      static_cast<std::int32_t>(std::ceil(r.bottom * scale))};
+    return IRectangle{
+        static_cast<std::int32_t>(std::floor(r.left * scale)), static_cast<std::int32_t>(std::floor(r.top * scale)),
+        static_cast<std::int32_t>(std::ceil(r.right * scale)), static_cast<std::int32_t>(std::ceil(r.bottom * scale))};
 }
 
 // The editor's rectangle that covers a rectangle of window pixels.
 inline IRectangle UnscaleRectOut(const IRectangle& r, double scale) {
     if (scale == 1.0) return r;
-    return IRectangle{static_cast<std::int32_t>(std::floor(r.left / scale)),
-                      static_cast<std::int32_t>(std::floor(r.top / scale)),
-                      static_cast<std::int32_t>(std::ceil(r.right / scale)),
-                      static_cast<std::int32_t>(std::ceil(r.bottom / scale))};
+    return IRectangle{
+        static_cast<std::int32_t>(std::floor(r.left / scale)), static_cast<std::int32_t>(std::floor(r.top / scale)),
+        static_cast<std::int32_t>(std::ceil(r.right / scale)), static_cast<std::int32_t>(std::ceil(r.bottom / scale))};
 }
 
 // The editor pixel under a window pixel.

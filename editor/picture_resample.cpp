@@ -15,9 +15,9 @@ double Lanczos(double x) { return std::fabs(x) < kLobes ? Sinc(x) * Sinc(x / kLo
 // The taps of one output position along one axis: the source indexes it
 // reads (clamped at the edges) and their normalised weights.
 struct Taps {
-    std::vector<int> first;        // per output position, its first tap's slot in index/weight
-    std::vector<int> count;        // per output position, how many taps
-    std::vector<int> index;        // source positions
+    std::vector<int> first;  // per output position, its first tap's slot in index/weight
+    std::vector<int> count;  // per output position, how many taps
+    std::vector<int> index;  // source positions
     std::vector<double> weight;
 };
 
@@ -69,7 +69,8 @@ bool ResampleFrameInto(const IRasterBitmap& source, int frames, int f, MemBitmap
     {
         // Across first, every row of the frame.
         for (int y = 0; y < sourceFrameHeight; ++y) {
-            const PackedPixel* in = pixels + static_cast<std::ptrdiff_t>(f * sourceFrameHeight + y) * source.RowStride();
+            const PackedPixel* in =
+                pixels + static_cast<std::ptrdiff_t>(f * sourceFrameHeight + y) * source.RowStride();
             for (int x = 0; x < width; ++x) {
                 Premultiplied sum;
                 for (int k = 0; k < across.count[x]; ++k) {

@@ -27,10 +27,11 @@ struct MemoryReadState {
 constexpr std::uint64_t kMaxZeroFillBytes = 1u << 20;
 
 // Hostile headers must not make us allocate without bound. The largest
-// artwork is a 128 x 30720 knob strip (3.9 M pixels); images beyond these
-// limits are refused before any pixel storage is allocated.
-constexpr std::uint32_t kMaxPngSide = 1u << 16;
-constexpr std::uint64_t kMaxPngPixels = 1u << 24;
+// artwork is the needle strip drawn at 2x, 528 x 65280 (34.5 M pixels);
+// images beyond these limits are refused before any pixel storage is
+// allocated.
+constexpr std::uint32_t kMaxPngSide = 1u << 17;
+constexpr std::uint64_t kMaxPngPixels = 1u << 26;
 
 // Decodes the complete PNG file image data[0..length) (resource memory the
 // caller keeps alive for the call). Null when length <= 7, the signature is

@@ -36,8 +36,8 @@ mkdir -p "$seeds" "$corpus" "$artifacts"
 "$build/tests/fuzz/png_seed_generator" "$seeds" || summary 1
 
 # The memory limit sits above the largest image the loader accepts
-# (2^24 pixels = 64 MiB of storage). libpng's own error messages on stderr
+# (2^26 pixels = 256 MiB of storage). libpng's own error messages on stderr
 # are dropped (-close_fd_mask=2); sanitizer and crash reports still show.
-"$build/tests/fuzz/png_memory_fuzzer" -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=256 \
+"$build/tests/fuzz/png_memory_fuzzer" -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=320 \
   -timeout=10 -close_fd_mask=2 -print_final_stats=1 -artifact_prefix="$artifacts" "$corpus" "$seeds"
 summary $?

@@ -37,14 +37,14 @@ UINT WindowDpi(HWND window) {
     using DpiForSystem = UINT(WINAPI*)();
     HMODULE user = GetModuleHandleA("user32.dll");
     if (user && window) {
-        if (auto forWindow = reinterpret_cast<DpiForWindow>(
-                reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")))) {
+        if (auto forWindow =
+                reinterpret_cast<DpiForWindow>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow")))) {
             if (const UINT dpi = forWindow(window)) return dpi;
         }
     }
     if (user) {
-        if (auto forSystem = reinterpret_cast<DpiForSystem>(
-                reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForSystem")))) {
+        if (auto forSystem =
+                reinterpret_cast<DpiForSystem>(reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForSystem")))) {
             if (const UINT dpi = forSystem()) return dpi;
         }
     }
@@ -255,8 +255,7 @@ bool IEditorWin::PresentRegion(const IRectangle& rect) {
     bool copied = false;
     const IRectangle r = ScaleRectOut(rect, Scale());
     if (target && source) {
-        copied =
-            BitBlt(target, r.left, r.top, r.right - r.left, r.bottom - r.top, source, r.left, r.top, SRCCOPY) != 0;
+        copied = BitBlt(target, r.left, r.top, r.right - r.left, r.bottom - r.top, source, r.left, r.top, SRCCOPY) != 0;
     }
     if (mWin->inPaint) {
         EndPaint(window, &ps);

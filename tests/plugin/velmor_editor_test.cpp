@@ -8,8 +8,10 @@
 #include <memory>
 #include <vector>
 
+#include "editor/bitmap_cache.h"
 #include "editor/editor.h"
 #include "editor/editor_offscreen.h"
+#include "editor/frame_for_value.h"
 #include "editor/resource_source.h"
 #include "plugin/mode_switch.h"
 #include "plugin/needle_math.h"
@@ -24,31 +26,34 @@
 
 namespace {
 
-// A picture decoded straight from the embedded bytes.
-std::unique_ptr<MemBitmap> Decode(const VelmorPicture& picture) {
+// A picture decoded straight from the embedded bytes: as drawn for the
+// panel's size, or (scale 2) its drawing at twice the size.
+std::unique_ptr<MemBitmap> Decode(const VelmorPicture& picture, int scale = 1) {
     IResourceBytes bytes;
-    if (!FindVelmorResource(picture.id, &bytes)) return nullptr;
+    if (!FindVelmorResource(picture.id + (scale == 2 ? 1000 : 0), &bytes)) return nullptr;
     return LoadPngFromMemory(bytes.data, bytes.size);
 }
 
-// A 456 x 416 picture built layer by layer from the pictures' frames.
+// A 456 x 416 picture (times scale) built layer by layer from the pictures'
+// frames; positions are the panel's.
 class Composite {
 public:
-    Composite() : mImage(std::make_unique<MemBitmap>(456, 416)) {
-        auto bg = Decode(pictures::kBackground);
+    explicit Composite(int scale = 1) : mScale(scale), mImage(std::make_unique<MemBitmap>(456 * scale, 416 * scale)) {
+        auto bg = Decode(pictures::kBackground, scale);
         BlitBitmap(mImage.get(), bg.get(), 0, 0, nullptr, 1.0f, BlendCopy);
     }
     // Frame (1-based) of picture with its top-left corner at (x, y).
     Composite& Layer(const VelmorPicture& picture, int frame, int x, int y) {
-        auto strip = Decode(picture);
+        auto strip = Decode(picture, mScale);
         const int h = strip->Height() / picture.frames;
         const IRectangle source{0, (frame - 1) * h, strip->Width(), frame * h};
-        BlitBitmap(mImage.get(), strip.get(), x, y, &source, 1.0f, BlendCopy | UseSourceAlpha);
+        BlitBitmap(mImage.get(), strip.get(), x * mScale, y * mScale, &source, 1.0f, BlendCopy | UseSourceAlpha);
         return *this;
     }
     const MemBitmap& Image() const { return *mImage; }
 
 private:
+    int mScale;
     std::unique_ptr<MemBitmap> mImage;
 };
 
@@ -191,6 +196,81 @@ TEST_F(VelmorEditor, AClickTurnsOverWhatAHostsFractionalValueLeft) {
         editor->PointerUp(x, y, IMouseMods{true});
         EXPECT_EQ(Get(r.index), r.afterClick) << r.index << " set to " << r.host;
     }
+}
+
+// At twice the size the panel is the pictures drawn at 2x, composed as at
+// 1x, pixel for pixel; a 1x editor never decodes them.
+TEST_F(VelmorEditor, AtTwiceTheSizeThePanelIsTheTwiceDrawnPictures) {
+    EXPECT_EQ(BitmapCache::Find(pictures::kBackground.id + 1000), nullptr);
+    editor->PaintAll();
+    EXPECT_EQ(BitmapCache::Find(pictures::kBackground.id + 1000), nullptr);
+    EXPECT_EQ(editor->SetScale(2.0), 2.0);
+    EXPECT_EQ(editor->ScaledWidth(), 912);
+    EXPECT_EQ(editor->ScaledHeight(), 832);
+    FeedMeter(1.0, 6.0);
+    editor->PaintAll();
+    Ticks(60);  // the lamp has warmed up
+    Composite expected(2);
+    expected.Layer(pictures::kKnob, FrameForValue(17.5 / 30.0, 240), 64, 232)
+        .Layer(pictures::kSmallSwitch, 2, 228, 341)
+        .Layer(pictures::kSmallSwitch, 2, 174, 341)
+        .Layer(pictures::kKnob, FrameForValue(0.6, 240), 264, 232)
+        .Layer(pictures::kPowerSwitch, 2, 178, 248)
+        .Layer(pictures::kDriveMeterFace, 1, 96, 33)
+        .Layer(pictures::kNeedle, NeedleFrame(v.DriveMeter().Level()), 96, 33)
+        .Layer(pictures::kGreenLed, 1, 96 + 234, 33 + 109)
+        .Layer(pictures::kCap, 1, 96, 33)
+        .Layer(pictures::kOnState, 60, 96, 33)
+        .Layer(pictures::kMeterFrame, 1, 96, 33);
+    EXPECT_EQ(Differences(*editor, expected.Image(), IRectangle{0, 0, 912, 832}), 0);
+    // Back at 1x: today's pixels.
+    EXPECT_EQ(editor->SetScale(1.0), 1.0);
+    editor->PaintAll();
+    Ticks(1);
+    EXPECT_EQ(
+        Differences(
+            *editor,
+            MeterComposite(NeedleFrame(v.DriveMeter().Level()), pictures::kGreenLed, 1, pictures::kOnState, 60).Image(),
+            kMeter),
+        0);
+}
+
+// The scales between are the 2x drawing resized: the window's size at each,
+// and a panel that looks like the 2x one made smaller (a good filter keeps
+// it within a few levels of the average of the pixels it covers).
+TEST_F(VelmorEditor, ScalesBetweenAreResizedFromTheTwiceDrawnPictures) {
+    struct Row {
+        double asked, taken;
+        int width, height;
+    } rows[] = {{1.25, 1.25, 570, 520}, {1.5, 1.5, 684, 624}, {1.7, 1.75, 798, 728},
+                {3.0, 2.0, 912, 832},   {0.5, 1.0, 456, 416}, {std::nan(""), 1.0, 456, 416}};
+    for (const Row& r : rows) {
+        EXPECT_EQ(editor->SetScale(r.asked), r.taken) << r.asked;
+        EXPECT_EQ(editor->ScaledWidth(), r.width);
+        EXPECT_EQ(editor->ScaledHeight(), r.height);
+        editor->PaintAll();
+        EXPECT_EQ(editor->Surface()->Width(), r.width);
+    }
+    // At 1.5 a block of 12 x 12 pixels of the 2x drawing is 9 x 9 here; on
+    // the plain plate between the corner screw and the maker's name every
+    // block keeps its brightness.
+    editor->SetScale(1.5);
+    editor->PaintAll();
+    auto bg = Decode(pictures::kBackground, 2);
+    const SysBitmap* s = editor->Surface();
+    int far = 0;
+    for (int by = 5; by < 8; ++by) {
+        for (int bx = 1; bx < 12; ++bx) {
+            double source = 0, shown = 0;
+            for (int y = 0; y < 12; ++y)
+                for (int x = 0; x < 12; ++x)
+                    source += bg->PixelPointer()[(by * 12 + y) * bg->RowStride() + bx * 12 + x].g;
+            for (int y = 0; y < 9; ++y)
+                for (int x = 0; x < 9; ++x) shown += s->PixelPointer()[(by * 9 + y) * s->RowStride() + bx * 9 + x].g;
+            far += std::fabs(source / 144 - shown / 81) > 1.0;
+        }
+    }
+    EXPECT_EQ(far, 0);
 }
 
 TEST_F(VelmorEditor, KnobDragsAndTheFramesTheyShow) {

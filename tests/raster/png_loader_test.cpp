@@ -293,11 +293,11 @@ TEST(PngMemoryLoader, HostileHeaderSizesGiveNullWithoutHugeAllocations) {
     const struct {
         std::uint32_t width, height;
     } sizes[] = {
-        {100000, 100000},                    // beyond the per-side limit
-        {65537, 1},                          // just beyond it
-        {60000, 60000},                      // each side allowed, the pixel count not
-        {4097, 4096},                        // just beyond the pixel count
-        {4096, 4096},                        // allowed: storage is made, then the data runs out
+        {200000, 200000},                    // beyond the per-side limit
+        {131073, 1},                         // just beyond it
+        {100000, 100000},                    // each side allowed, the pixel count not
+        {8193, 8192},                        // just beyond the pixel count
+        {8192, 8192},                        // allowed: storage is made, then the data runs out
         {0, 24},                             // zero-length image
         {24, 0},          {0x80000000u, 1},  // beyond PNG's 31-bit range
     };

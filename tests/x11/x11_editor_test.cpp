@@ -89,19 +89,21 @@ constexpr int kSettledTicks = 80;
 
 // The editor's own paint at these settings: an instance in this process,
 // painted whole and then for ticks timer ticks, as rows of 0xRRGGBB.
-std::vector<std::uint32_t> OwnPaint(const std::vector<Setting>& settings, int ticks = kSettledTicks) {
+std::vector<std::uint32_t> OwnPaint(const std::vector<Setting>& settings, int ticks = kSettledTicks,
+                                    double scale = 1.0) {
     InProcessEffect effect{TestHost::Callback};
     Velmor& v = effect.As<Velmor>();
     AEffect* fx = effect.Record();
     fx->dispatcher(fx, effOpen, 0, 0, nullptr, 0.0f);
     for (const Setting& s : settings) fx->setParameter(fx, s.index, s.value);
     IEditor* editor = v.EditorView();
+    editor->SetScale(scale);
     editor->PaintAll();
     for (int i = 0; i < ticks; ++i) editor->RepaintDirty();
     std::vector<std::uint32_t> pixels;
     const SysBitmap* s = editor->Surface();
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
+    for (int y = 0; y < s->Height(); ++y) {
+        for (int x = 0; x < s->Width(); ++x) {
             const PackedPixel p = s->PixelPointer()[static_cast<std::ptrdiff_t>(y) * s->RowStride() + x];
             pixels.push_back(static_cast<std::uint32_t>(p.r) << 16 | static_cast<std::uint32_t>(p.g) << 8 | p.b);
         }
@@ -361,6 +363,74 @@ TEST_F(X11Editor, HostsThatMisbehaveBreakNothing) {
     EXPECT_EQ(fx.Send(effEditOpen, 0, 0, reinterpret_cast<void*>(std::uintptr_t{0x7fffff01})), 0);
     EXPECT_EQ(fx.Send(effEditOpen, 0, 0, nullptr), 0);
     EXPECT_EQ(OpenDescriptors(), descriptors + 0);
+}
+
+// On a screen of 1.5 or 2 times the density (the server's Xft.dpi) the
+// window is that much larger and shows the editor's own paint at that scale;
+// clicks at the scaled places hit the same controls, and a drag moves a knob
+// by the editor's distances (32 editor pixels give 1/16 of its range).
+TEST_F(X11Editor, DenseScreensGetTheEditorAtTheirScaleWithTheSameControls) {
+    for (double scale : {2.0, 1.5}) {
+        SCOPED_TRACE(scale);
+        const int w = static_cast<int>(kWidth * scale), h = static_cast<int>(kHeight * scale);
+        const auto at = [scale](int editorPixel) { return static_cast<int>(editorPixel * scale + 0.5); };
+        ServerDpi dpi(display.Get(), static_cast<int>(96 * scale));
+        Instance fx;
+        ERect* rect = nullptr;
+        ASSERT_EQ(fx.Send(effEditGetRect, 0, 0, &rect), 1);
+        EXPECT_EQ(rect->right, w);
+        EXPECT_EQ(rect->bottom, h);
+        HostFrame frame(display.Get(), 0, 0, w, h);
+        ASSERT_EQ(fx.Send(effEditOpen, 0, 0, frame.Parent()), 1);
+        IdleFor({fx.Get()}, {&frame}, kSettleMs);
+        EXPECT_EQ(Differences(WindowPixels(display.Get(), EditorOf(frame), w, h), OwnPaint({}, kSettledTicks, scale)),
+                  0);
+
+        display.Click(Button1, at(200), at(345));  // "Power"
+        IdleFor({fx.Get()}, {&frame}, 120);
+        EXPECT_EQ(fx->getParameter(fx.Get(), 7), 0.0f);
+
+        fx->setParameter(fx.Get(), 0, 0.5f);
+        display.MoveTo(at(94), at(262));
+        display.Button(Button1, true);
+        IdleFor({fx.Get()}, {&frame}, 60);
+        display.MoveTo(at(94), at(262 - 32));
+        IdleFor({fx.Get()}, {&frame}, 60);
+        display.Button(Button1, false);
+        IdleFor({fx.Get()}, {&frame}, 60);
+        EXPECT_FLOAT_EQ(fx->getParameter(fx.Get(), 0), 0.5625f);
+        EXPECT_EQ(fx.Send(effEditClose), 1);
+    }
+}
+
+// A host's content scale while the window is open: the window is made
+// again at the new size, the host is asked to resize its frame, and nothing
+// is left behind when it goes back.
+TEST_F(X11Editor, AScaleChangeWhileOpenResizesTheWindowAndTellsTheHost) {
+    const int descriptors = OpenDescriptors();
+    Instance fx;
+    HostFrame frame(display.Get(), 0, 0, 2 * kWidth, 2 * kHeight);
+    ASSERT_EQ(fx.Send(effEditOpen, 0, 0, frame.Parent()), 1);
+    IdleFor({fx.Get()}, {&frame}, 100);
+    const VstInt32 vendor = VstFourCC('P', 'r', 'e', 'S');
+    const VstIntPtr contentScale = VstFourCC('A', 'e', 'C', 's');
+    for (float scale : {2.0f, 1.0f, 1.75f, 1.0f}) {
+        TestHost::Get().Reset();
+        EXPECT_EQ(Dispatch(fx.Get(), effVendorSpecific, vendor, contentScale, nullptr, scale), 1);
+        IdleFor({fx.Get()}, {&frame}, 100);
+        XWindowAttributes a{};
+        ASSERT_TRUE(XGetWindowAttributes(display.Get(), EditorOf(frame), &a));
+        const int w = static_cast<int>(kWidth * scale + 0.5f), h = static_cast<int>(kHeight * scale + 0.5f);
+        EXPECT_EQ(a.width, w) << scale;
+        EXPECT_EQ(a.height, h) << scale;
+        ASSERT_EQ(TestHost::Get().CountOf(audioMasterSizeWindow), 1) << scale;
+        ERect* rect = nullptr;
+        ASSERT_EQ(fx.Send(effEditGetRect, 0, 0, &rect), 1);
+        EXPECT_EQ(rect->right, w);
+    }
+    EXPECT_EQ(fx.Send(effEditClose), 1);
+    fx.Close();
+    EXPECT_EQ(OpenDescriptors(), descriptors);
 }
 
 // effEditOpen's value is the host's business (a Display, 0 or anything):

@@ -1,9 +1,11 @@
 #include "tests/x11/x11_test_host.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
 
 X11TestDisplay::X11TestDisplay() : mDisplay(XOpenDisplay(nullptr)) {
@@ -103,4 +105,17 @@ std::vector<std::uint32_t> WindowPixels(Display* display, Window window, int wid
         for (int x = 0; x < width; ++x) pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, x, y) & 0xffffff));
     XDestroyImage(image);
     return pixels;
+}
+
+ServerDpi::ServerDpi(Display* display, int dpi) : mDisplay(display) {
+    const std::string resources = "Xft.dpi:\t" + std::to_string(dpi) + "\n";
+    XChangeProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(resources.data()), static_cast<int>(resources.size()));
+    XSync(display, False);
+}
+
+ServerDpi::~ServerDpi() {
+    // The private test server holds no resources of its own.
+    XDeleteProperty(mDisplay, DefaultRootWindow(mDisplay), XA_RESOURCE_MANAGER);
+    XSync(mDisplay, False);
 }

@@ -58,6 +58,19 @@ private:
     std::vector<XKeyEvent> mKeys;
 };
 
+// The X server's Xft.dpi resource set to dpi while it lives (the server's
+// resources as they were after): what a VST 2.4 editor reads its scale from.
+class ServerDpi {
+public:
+    ServerDpi(Display* display, int dpi);
+    ~ServerDpi();
+    ServerDpi(const ServerDpi&) = delete;
+    ServerDpi& operator=(const ServerDpi&) = delete;
+
+private:
+    Display* mDisplay;
+};
+
 // Calls effEditIdle on every effect every 10 ms for ms milliseconds, as a
 // host's GUI timer does, draining the frames' events in between.
 void IdleFor(std::initializer_list<AEffect*> effects, std::initializer_list<HostFrame*> frames, int ms);

@@ -149,8 +149,8 @@ bool Apply(const std::string& name, const std::string& value, CommandLine& line,
         static const struct {
             const char* text;
             double scale;
-        } kScales[] = {{"1", 1.0},    {"1.0", 1.0},  {"1.00", 1.0}, {"1.25", 1.25}, {"1.5", 1.5}, {"1.50", 1.5},
-                       {"1.75", 1.75}, {"2", 2.0},    {"2.0", 2.0},  {"2.00", 2.0}};
+        } kScales[] = {{"1", 1.0},    {"1.0", 1.0},   {"1.00", 1.0}, {"1.25", 1.25}, {"1.5", 1.5},
+                       {"1.50", 1.5}, {"1.75", 1.75}, {"2", 2.0},    {"2.0", 2.0},   {"2.00", 2.0}};
         bool known = false;
         for (const auto& k : kScales) {
             if (value == k.text) {
