@@ -381,3 +381,44 @@ TEST(EditorWindowPerformance, OpenToFirstPaintAndCpuWhileRunning) {
 }
 
 }  // namespace
+
+namespace {
+
+// A Windows host's content scale (effVendorSpecific 'PreS' 'AeCs'): the
+// window takes the scaled size, shows the editor's own paint at that scale,
+// and clicks at the scaled places reach the same controls. Only the part of
+// the window on the test's screen is compared.
+TEST_F(EditorWindowTest, AContentScaleResizesTheWindowAndShowsTheScaledPaint) {
+    const VstInt32 vendor = VstFourCC('P', 'r', 'e', 'S');
+    const VstIntPtr contentScale = VstFourCC('A', 'e', 'C', 's');
+    for (float scale : {2.0f, 1.5f}) {
+        SCOPED_TRACE(scale);
+        TestHost::Get().Reset();
+        ASSERT_EQ(Dispatch(fx, effVendorSpecific, vendor, contentScale, nullptr, scale), 1);
+        const int w = static_cast<int>(456 * scale), h = static_cast<int>(416 * scale);
+        EXPECT_EQ(TestHost::Get().CountOf(audioMasterSizeWindow), 1);
+        ERect* rect = nullptr;
+        ASSERT_EQ(Dispatch(fx, effEditGetRect, 0, 0, &rect), 1);
+        EXPECT_EQ(rect->right, w);
+        EXPECT_EQ(rect->bottom, h);
+        RECT client{};
+        GetClientRect(child, &client);
+        EXPECT_EQ(client.right, w);
+        EXPECT_EQ(client.bottom, h);
+
+        ref.As<Velmor>().EditorView()->SetScale(scale);
+        ProcessSilence(fx);
+        SyncReference();
+        EXPECT_EQ(WaitUntilShown(IRectangle{0, 0, 400, 400}), 0);
+
+        const float power = Param(Velmor::kPower);
+        const LPARAM at = At(static_cast<int>(200 * scale), static_cast<int>(345 * scale));
+        PostMessageA(child, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageA(child, WM_LBUTTONUP, 0, at);
+        Pump(60);
+        EXPECT_NE(Param(Velmor::kPower), power);
+    }
+    ref.As<Velmor>().EditorView()->SetScale(1.0);
+}
+
+}  // namespace
