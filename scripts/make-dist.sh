@@ -3,7 +3,8 @@
 # velmor-host into dist/, renders the bundled example vocal through the
 # plug-in, printing input and output peak and RMS, and photographs the
 # editor as it stands after three seconds of that vocal into dist/editor.png
-# (in an X11 window under Xvfb where Xvfb is installed).
+# and, at twice the size, dist/editor@2x.png (in an X11 window under Xvfb
+# where Xvfb is installed).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -30,14 +31,20 @@ if [ -x dist/velmor-host ] && [ -f examples/vocal.wav ]; then
   "$here/level-report.sh" examples/vocal.wav dist/vocal-velmor.wav
 fi
 # The editor photographed in a real X11 window on a private Xvfb server while
-# the vocal plays; without Xvfb (or if that fails), painted without a window.
+# the vocal plays, at its own size and at twice it (editor@2x.png, as a
+# screen of 192 dpi shows it); without Xvfb (or if that fails), painted
+# without a window.
 if [ -f examples/vocal.wav ]; then
-  if [ -x dist/velmor-host ] && command -v Xvfb >/dev/null 2>&1 &&
-    "$here/with-xvfb.sh" dist/velmor-host editor dist/editor.png --plugin dist/velmor.so \
-      --play examples/vocal.wav --after 3000; then
-    echo "editor: dist/editor.png (photographed in an X11 window under Xvfb)"
-  elif [ -x build/release/velmor-snapshot ]; then
-    build/release/velmor-snapshot dist/editor.png --play examples/vocal.wav --seconds 3
-    echo "editor: dist/editor.png"
-  fi
+  for scale in 1 2; do
+    out=dist/editor.png
+    [ "$scale" = 1 ] || out=dist/editor@${scale}x.png
+    if [ -x dist/velmor-host ] && command -v Xvfb >/dev/null 2>&1 &&
+      "$here/with-xvfb.sh" dist/velmor-host editor "$out" --plugin dist/velmor.so \
+        --play examples/vocal.wav --after 3000 --scale "$scale"; then
+      echo "editor: $out (photographed in an X11 window under Xvfb)"
+    elif [ -x build/release/velmor-snapshot ]; then
+      build/release/velmor-snapshot "$out" --play examples/vocal.wav --seconds 3 --scale "$scale"
+      echo "editor: $out"
+    fi
+  done
 fi

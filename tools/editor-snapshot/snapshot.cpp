@@ -1,7 +1,7 @@
 // velmor-snapshot: Velmor's editor as a host shows it, written as a PNG.
 //
 //   velmor-snapshot OUT.png [--play IN] [--seconds S] [--set NAME=VALUE]...
-//                   [--ticks N]
+//                   [--ticks N] [--scale S]
 //
 // Builds one Velmor instance in this process, opens it as a host does
 // (effOpen, rate, block size, processing on), applies the settings (a
@@ -37,6 +37,7 @@ struct Options {
     std::string play;
     double seconds = 1e9;
     int ticks = 0;
+    double scale = 1.0;  // the editor's scale, 1 to 2
     std::vector<std::string> settings;
 };
 
@@ -79,12 +80,15 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             if (!ParseNumber(argv[++i], t) || t < 0 || t > 100000)
                 return error = "--ticks needs a count 0..100000", false;
             o.ticks = static_cast<int>(t);
+        } else if (arg == "--scale" && hasValue) {
+            if (!ParseNumber(argv[++i], o.scale) || !(o.scale >= 1.0 && o.scale <= 2.0))
+                return error = "--scale needs a number from 1 to 2", false;
         } else if (arg == "--set" && hasValue) {
             o.settings.push_back(argv[++i]);
         } else if (!arg.empty() && arg[0] == '-') {
             error = "unknown option " + arg +
                     " (usage: velmor-snapshot OUT.png [--play IN] [--seconds S] "
-                    "[--set NAME=VALUE]... [--ticks N])";
+                    "[--set NAME=VALUE]... [--ticks N] [--scale S])";
             return false;
         } else if (o.out.empty()) {
             o.out = arg;
@@ -148,6 +152,7 @@ int main(int argc, char** argv) {
     }
 
     IEditor* editor = velmor->EditorView();
+    editor->SetScale(o.scale);
     editor->PaintAll();
 
     // One tick: a block of the file (silence once it ends, as a host keeps
