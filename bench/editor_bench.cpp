@@ -7,7 +7,10 @@
 // instance of a fresh process (the library is loaded beforehand; each
 // iteration is a new process). BM_FirstPaint: the first full paint in a
 // fresh process, which decodes the pictures it shows; the counter
-// decoded_MiB is the pixel memory the pictures then hold.
+// decoded_MiB is the pixel memory the pictures then hold. The argument of
+// the paint benchmarks is the editor's scale in percent (100, 150, 200);
+// at 150 the first paint also resizes the frames it shows from the 2x
+// drawing, and the meter ticks resize each needle frame the first time.
 #include <benchmark/benchmark.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +22,7 @@
 
 #include "editor/bitmap_cache.h"
 #include "editor/editor.h"
+#include "editor/scaled_strip.h"
 #include "plugin/velmor.h"
 #include "vst/in_process_effect.h"
 #include "vst/plugin_module.h"
@@ -30,19 +34,22 @@ using Clock = std::chrono::steady_clock;
 VstIntPtr VSTCALLBACK SilentHost(AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float) { return 0; }
 
 struct OpenVelmor {
-    OpenVelmor() : effect(SilentHost), velmor(&effect.As<Velmor>()) {
+    explicit OpenVelmor(double scale = 1.0) : effect(SilentHost), velmor(&effect.As<Velmor>()) {
         AEffect* fx = effect.Record();
         fx->dispatcher(fx, effOpen, 0, 0, nullptr, 0.0f);
         fx->dispatcher(fx, effSetSampleRate, 0, 0, nullptr, 48000.0f);
         editor = velmor->EditorView();
+        editor->SetScale(scale);
     }
     InProcessEffect effect;
     Velmor* velmor;
     IEditor* editor;
 };
 
+double ScaleOf(const benchmark::State& state) { return static_cast<double>(state.range(0)) / 100.0; }
+
 void BM_MeterTick(benchmark::State& state) {
-    OpenVelmor v;
+    OpenVelmor v(ScaleOf(state));
     v.editor->PaintAll();
     for (int i = 0; i < 60; ++i) v.editor->RepaintDirty();  // past the lamp's warm-up
     double phase = 0;
@@ -54,14 +61,14 @@ void BM_MeterTick(benchmark::State& state) {
         benchmark::DoNotOptimize(v.editor->RepaintDirty());
     }
 }
-BENCHMARK(BM_MeterTick)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MeterTick)->Unit(benchmark::kMicrosecond)->Arg(100)->Arg(150)->Arg(200);
 
 void BM_FullPaint(benchmark::State& state) {
-    OpenVelmor v;
+    OpenVelmor v(ScaleOf(state));
     v.editor->PaintAll();
     for (auto _ : state) benchmark::DoNotOptimize(v.editor->PaintAll());
 }
-BENCHMARK(BM_FullPaint)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FullPaint)->Unit(benchmark::kMicrosecond)->Arg(100)->Arg(150)->Arg(200);
 
 // Runs measure() in a child process and reports the seconds it wrote back.
 template <typename Measure>
@@ -111,14 +118,15 @@ BENCHMARK(BM_FirstInstance)->UseManualTime()->Unit(benchmark::kMillisecond)->Ite
 
 void BM_FirstPaint(benchmark::State& state) {
     double decoded = 0;
+    const double scale = ScaleOf(state);
     for (auto _ : state) {
         const double seconds = InFreshProcess(
-            [](double& decodedBytes) {
-                OpenVelmor v;
+            [scale](double& decodedBytes) {
+                OpenVelmor v(scale);
                 const auto start = Clock::now();
                 v.editor->PaintAll();
                 const double s = std::chrono::duration<double>(Clock::now() - start).count();
-                decodedBytes = static_cast<double>(BitmapCache::DecodedBytes());
+                decodedBytes = static_cast<double>(BitmapCache::DecodedBytes() + ScaledStrips::Bytes());
                 return s;
             },
             decoded);
@@ -127,7 +135,7 @@ void BM_FirstPaint(benchmark::State& state) {
     }
     state.counters["decoded_MiB"] = decoded / (1024.0 * 1024.0);
 }
-BENCHMARK(BM_FirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_FirstPaint)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10)->Arg(100)->Arg(150)->Arg(200);
 
 }  // namespace
 
