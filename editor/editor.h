@@ -115,7 +115,7 @@ public:
     // ---- Window-system slots; the order is part of the interface. ----
     // Copies rect of the surface to the window.
     virtual bool PresentRegion(const IRectangle& rect) = 0;
-    virtual bool IsWindowOpen() const { return EditorWindow() != nullptr; }
+    bool IsWindowOpen() const override { return EditorWindow() != nullptr; }
     virtual const char* GraphicsApiName() const { return ""; }
     // The new window, or null when none could be made.
     virtual void* OpenEditorWindow(void* parent) = 0;
