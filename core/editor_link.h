@@ -47,4 +47,8 @@ public:
     // Window systems with a timer of their own ignore it; one without (X11
     // in a host's window) repaints from it.
     virtual void Idle() {}
+    // The file descriptor the open window's events arrive on (X11: the
+    // editor's own connection), or -1. Hosts that run a main loop of their
+    // own watch it and call Idle when it is readable.
+    virtual int WindowEventFd() const { return -1; }
 };

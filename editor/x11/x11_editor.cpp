@@ -83,6 +83,8 @@ void IEditorX11::Idle() {
     RepaintDirty();
 }
 
+int IEditorX11::WindowEventFd() const { return mWindow ? mWindow->ConnectionFd() : -1; }
+
 bool IEditorX11::PresentRegion(const IRectangle& rect) {
     if (mWindow) mWindow->Present(*Surface(), ScaleRectOut(rect, Scale()));
     return true;

@@ -41,6 +41,7 @@ public:
     void* OpenEditorWindow(void* parent) override;
     void CloseEditorWindow() override;
     void* EditorWindow() const override;
+    int WindowEventFd() const override;
     std::unique_ptr<IRasterBitmap> LoadBitmapResource(int resourceId, const char* fileName) override;
 
     // Whether frames go through MIT-SHM (for tests and the figures).

@@ -37,6 +37,8 @@ public:
     X11EditorWindow& operator=(const X11EditorWindow&) = delete;
 
     unsigned long Id() const { return mWindow; }
+    // The connection's socket: readable when events arrive.
+    int ConnectionFd() const { return ConnectionNumber(mDisplay); }
     // False once the window went with the host's frame.
     bool Alive() const { return mWindow != 0; }
     // The window's top-left corner on the screen and its size.

@@ -1,0 +1,4 @@
+#include "clap/gui_ticker.h"
+
+bool GuiTicker::Start(unsigned) { return false; }
+void GuiTicker::Stop() {}
