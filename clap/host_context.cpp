@@ -44,24 +44,22 @@ ClapHostContext::ScopedAudioThread::~ScopedAudioThread() { tAudioThread = false;
 
 const void* ClapHostContext::GetExtension(const clap_host* host, const char* id) {
     if (!host || !id || !From(host)->mOffer) return nullptr;
-    static const clap_host_params kParams = {
-        [](const clap_host* h, std::uint32_t flags) {
-            From(h)->paramRescanFlags |= flags;
-            From(h)->OnParamsRescan(flags);
-        },
-        [](const clap_host*, clap_id, std::uint32_t) {},
-        [](const clap_host* h) {
-            ++From(h)->flushRequests;
-            From(h)->OnRequestFlush();
-        }};
+    static const clap_host_params kParams = {[](const clap_host* h, std::uint32_t flags) {
+                                                 From(h)->paramRescanFlags |= flags;
+                                                 From(h)->OnParamsRescan(flags);
+                                             },
+                                             [](const clap_host*, clap_id, std::uint32_t) {},
+                                             [](const clap_host* h) {
+                                                 ++From(h)->flushRequests;
+                                                 From(h)->OnRequestFlush();
+                                             }};
     static const clap_host_latency kLatency = {[](const clap_host* h) { ++From(h)->latencyChanges; }};
     static const clap_host_audio_ports kPorts = {[](const clap_host*, std::uint32_t) { return true; },
                                                  [](const clap_host* h, std::uint32_t) { ++From(h)->portRescans; }};
     static const clap_host_state kState = {[](const clap_host* h) { ++From(h)->dirtyMarks; }};
     static const clap_host_gui kGui = {
         [](const clap_host*) {}, [](const clap_host*, std::uint32_t, std::uint32_t) { return false; },
-        [](const clap_host*) { return false; }, [](const clap_host*) { return false; },
-        [](const clap_host*, bool) {}};
+        [](const clap_host*) { return false; }, [](const clap_host*) { return false; }, [](const clap_host*, bool) {}};
     static const clap_host_timer_support kTimers = {RegisterTimer, UnregisterTimer};
     static const clap_host_posix_fd_support kFds = {RegisterFd, ModifyFd, UnregisterFd};
     struct Log {
@@ -75,11 +73,9 @@ const void* ClapHostContext::GetExtension(const clap_host* host, const char* id)
     const struct {
         const char* id;
         const void* table;
-    } kTables[] = {{kClapExtParams, &kParams},        {kClapExtLatency, &kLatency},
-                   {kClapExtAudioPorts, &kPorts},     {kClapExtState, &kState},
-                   {kClapExtGui, &kGui},              {kClapExtTimerSupport, &kTimers},
-                   {kClapExtPosixFdSupport, &kFds},   {kClapExtLog, &kLog},
-                   {kClapExtThreadCheck, &kThreadCheck}};
+    } kTables[] = {{kClapExtParams, &kParams},      {kClapExtLatency, &kLatency}, {kClapExtAudioPorts, &kPorts},
+                   {kClapExtState, &kState},        {kClapExtGui, &kGui},         {kClapExtTimerSupport, &kTimers},
+                   {kClapExtPosixFdSupport, &kFds}, {kClapExtLog, &kLog},         {kClapExtThreadCheck, &kThreadCheck}};
     for (const auto& t : kTables)
         if (std::strcmp(id, t.id) == 0) return t.table;
     return nullptr;

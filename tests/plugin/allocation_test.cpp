@@ -1,7 +1,6 @@
 // The audio callbacks allocate nothing once the host has set the plug-in up.
-// Every allocation route is counted while the callbacks run on this thread:
-// global operator new/delete, the core's heap-buffer allocator hook, and on
-// Linux (without a sanitizer, which owns malloc itself) the malloc family.
+// Every allocation route is counted while the callbacks run on this thread
+// (tests/core/counted_allocations.h).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,77 +11,10 @@
 #include <vector>
 
 #include "core/heap_buffer.h"
+#include "tests/core/counted_allocations.h"
 #include "tests/vst/test_host.h"
 #include "vst/effect_vst.h"
 #include "vst/in_process_effect.h"
-
-namespace {
-std::atomic<long> gAllocations{0};
-thread_local bool tCounting = false;
-void Note() {
-    if (tCounting) gAllocations.fetch_add(1, std::memory_order_relaxed);
-}
-void* CountedRealloc(void* block, std::size_t n) {
-    Note();
-    return std::realloc(block, n);
-}
-void* CountedMalloc(std::size_t n) {
-    Note();
-    return std::malloc(n);
-}
-// Out of line, so the compiler does not pair an inlined operator new with
-// this free and warn about a mismatch that is none: both use malloc.
-[[gnu::noinline]] void Release(void* p) noexcept { std::free(p); }
-}  // namespace
-
-void* operator new(std::size_t n) {
-    Note();
-    if (void* p = std::malloc(n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) { return operator new(n); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-    Note();
-    return std::malloc(n ? n : 1);
-}
-void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
-void operator delete(void* p) noexcept { Release(p); }
-void operator delete[](void* p) noexcept { Release(p); }
-void operator delete(void* p, std::size_t) noexcept { Release(p); }
-void operator delete[](void* p, std::size_t) noexcept { Release(p); }
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define VELMOR_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define VELMOR_SANITIZED 1
-#endif
-
-#if defined(__linux__) && !defined(VELMOR_SANITIZED)
-// glibc lets a program replace its malloc family; forwarding to the
-// library's own entry points keeps one allocator underneath.
-extern "C" {
-void* __libc_malloc(std::size_t);
-void* __libc_calloc(std::size_t, std::size_t);
-void* __libc_realloc(void*, std::size_t);
-void __libc_free(void*);
-void* malloc(std::size_t n) {
-    Note();
-    return __libc_malloc(n);
-}
-void* calloc(std::size_t n, std::size_t size) {
-    Note();
-    return __libc_calloc(n, size);
-}
-void* realloc(void* p, std::size_t n) {
-    Note();
-    return __libc_realloc(p, n);
-}
-void free(void* p) { __libc_free(p); }
-}
-#endif
 
 namespace {
 
@@ -111,7 +43,7 @@ TEST(Allocation, AudioCallbacksAllocateNothing) {
     // The counter itself must see an allocation, or the test proves nothing
     // (operator new and the malloc under it may both count it).
     tCounting = true;
-    delete new int(1);
+    AllocateOnce();
     tCounting = false;
     ASSERT_GE(gAllocations.exchange(0), 1);
 
