@@ -56,6 +56,12 @@ private:
     void Note(const Edit& edit) {
         if (edit.kind != Kind::kValue) mSentOpen[edit.index] = edit.kind == Kind::kBegin;
     }
+    template <typename Send>
+    bool SendNoted(Send& send, const Edit& edit) {
+        if (!send(edit)) return false;
+        Note(edit);
+        return true;
+    }
 
     const int mCount;
     const std::uint32_t mMask;
@@ -84,26 +90,26 @@ void EditQueue::Drain(Send send, Latest latest) {
     }
     mTail.store(tail, std::memory_order_release);
     if (tail != head) return;
-    // Caught up: what the ring could not take, then every gesture as the
-    // editor has it now. An edit still on its way through the ring arrives
-    // later and is then dropped as a repeat.
-    if (mLost.exchange(false, std::memory_order_acq_rel)) {
-        for (int i = 0; i < mCount; ++i) {
-            if (!mLostValue[i].exchange(false, std::memory_order_relaxed)) continue;
-            if (!send(Edit{Kind::kValue, i, latest(i)})) {
-                mLostValue[i].store(true, std::memory_order_relaxed);
-                mLost.store(true, std::memory_order_relaxed);
-            }
-        }
-        for (int i = 0; i < mCount; ++i) {
-            const bool open = mOpen[i].load(std::memory_order_acquire);
-            if (open == mSentOpen[i]) continue;
-            const Edit edit{open ? Kind::kBegin : Kind::kEnd, i, 0.0};
-            if (send(edit)) {
-                Note(edit);
-            } else {
-                mLost.store(true, std::memory_order_relaxed);
-            }
+    // Caught up: the gestures the editor opened meanwhile, what the ring
+    // could not take, then the gestures it closed. An edit still on its way
+    // through the ring arrives later and is then dropped as a repeat.
+    if (!mLost.exchange(false, std::memory_order_acq_rel)) return;
+    bool sent = true;
+    for (int i = 0; i < mCount; ++i) {
+        if (mOpen[i].load(std::memory_order_acquire) && !mSentOpen[i])
+            sent = SendNoted(send, Edit{Kind::kBegin, i, 0.0}) && sent;
+    }
+    for (int i = 0; i < mCount; ++i) {
+        if (!mLostValue[i].exchange(false, std::memory_order_relaxed)) continue;
+        if (!send(Edit{Kind::kValue, i, latest(i)})) {
+            mLostValue[i].store(true, std::memory_order_relaxed);
+            sent = false;
         }
     }
+    for (int i = 0; i < mCount; ++i) {
+        if (!mOpen[i].load(std::memory_order_acquire) && mSentOpen[i])
+            sent = SendNoted(send, Edit{Kind::kEnd, i, 0.0}) && sent;
+    }
+    // What the host's list refused is tried again at the next drain.
+    if (!sent) mLost.store(true, std::memory_order_relaxed);
 }

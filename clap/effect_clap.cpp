@@ -106,10 +106,11 @@ void IEffectCLAP::SendHostRequests(bool mainThread) {
     if ((requests & kRequestFlush) && mHostParams) mHostParams->request_flush(mHost);
 }
 
+// The host is asked to flush at the next tick of the editor's timer: the
+// edits come from the editor, whose timer runs while it is open.
 void IEffectCLAP::BeginEdit(int index) {
     mEdits.Begin(index);
     NoteHostRequest(kRequestFlush);
-    SendHostRequests(true);
 }
 
 void IEffectCLAP::PerformEdit(int index, double /*normalized*/) {
@@ -125,7 +126,6 @@ void IEffectCLAP::PerformEdit(int index, double /*normalized*/) {
 void IEffectCLAP::EndEdit(int index) {
     mEdits.End(index);
     NoteHostRequest(kRequestFlush);
-    SendHostRequests(true);
 }
 
 void IEffectCLAP::LatencyChanged(int samples) {

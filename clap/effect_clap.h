@@ -118,9 +118,10 @@ public:
     void OnFd(int fd, std::uint32_t flags);
 
     // ---- Host services (IPluginHost). ----
-    // The editor's thread, without the lock.
+    // The editor's thread (BeginEdit and EndEdit without the lock,
+    // PerformEdit inside SetParameterFromEditor with it): queued for the
+    // host's next process or flush, which Tick asks the host for.
     void BeginEdit(int index) override;
-    // Inside SetParameterFromEditor, lock held: queued, not sent.
     void PerformEdit(int index, double normalized) override;
     void EndEdit(int index) override;
     // Under the lock, off the audio thread.
@@ -169,8 +170,8 @@ private:
     const clap_host_timer_support* mHostTimers = nullptr;
     const clap_host_posix_fd_support* mHostFds = nullptr;
 
-    bool mActive = false;      // main thread
-    bool mActivating = false;  // main thread, inside Activate
+    std::atomic<bool> mActive{false};  // set on the main thread, read by the audio calls too
+    bool mActivating = false;          // main thread, inside Activate
     std::atomic<bool> mProcessing{false};
     int mConfig = 0;  // index into the configurations; main thread, inactive
     std::atomic<int> mLatency{0};

@@ -15,9 +15,11 @@
 
 namespace {
 
+// Plain data only: a host may call deinit from its own exit handlers, after
+// this module's static destructors ran (std::mutex has none to run).
 std::mutex gEntryLock;
 int gInitCount = 0;
-std::unique_ptr<ClapDescriptor> gDescriptor;
+ClapDescriptor* gDescriptor = nullptr;
 
 const clap_plugin_descriptor* Descriptor() {
     std::lock_guard<std::mutex> lock(gEntryLock);
@@ -45,7 +47,7 @@ bool EntryInit(const char* /*pluginPath*/) {
         ++gInitCount;
         return true;
     }
-    gDescriptor = ClapDescriptor::Make(CreatePluginInstance);
+    gDescriptor = ClapDescriptor::Make(CreatePluginInstance).release();
     if (!gDescriptor) return false;
     gInitCount = 1;
     return true;
@@ -55,7 +57,10 @@ void EntryDeinit() {
     std::lock_guard<std::mutex> lock(gEntryLock);
     // A deinit too many (or one without init) changes nothing.
     if (gInitCount == 0) return;
-    if (--gInitCount == 0) gDescriptor.reset();
+    if (--gInitCount == 0) {
+        delete gDescriptor;
+        gDescriptor = nullptr;
+    }
 }
 
 const void* GetFactory(const char* id) {
