@@ -120,7 +120,7 @@ TEST(StateFile, RefusesWhatIsNotThisPluginsWholeState) {
     longer.push_back(0);
     WriteBytes(dir.File("long.state"), longer);
     Bytes newer = good;
-    newer[8] = 2;
+    newer[8] = 3;
     WriteBytes(dir.File("newer.state"), newer);
     auto parameters = [&](const std::vector<float>& values, StateKind kind) {
         PluginState s;
@@ -146,7 +146,7 @@ TEST(StateFile, RefusesWhatIsNotThisPluginsWholeState) {
         {kStereo, "short.state", "is truncated (15 of 16 state bytes)"},
         {kStereo, "header.state", "is truncated (20 of 32 header bytes)"},
         {kStereo, "long.state", "1 unexpected bytes after its state"},
-        {kStereo, "newer.state", "has state format 2"},
+        {kStereo, "newer.state", "has state format 3"},
         {kMono, "two.state", "holds 2 parameter values; the plug-in has 3 parameters"},
         {kMono, "nan.state", "invalid value for parameter 1"},
         {kMono, "over.state", "invalid value for parameter 1"},

@@ -345,9 +345,11 @@ bool Vst2Instance::SaveState(PluginState& state, std::string& error) {
 }
 
 bool Vst2Instance::RestoreState(const PluginState& state, const std::string& source, std::string& error) {
-    if (state.pluginId != mEffect->uniqueID) {
-        error = source + " holds the state of plug-in " + UniqueIdText(state.pluginId) + ", not of this one, " +
-                UniqueIdText(mEffect->uniqueID);
+    // A state naming its plug-in by a text (another format's) is never this one's.
+    if (!state.pluginTextId.empty() || state.pluginId != mEffect->uniqueID) {
+        const std::string owner = state.pluginTextId.empty() ? UniqueIdText(state.pluginId) : state.pluginTextId;
+        error =
+            source + " holds the state of plug-in " + owner + ", not of this one, " + UniqueIdText(mEffect->uniqueID);
         return false;
     }
     if (state.kind == StateKind::kParameters) {

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "tools/velmor-host/file_io.h"
+#include "tools/velmor-host/hosted_clap.h"
 #include "tools/velmor-host/hosted_vst2.h"
 
 #ifndef VELMOR_HOST_VERSION
@@ -51,6 +52,14 @@ std::unique_ptr<PluginInstance> LoadVst2(const PluginRequest& request, double sa
     return instance;
 }
 
+// --class names a descriptor id; without it the file must hold one plug-in.
+std::unique_ptr<PluginInstance> LoadClap(const PluginRequest& request, double sampleRate, int maxBlockSize,
+                                         std::string& error) {
+    auto instance = std::make_unique<HostedClap>();
+    if (!instance->Load(request.location, request.className, sampleRate, maxBlockSize, error)) return nullptr;
+    return instance;
+}
+
 using Loader = std::unique_ptr<PluginInstance> (*)(const PluginRequest&, double, int, std::string&);
 
 enum class Kind { kFile, kFolder, kUri };
@@ -68,7 +77,7 @@ struct FormatEntry {
 
 const FormatEntry kFormats[] = {
     {"VST 3", Kind::kFolder, ".vst3", nullptr}, {"VST 3", Kind::kFile, ".vst3", nullptr},
-    {"CLAP", Kind::kFile, ".clap", nullptr},    {"LV2", Kind::kFolder, ".lv2", nullptr},
+    {"CLAP", Kind::kFile, ".clap", LoadClap},   {"LV2", Kind::kFolder, ".lv2", nullptr},
     {"LV2", Kind::kUri, "", nullptr},           {"VST 2.4", Kind::kFile, "", LoadVst2},
 };
 

@@ -19,13 +19,18 @@ std::uint32_t Get32(const std::uint8_t* p) {
 
 std::vector<std::uint8_t> EncodeState(const PluginState& state) {
     std::vector<std::uint8_t> out(kMagic, kMagic + sizeof kMagic);
-    Put32(out, kStateFormatVersion);
+    const bool textId = !state.pluginTextId.empty();
+    Put32(out, textId ? kTextIdStateFormatVersion : kStateFormatVersion);
     Put32(out, static_cast<std::uint32_t>(state.pluginId));
     Put32(out, static_cast<std::uint32_t>(state.pluginVersion));
     Put32(out, static_cast<std::uint32_t>(state.kind));
     const std::uint64_t length = state.payload.size();
     Put32(out, static_cast<std::uint32_t>(length));
     Put32(out, static_cast<std::uint32_t>(length >> 32));
+    if (textId) {
+        Put32(out, static_cast<std::uint32_t>(state.pluginTextId.size()));
+        out.insert(out.end(), state.pluginTextId.begin(), state.pluginTextId.end());
+    }
     out.insert(out.end(), state.payload.begin(), state.payload.end());
     return out;
 }
@@ -46,9 +51,9 @@ bool DecodeState(const std::vector<std::uint8_t>& bytes, const std::string& name
     }
     const std::uint8_t* p = bytes.data();
     const std::uint32_t version = Get32(p + 8);
-    if (version != kStateFormatVersion) {
-        error = name + " has state format " + std::to_string(version) + "; this velmor-host reads format " +
-                std::to_string(kStateFormatVersion);
+    if (version != kStateFormatVersion && version != kTextIdStateFormatVersion) {
+        error = name + " has state format " + std::to_string(version) + "; this velmor-host reads formats " +
+                std::to_string(kStateFormatVersion) + " and " + std::to_string(kTextIdStateFormatVersion);
         return false;
     }
     const std::uint32_t kind = Get32(p + 20);
@@ -57,7 +62,22 @@ bool DecodeState(const std::vector<std::uint8_t>& bytes, const std::string& name
         return false;
     }
     const std::uint64_t length = Get32(p + 24) | (static_cast<std::uint64_t>(Get32(p + 28)) << 32);
-    const std::uint64_t present = bytes.size() - kStateHeaderBytes;
+    std::size_t start = kStateHeaderBytes;
+    std::string textId;
+    if (version == kTextIdStateFormatVersion) {
+        const std::uint64_t idLength = bytes.size() >= start + 4 ? Get32(p + start) : 0;
+        if (bytes.size() < start + 4 || bytes.size() - start - 4 < idLength) {
+            error = name + " is truncated (its plug-in id is cut off)";
+            return false;
+        }
+        if (idLength == 0 || idLength > kMaxStateTextId) {
+            error = name + " names its plug-in with an id of " + std::to_string(idLength) + " bytes";
+            return false;
+        }
+        textId.assign(reinterpret_cast<const char*>(p + start + 4), static_cast<std::size_t>(idLength));
+        start += 4 + static_cast<std::size_t>(idLength);
+    }
+    const std::uint64_t present = bytes.size() - start;
     if (length > present) {
         error = name + " is truncated (" + std::to_string(present) + " of " + std::to_string(length) + " state bytes)";
         return false;
@@ -72,8 +92,9 @@ bool DecodeState(const std::vector<std::uint8_t>& bytes, const std::string& name
     }
     state.pluginId = static_cast<std::int32_t>(Get32(p + 12));
     state.pluginVersion = static_cast<std::int32_t>(Get32(p + 16));
+    state.pluginTextId = textId;
     state.kind = static_cast<StateKind>(kind);
-    state.payload.assign(bytes.begin() + kStateHeaderBytes, bytes.end());
+    state.payload.assign(bytes.begin() + static_cast<std::ptrdiff_t>(start), bytes.end());
     return true;
 }
 

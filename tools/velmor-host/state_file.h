@@ -5,14 +5,20 @@
 //
 // Layout, little-endian:
 //   0   8  "VMHSTATE"
-//   8   4  format version (1)
-//   12  4  the plug-in's unique ID
+//   8   4  format version (1, or 2 for a plug-in known by a text id)
+//   12  4  the plug-in's unique ID (0 in format 2 where it has none)
 //   16  4  the plug-in's version
-//   20  4  what follows: 0 bank chunk, 1 program chunk, 2 parameter values
+//   20  4  what follows: 0 bank chunk, 1 program chunk (or the bytes of a
+//          plug-in's state stream), 2 parameter values
 //   24  8  length of what follows, in bytes
 //   32     the chunk as the plug-in gave it, or one 32-bit float normalised
 //          value per parameter (for plug-ins without program chunks, whose
 //          state hosts keep as parameter values)
+// Format 2 (CLAP plug-ins, whose id is a text) puts the id between the
+// header and what follows:
+//   32  4  length of the text id in bytes, 1 to 4096
+//   36     the text id, UTF-8, without a terminator
+// A state without a text id is written in format 1, as it always was.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +29,7 @@ enum class StateKind : std::uint32_t { kBankChunk = 0, kProgramChunk = 1, kParam
 
 struct PluginState {
     std::int32_t pluginId = 0;
+    std::string pluginTextId;  // formats whose plug-ins are known by a text (CLAP); empty otherwise
     std::int32_t pluginVersion = 0;
     StateKind kind = StateKind::kProgramChunk;
     std::vector<std::uint8_t> payload;  // chunk bytes or float values
@@ -30,6 +37,8 @@ struct PluginState {
 
 constexpr std::size_t kStateHeaderBytes = 32;
 constexpr std::uint32_t kStateFormatVersion = 1;
+constexpr std::uint32_t kTextIdStateFormatVersion = 2;
+constexpr std::size_t kMaxStateTextId = 4096;
 
 std::vector<std::uint8_t> EncodeState(const PluginState& state);
 
