@@ -571,7 +571,10 @@ TEST(Messages, NameTheFileAndTheReason) {
     WriteText(dir.File("other.clap"), "not a library");
     ExpectOneLineError(RunHostProcess({"info", "--plugin", dir.File("Other.vst3")}),
                        "cannot load " + dir.File("Other.vst3") + ": VST 3 plug-ins are not hosted by this velmor-host");
-    ExpectOneLineError(RunHostProcess({"info", "--plugin", dir.File("other.clap")}), "CLAP plug-ins are not hosted");
+    // A CLAP file is loaded as one, never misread as VST 2.4.
+    r = RunHostProcess({"info", "--plugin", dir.File("other.clap")});
+    ExpectOneLineError(r, "cannot load " + dir.File("other.clap") + ": ");
+    EXPECT_EQ(r.err.find(dir.File("other.clap")), r.err.rfind(dir.File("other.clap"))) << "named twice: " << r.err;
     ExpectOneLineError(RunHostProcess({"info", "--plugin", dir.File("states")}),
                        "it is a folder, not a plug-in bundle");
     r = RunHostProcess({"render", "-", dir.File("out.wav"), "--plugin", kStereo, "--state", "-"});
