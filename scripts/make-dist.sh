@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds velmor.so, Velmor.dll and
+# The main job: installs what is missing, builds velmor.so, Velmor.dll, the
+# two Velmor.clap files (Linux, and Windows as Velmor-windows.clap) and
 # velmor-host into dist/, renders the bundled example vocal through the
 # plug-in, printing input and output peak and RMS, and photographs the
 # editor as it stands after three seconds of that vocal into dist/editor.png
@@ -23,6 +24,8 @@ cmake --build build/release-windows -j"$jobs"
 mkdir -p dist
 cp build/release/velmor.so dist/
 cp build/release-windows/Velmor.dll dist/
+cp build/release/Velmor.clap dist/
+cp build/release-windows/Velmor.clap dist/Velmor-windows.clap
 [ -x build/release/velmor-host ] && cp build/release/velmor-host dist/
 echo "built: $(cd dist && ls | tr "\n" " ")"
 
