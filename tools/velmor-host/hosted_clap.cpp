@@ -6,6 +6,7 @@
 
 #include "base/decimal_text.h"
 #include "tools/velmor-host/hosted_vst2.h"
+#include "tools/velmor-host/plugin_state.h"
 
 namespace {
 
@@ -251,26 +252,7 @@ bool HostedClap::RestoreState(const PluginState& state, const std::string& sourc
         error = source + " holds the state of plug-in " + StateOwner(state) + ", not of this one, " + mId;
         return false;
     }
-    if (state.kind == StateKind::kParameters) {
-        const std::vector<float> values = DecodeParameterValues(state.payload);
-        if (static_cast<int>(values.size()) != ParameterCount()) {
-            error = source + " holds " + std::to_string(values.size()) + " parameter values; the plug-in has " +
-                    std::to_string(ParameterCount()) + " parameters";
-            return false;
-        }
-        // Checked whole before any is set, so a bad file changes nothing.
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            if (!(values[i] >= 0.0f && values[i] <= 1.0f)) {
-                error = source + " holds an invalid value for parameter " + std::to_string(i);
-                return false;
-            }
-        }
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            const int index = static_cast<int>(i);
-            if (GetParameter(index) != values[i]) SetParameter(index, values[i]);
-        }
-        return true;
-    }
+    if (state.kind == StateKind::kParameters) return RestoreParameterValues(*this, state.payload, source, error);
     if (state.kind != StateKind::kProgramChunk) {
         error = source + " holds a kind of state a CLAP plug-in does not take";
         return false;

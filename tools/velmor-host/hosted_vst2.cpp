@@ -11,6 +11,7 @@
 
 #include "base/bounded_copy.h"
 #include "tools/velmor-host/file_io.h"
+#include "tools/velmor-host/plugin_state.h"
 
 namespace {
 
@@ -352,29 +353,7 @@ bool Vst2Instance::RestoreState(const PluginState& state, const std::string& sou
             source + " holds the state of plug-in " + owner + ", not of this one, " + UniqueIdText(mEffect->uniqueID);
         return false;
     }
-    if (state.kind == StateKind::kParameters) {
-        const std::vector<float> values = DecodeParameterValues(state.payload);
-        if (static_cast<int>(values.size()) != ParameterCount()) {
-            error = source + " holds " + std::to_string(values.size()) + " parameter values; the plug-in has " +
-                    std::to_string(ParameterCount()) + " parameters";
-            return false;
-        }
-        // Checked whole before any is set, so a bad file changes nothing.
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            if (!(values[i] >= 0.0f && values[i] <= 1.0f)) {
-                error = source + " holds an invalid value for parameter " + std::to_string(i);
-                return false;
-            }
-        }
-        // A parameter already at its stored value is left alone: setting it
-        // again could only move the plug-in's exact internal value to the one
-        // the 32-bit normalised value maps back to.
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            const int index = static_cast<int>(i);
-            if (GetParameter(index) != values[i]) SetParameter(index, values[i]);
-        }
-        return true;
-    }
+    if (state.kind == StateKind::kParameters) return RestoreParameterValues(*this, state.payload, source, error);
     if (state.kind != StateKind::kProgramChunk && state.kind != StateKind::kBankChunk) {
         error = source + " holds a kind of state a VST 2.4 plug-in does not take";
         return false;

@@ -17,3 +17,11 @@ bool LoadStateFile(PluginInstance& plugin, const std::string& path, std::string&
 // Loads a state without a header, as state files were written before they
 // had one ("-": standard input).
 bool LoadBareChunk(PluginInstance& plugin, const std::string& path, std::string& error);
+
+// Sets the plug-in's parameters from a state of parameter values (one 32-bit
+// normalised value per parameter), as hosts restore plug-ins that keep their
+// state that way. Refused whole (nothing set, one-line error naming source)
+// when the count differs or a value is not in [0, 1]; a parameter already at
+// its stored value is left alone.
+bool RestoreParameterValues(PluginInstance& plugin, const std::vector<std::uint8_t>& payload, const std::string& source,
+                            std::string& error);
