@@ -115,9 +115,17 @@ TEST(ClapHost, StateFilesNameThePluginByItsTextId) {
 TEST(ClapHost, InfoVersionAndClass) {
     const auto info = RunCli({"info", "--plugin", kClap, "--class", "com.trelowen.orvane"});
     ASSERT_EQ(info.code, 0) << info.err;
-    for (const char* line : {"format         CLAP\n", "id             com.trelowen.orvane\n", "name           Orvane\n",
-                             "vendor         Trelowen\n", "parameters     11\n", "inputs         2 (main)\n"})
+    for (const char* line :
+         {"format         CLAP\n", "id             com.trelowen.orvane\n", "name           Orvane\n",
+          "vendor         Trelowen\n", "parameters     11\n", "inputs         2 (main)\n", "latency        130\n"})
         EXPECT_NE(info.out.find(line), std::string::npos) << line << info.out;
+    // The latency the VST 2.4 build reports at the same rate.
+    const auto vst2 = RunCli({"info", "--plugin", kVst2});
+    const std::size_t delay = vst2.out.find("initialDelay   ");
+    ASSERT_NE(delay, std::string::npos) << vst2.out;
+    const std::string latency = vst2.out.substr(delay + 15, vst2.out.find('\n', delay) - delay - 15);
+    EXPECT_NE(latency, "0");
+    EXPECT_NE(info.out.find("latency        " + latency + "\n"), std::string::npos) << info.out;
     const auto version = RunCli({"--version", "--plugin", kClap});
     EXPECT_NE(version.out.find("(CLAP): Orvane by Trelowen, version 1.1.0, unique id com.trelowen.orvane"),
               std::string::npos)

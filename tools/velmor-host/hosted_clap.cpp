@@ -146,7 +146,7 @@ PluginDescription HostedClap::Describe() {
                  {"inputs", PortsText(ins)},
                  {"outputs", PortsText(outs)},
                  {"parameters", std::to_string(mParams.size())},
-                 {"latency", std::to_string(Latency())},
+                 {"latency", std::to_string(ActiveLatency())},
                  {"extensions", extensions.empty() ? "(none)" : extensions}};
     return d;
 }
@@ -389,6 +389,16 @@ int HostedClap::Latency() const {
     if (!mPlugin || !mLatencyExt || !mLatencyExt->get) return 0;
     const std::uint32_t latency = mLatencyExt->get(mPlugin);
     return latency > static_cast<std::uint32_t>(kMaxPluginLatency) ? kMaxPluginLatency : static_cast<int>(latency);
+}
+
+int HostedClap::ActiveLatency() {
+    // CLAP plug-ins state their latency only while active: a suspended one
+    // is activated at the load's rate for the question.
+    if (mActive || !mPlugin) return Latency();
+    if (!mPlugin->activate(mPlugin, mSampleRate, 1, static_cast<std::uint32_t>(mBlockSize))) return Latency();
+    const int latency = Latency();
+    mPlugin->deactivate(mPlugin);
+    return latency;
 }
 
 bool HostedClap::TakeIoChanged() {

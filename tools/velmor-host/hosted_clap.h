@@ -92,6 +92,8 @@ private:
     // flush, or with the next block while one plays.
     void SendValue(int index, double plain);
     double Plain(int index) const;
+    // The latency as the plug-in states it while active.
+    int ActiveLatency();
     bool CreateGui();
 
     ClapModule mModule;
