@@ -29,7 +29,6 @@ IEffectCLAP::IEffectCLAP(const clap_host* host, const clap_plugin_descriptor* de
     IEffectBase& p = Plugin();
     for (int i = 0; i < p.ParamCount(); ++i) mValues[i].store(p.GetParam(i)->Value());
     mLatency.store(p.Latency());
-    mReportedLatency = p.Latency();
 }
 
 IEffectCLAP::~IEffectCLAP() {
@@ -74,10 +73,12 @@ bool IEffectCLAP::Activate(double rate, std::uint32_t minFrames, std::uint32_t m
     mExporter.SetActive(true);
     mActivating = false;
     mActive = true;
-    // Only a latency that really differs is reported: a host that restarts
-    // the plug-in on every report would otherwise never stop.
+    // Only a latency that differs from what the host was told is reported
+    // (one that never asked has been told nothing): a host restarts the
+    // plug-in on every report, and one known host drops the automation of
+    // its parameters then.
     const int latency = mLatency.load();
-    if (latency != mReportedLatency) {
+    if (mReportedLatency >= 0 && latency != mReportedLatency) {
         mReportedLatency = latency;
         if (mHostLatency) mHostLatency->changed(mHost);
     }
@@ -133,12 +134,19 @@ void IEffectCLAP::LatencyChanged(int samples) {
     // While active the host must restart the plug-in to hear of it; inside
     // Activate (a new rate) the report follows there; while inactive the
     // next Activate reports it.
-    if (mActive && !mActivating && samples != mReportedLatency) NoteHostRequest(kRequestRestart);
+    if (mActive && !mActivating && mReportedLatency >= 0 && samples != mReportedLatency) {
+        NoteHostRequest(kRequestRestart);
+    }
 }
 
 void IEffectCLAP::RefreshValues() {
     IEffectBase& p = Plugin();
     for (int i = 0; i < p.ParamCount(); ++i) mValues[i].store(p.GetParam(i)->Value());
+}
+
+std::uint32_t IEffectCLAP::LatencySamples() {
+    mReportedLatency = mLatency.load();
+    return static_cast<std::uint32_t>(mReportedLatency);
 }
 
 const void* IEffectCLAP::Extension(const char* id) const { return PluginExtension(id, mExporter.HasEditor()); }

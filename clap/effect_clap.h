@@ -98,7 +98,8 @@ public:
     bool LoadState(const clap_istream* stream);
 
     // ---- Latency (main thread). ----
-    std::uint32_t LatencySamples() const { return static_cast<std::uint32_t>(mLatency.load()); }
+    // What the host is told; a change is reported from then on.
+    std::uint32_t LatencySamples();
 
     // ---- Editor (main thread), clap_gui.cpp. ----
     bool IsApiSupported(const char* api, bool floating) const;
@@ -175,7 +176,7 @@ private:
     std::atomic<bool> mProcessing{false};
     int mConfig = 0;  // index into the configurations; main thread, inactive
     std::atomic<int> mLatency{0};
-    int mReportedLatency = 0;  // main thread
+    int mReportedLatency = -1;  // main thread: what latency.get answered last; -1: never asked
     std::atomic<unsigned> mHostRequests{0};
 
     // Every parameter's plain value as the plug-in holds it: stored under

@@ -340,24 +340,30 @@ TEST(ClapPlugin, StateThroughOneByteStreamsAndBadStatesChangeNothing) {
     EXPECT_EQ(host.paramRescanFlags.load(), 0u);
 }
 
-// The latency is the core's at every rate, and the host hears of it only
-// when it differs from what it was told last.
+// The latency is the core's at every rate, and the host hears of a change
+// only when it differs from what the host was told: a host that never
+// asked hears nothing.
 TEST(ClapPlugin, LatencyIsTheCoresAndIsReportedOnlyWhenItChanges) {
     ClapHostContext host("test");
-    ClapInstance p(host);
-    const auto* latency = p.Extension<clap_plugin_latency>(kClapExtLatency);
-    ASSERT_NE(latency, nullptr);
     PluginExporter core(CreatePluginInstance(), nullptr);
-    int told = core.Latency();
-    int expectedReports = 0;
-    for (double rate : {44100.0, 96000.0, 96000.0, 48000.0, 8000.0}) {
-        core.SetSampleRate(rate);
-        ASSERT_TRUE(p.Start(rate));
-        EXPECT_EQ(latency->get(p.Get()), static_cast<std::uint32_t>(core.Latency())) << rate;
-        expectedReports += core.Latency() != told;
-        told = core.Latency();
-        EXPECT_EQ(host.latencyChanges.load(), expectedReports) << rate;
-        p.Stop();
+    for (bool askFirst : {false, true}) {
+        SCOPED_TRACE(askFirst ? "asked before activation" : "never asked before activation");
+        host.latencyChanges = 0;
+        ClapInstance p(host);
+        const auto* latency = p.Extension<clap_plugin_latency>(kClapExtLatency);
+        ASSERT_NE(latency, nullptr);
+        int told = askFirst ? static_cast<int>(latency->get(p.Get())) : -1;
+        int expectedReports = 0;
+        for (double rate : {44100.0, 96000.0, 96000.0, 48000.0, 8000.0}) {
+            core.SetSampleRate(rate);
+            ASSERT_TRUE(p.Start(rate));
+            expectedReports += told >= 0 && core.Latency() != told;
+            EXPECT_EQ(host.latencyChanges.load(), expectedReports) << rate;
+            told = static_cast<int>(latency->get(p.Get()));
+            EXPECT_EQ(told, core.Latency()) << rate;
+            p.Stop();
+        }
+        EXPECT_GT(expectedReports, 0);
     }
     EXPECT_EQ(host.restartRequests.load(), 0);
 }
