@@ -1,12 +1,17 @@
 #!/bin/sh
 # check_exports.sh LIBRARY [OBJDUMP]
-# The plug-in library exports exactly VSTPluginMain and main. A Windows DLL
-# (checked with the mingw objdump) must also import only Windows system
-# DLLs: no C++ runtime, pthread, zlib or libpng DLL to ship beside it.
+# The plug-in library exports exactly VSTPluginMain and main (or the names in
+# EXPORTS, for another format's module). A Windows DLL (a .dll, or any
+# module when WINDOWS_MODULE is set; checked with the mingw objdump) must
+# also import only Windows system DLLs: no C++ runtime, pthread, zlib or
+# libpng DLL to ship beside it.
 set -u
 lib=$1
+expected=${EXPORTS:-VSTPluginMain main}
 fail=0
-case "$lib" in
+kind=$lib
+[ -n "${WINDOWS_MODULE:-}" ] && kind=module.dll
+case "$kind" in
   *.dll)
     objdump=${2:-x86_64-w64-mingw32-objdump}
     dump=$("$objdump" -p "$lib") || { echo "cannot read $lib"; exit 1; }
@@ -27,8 +32,8 @@ case "$lib" in
     ;;
 esac
 echo "exports: $exports"
-if [ "$exports" != "VSTPluginMain main " ]; then
-  echo "expected exactly: VSTPluginMain main"
+if [ "$exports" != "$expected " ]; then
+  echo "expected exactly: $expected"
   fail=1
 fi
 exit $fail
