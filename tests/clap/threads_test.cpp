@@ -149,11 +149,11 @@ TEST(ClapThreads, TheAudioThreadAllocatesNothing) {
     };
     run(single, 512);  // warm-up
 
-    tCounting = true;
+    CountAllocations(true);
     AllocateOnce();
-    tCounting = false;
+    CountAllocations(false);
     ASSERT_GE(gAllocations.exchange(0), 1);
-    tCounting = true;
+    CountAllocations(true);
     for (std::uint32_t frames : {512u, 100u, 0u, 2048u}) {
         run(single, frames);
         run(twice, frames);
@@ -162,7 +162,7 @@ TEST(ClapThreads, TheAudioThreadAllocatesNothing) {
     p->stop_processing(p.Get());
     p->reset(p.Get());
     p->start_processing(p.Get());
-    tCounting = false;
+    CountAllocations(false);
     EXPECT_EQ(gAllocations.load(), 0);
 }
 

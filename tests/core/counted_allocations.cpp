@@ -4,9 +4,9 @@
 #include <new>
 
 std::atomic<long> gAllocations{0};
-thread_local bool tCounting = false;
 
 namespace {
+thread_local bool tCounting = false;
 void Note() {
     if (tCounting) gAllocations.fetch_add(1, std::memory_order_relaxed);
 }
@@ -14,6 +14,8 @@ void Note() {
 // this free and warn about a mismatch that is none: both use malloc.
 [[gnu::noinline]] void Release(void* p) noexcept { std::free(p); }
 }  // namespace
+
+void CountAllocations(bool on) { tCounting = on; }
 
 void* CountedRealloc(void* block, std::size_t n) {
     Note();

@@ -10,8 +10,10 @@
 #include <cstddef>
 
 extern std::atomic<long> gAllocations;
-// Set on a thread while its allocations count.
-extern thread_local bool tCounting;
+// Whether this thread's allocations count from now on. (A function, not
+// the thread-local flag itself: sanitizer builds mishandle a thread-local
+// reached from another file.)
+void CountAllocations(bool on);
 
 void* CountedRealloc(void* block, std::size_t n);
 void* CountedMalloc(std::size_t n);

@@ -42,12 +42,12 @@ TEST(Allocation, AudioCallbacksAllocateNothing) {
 
     // The counter itself must see an allocation, or the test proves nothing
     // (operator new and the malloc under it may both count it).
-    tCounting = true;
+    CountAllocations(true);
     AllocateOnce();
-    tCounting = false;
+    CountAllocations(false);
     ASSERT_GE(gAllocations.exchange(0), 1);
 
-    tCounting = true;
+    CountAllocations(true);
     for (int frames : {512, 100, 1500}) {  // announced, shorter, longer (sliced)
         fx->processReplacing(fx, fi, fo, frames);
         fx->process(fx, fi, fo, frames);
@@ -57,7 +57,7 @@ TEST(Allocation, AudioCallbacksAllocateNothing) {
         fx->setParameter(fx, i, 0.3f);
         (void)fx->getParameter(fx, i);
     }
-    tCounting = false;
+    CountAllocations(false);
 
     EXPECT_EQ(gAllocations.load(), 0);
     plugin.Close();
@@ -108,7 +108,7 @@ TEST(Allocation, AutomationAndRateChangesAllocateNothingOnTheAudioThread) {
         dispatch(effSetSampleRate, 0, rate);
         dispatch(effMainsChanged, 1, 0);
         gAllocations.store(0);
-        tCounting = true;
+        CountAllocations(true);
         for (int b = 0; b < 40; ++b, ++blocks) {
             for (int index = 0; index < 11; ++index) {
                 // Mode lands on each of its five values; the switches on
@@ -129,7 +129,7 @@ TEST(Allocation, AutomationAndRateChangesAllocateNothingOnTheAudioThread) {
                     break;
             }
         }
-        tCounting = false;
+        CountAllocations(false);
         EXPECT_EQ(gAllocations.load(), 0) << "at " << rate << " Hz";
         counted += gAllocations.load();
     }
