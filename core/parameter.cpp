@@ -91,16 +91,18 @@ double IParameter::ValueToNormalized(double v) const {
     return std::pow((v - mMinValue) / range, 1.0 / mShape);
 }
 
-void IParameter::SetFromNormalized(double x) {
+void IParameter::SetFromNormalized(double x) { mValue = ValueForNormalized(x); }
+
+double IParameter::ValueForNormalized(double x) const {
     // A host or editor may send anything; NaN is ignored and the rest is
     // held to 0..1 so the value stays inside the declared range.
-    if (std::isnan(x)) return;
+    if (std::isnan(x)) return mValue;
     x = std::clamp(x, 0.0, 1.0);
     double v = std::pow(x, mShape) * (mMaxValue - mMinValue) + mMinValue;
     // Stepped kinds go to the nearest multiple of the step counted from 0
     // (not from the minimum); halves go up.
     if (mType != kParamDouble && mStep > 0.0) v = std::floor(v / mStep + 0.5) * mStep;
-    mValue = std::min(v, mMaxValue);
+    return std::min(v, mMaxValue);
 }
 
 void IParameter::SetClamped(double v) {

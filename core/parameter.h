@@ -41,6 +41,9 @@ public:
     // x (clamped to 0..1; NaN is ignored) mapped with exponent shape; stepped
     // kinds are rounded to the nearest multiple of the step from 0.
     void SetFromNormalized(double x);
+    // The value SetFromNormalized(x) would store, without storing it (the
+    // current value for a NaN): what a host's normalised value will mean.
+    double ValueForNormalized(double x) const;
     // Writes the display text of v into out, at most outSize bytes including
     // the terminator (outSize 0 writes nothing).
     void FormatValue(double v, bool isNormalized, char* out, std::size_t outSize, bool useDisplayTexts) const;
