@@ -1,18 +1,18 @@
 #!/bin/sh
 # check_exports.sh LIBRARY [OBJDUMP]
 # The plug-in library exports exactly VSTPluginMain and main (or the names in
-# EXPORTS, for another format's module). A Windows DLL (a .dll, or any
+# EXPORTS or EXPECTED_EXPORTS, sorted, for another format's module). A Windows DLL (a .dll, or any
 # module when WINDOWS_MODULE is set; checked with the mingw objdump) must
 # also import only Windows system DLLs: no C++ runtime, pthread, zlib or
 # libpng DLL to ship beside it.
 set -u
 lib=$1
-expected=${EXPORTS:-VSTPluginMain main}
+expected=${EXPORTS:-${EXPECTED_EXPORTS:-VSTPluginMain main}}
 fail=0
 kind=$lib
 [ -n "${WINDOWS_MODULE:-}" ] && kind=module.dll
 case "$kind" in
-  *.dll)
+  *.dll|*.vst3)
     objdump=${2:-x86_64-w64-mingw32-objdump}
     dump=$("$objdump" -p "$lib") || { echo "cannot read $lib"; exit 1; }
     exports=$(printf '%s\n' "$dump" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
