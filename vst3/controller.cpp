@@ -1,5 +1,6 @@
 // IEditController: the parameters as hosts list, show and type them, the
 // controller's values, and the editor's view. UI thread.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -19,7 +20,9 @@ std::int32_t StepCount(const IParameter& p) {
 
 // What LoadState stores for a chunk's value, normalised: a NaN counts as 0,
 // then the range holds it.
-double StoredNormalized(const IParameter& p, double plain) { return p.ValueToNormalized(std::isnan(plain) ? 0.0 : plain); }
+double StoredNormalized(const IParameter& p, double plain) {
+    return p.ValueToNormalized(std::isnan(plain) ? 0.0 : plain);
+}
 
 }  // namespace
 
@@ -74,12 +77,27 @@ tresult VST3Controller::getParamStringByValue(ParamID id, ParamValue valueNormal
     return kResultOk;
 }
 
+// The normalised value that the parameter turns back into the typed value
+// exactly where one exists (a value's round trip through 0..1 can land one
+// step of the last bit away), so typing "3.3" gives what VST 2.4 gives.
 tresult VST3Controller::getParamValueByString(ParamID id, char16* string, ParamValue* valueNormalized) {
-    if (!string || !valueNormalized) return kInvalidArgument;
+    IEffectBase& plugin = mOwner.Plugin();
+    const IParameter* p = plugin.GetParam(static_cast<int>(id));
+    if (!p || !string || !valueNormalized) return kInvalidArgument;
     const std::string text = Utf8FromUtf16(string, 128);
     double plain = 0.0;
     if (!mOwner.Exporter().ParseParameterText(static_cast<int>(id), text.c_str(), &plain)) return kResultFalse;
-    *valueNormalized = mOwner.Plugin().NormalizeParameterValue(static_cast<int>(id), plain);
+    LockGuard guard(plugin.Lock());
+    const double wanted = std::clamp(plain, p->Min(), p->Max());
+    const double n = p->ValueToNormalized(plain);
+    double best = n;
+    for (double x = n, y = n, step = 0; step < 4 && p->ValueForNormalized(best) != wanted; ++step) {
+        x = std::nextafter(x, 2.0);
+        y = std::nextafter(y, -1.0);
+        if (x <= 1.0 && p->ValueForNormalized(x) == wanted) best = x;
+        if (y >= 0.0 && p->ValueForNormalized(y) == wanted) best = y;
+    }
+    *valueNormalized = best;
     return kResultOk;
 }
 

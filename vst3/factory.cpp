@@ -34,7 +34,8 @@ ClassNames ReadNames() {
         names.name = plugin->EffectName();
         names.vendor = plugin->MakerName();
         const auto v = static_cast<std::uint32_t>(plugin->Version());  // 0xMMMMmmbb
-        names.version = std::to_string(v >> 16) + "." + std::to_string((v >> 8) & 0xFF) + "." + std::to_string(v & 0xFF);
+        names.version =
+            std::to_string(v >> 16) + "." + std::to_string((v >> 8) & 0xFF) + "." + std::to_string(v & 0xFF);
     } catch (...) {
         // Out of memory: empty names, and createInstance will say so.
     }

@@ -129,7 +129,7 @@ tresult VST3View::onSize(ViewRect* newSize) {
     if (!newSize) return kInvalidArgument;
     const ViewRect own = EditorRect(mOwner);
     return newSize->right - newSize->left == own.right && newSize->bottom - newSize->top == own.bottom ? kResultOk
-                                                                                                        : kResultFalse;
+                                                                                                       : kResultFalse;
 }
 
 tresult VST3View::onFocus(TBool /*state*/) { return kResultOk; }

@@ -89,8 +89,8 @@ void RunPiece(PluginExporter& exporter, ProcessData& data, int wanted, int offse
 
 }  // namespace
 
-tresult VST3Processor::setBusArrangements(SpeakerArrangement* inputs, std::int32_t numIns,
-                                          SpeakerArrangement* outputs, std::int32_t numOuts) {
+tresult VST3Processor::setBusArrangements(SpeakerArrangement* inputs, std::int32_t numIns, SpeakerArrangement* outputs,
+                                          std::int32_t numOuts) {
     if (numIns == 1 && numOuts == 1 && inputs && outputs && inputs[0] == outputs[0] && ChannelsOf(inputs[0]) > 0) {
         mOwner.SetChannels(ChannelsOf(inputs[0]));
         return kResultTrue;

@@ -121,7 +121,7 @@ enum ParameterFlags : std::int32_t { kCanAutomate = 1 << 0, kIsReadOnly = 1 << 1
 enum RestartFlags : std::int32_t { kParamValuesChanged = 1 << 2, kLatencyChanged = 1 << 3 };
 enum SeekModes : std::int32_t { kIBSeekSet = 0, kIBSeekCur = 1, kIBSeekEnd = 2 };
 constexpr SpeakerArrangement kSpeakerArrEmpty = 0;
-constexpr SpeakerArrangement kSpeakerArrStereo = 0x3;        // L | R
+constexpr SpeakerArrangement kSpeakerArrStereo = 0x3;       // L | R
 constexpr SpeakerArrangement kSpeakerArrMono = 1ull << 19;  // M
 
 // ---- Records (natural layout on both targets) ----

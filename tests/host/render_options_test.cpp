@@ -566,11 +566,12 @@ TEST(Messages, NameTheFileAndTheReason) {
     r = RunHostProcess({"info", "--plugin", notes});
     ExpectOneLineError(r, "cannot load " + notes);
     EXPECT_EQ(r.err.find(notes), r.err.rfind(notes)) << "named twice: " << r.err;
-    // Formats this build does not host yet are named, not misread as VST 2.4.
+    // Formats this build does not host yet are named, not misread as VST 2.4;
+    // a VST 3 bundle without a binary for this platform is named as such.
     fs::create_directories(dir.File("Other.vst3/Contents"));
     WriteText(dir.File("other.clap"), "not a library");
     ExpectOneLineError(RunHostProcess({"info", "--plugin", dir.File("Other.vst3")}),
-                       "cannot load " + dir.File("Other.vst3") + ": VST 3 plug-ins are not hosted by this velmor-host");
+                       "cannot load " + dir.File("Other.vst3") + ": the bundle has no binary for this platform");
     // A CLAP file is loaded as one, never misread as VST 2.4.
     r = RunHostProcess({"info", "--plugin", dir.File("other.clap")});
     ExpectOneLineError(r, "cannot load " + dir.File("other.clap") + ": ");

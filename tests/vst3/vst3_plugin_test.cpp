@@ -149,10 +149,9 @@ TEST_F(Vst3Plugin, EveryPartAnswersForTheWholeInstance) {
     struct Part {
         const Uid* iid;
         bool known;
-    } parts[] = {{&kFUnknownIid, true},           {&kIPluginBaseIid, true},
-                 {&kIComponentIid, true},         {&kIAudioProcessorIid, true},
-                 {&kIEditControllerIid, true},    {&kIProcessContextRequirementsIid, true},
-                 {&kIConnectionPointIid, false},  {&kIPlugViewIid, false}};
+    } parts[] = {{&kFUnknownIid, true},          {&kIPluginBaseIid, true},     {&kIComponentIid, true},
+                 {&kIAudioProcessorIid, true},   {&kIEditControllerIid, true}, {&kIProcessContextRequirementsIid, true},
+                 {&kIConnectionPointIid, false}, {&kIPlugViewIid, false}};
     FUnknown* from[] = {fx.Component(), fx.Processor(), fx.Controller()};
     for (FUnknown* f : from) {
         for (const Part& part : parts) {
@@ -194,9 +193,9 @@ TEST_F(Vst3Plugin, BusesAreMonoOrStereoTheSameBothWays) {
         tresult result;
         int channels;  // what both buses then have
     } cases[] = {
-        {{kM}, {kM}, kResultTrue, 1},      {{kS}, {kS}, kResultTrue, 2},     {{kM}, {kS}, kResultFalse, 2},
-        {{kS}, {kM}, kResultFalse, 1},     {{k51}, {k51}, kResultFalse, 2},  {{kM}, {kM}, kResultTrue, 1},
-        {{}, {kS}, kResultFalse, 2},       {{kS, kM}, {kS}, kResultFalse, 2}, {{kS}, {}, kResultFalse, 2},
+        {{kM}, {kM}, kResultTrue, 1},    {{kS}, {kS}, kResultTrue, 2},      {{kM}, {kS}, kResultFalse, 2},
+        {{kS}, {kM}, kResultFalse, 1},   {{k51}, {k51}, kResultFalse, 2},   {{kM}, {kM}, kResultTrue, 1},
+        {{}, {kS}, kResultFalse, 2},     {{kS, kM}, {kS}, kResultFalse, 2}, {{kS}, {}, kResultFalse, 2},
         {{0x1}, {0x1}, kResultFalse, 2},
     };
     for (const Case& k : cases) {
@@ -229,9 +228,12 @@ TEST_F(Vst3Plugin, ParametersAsHostsListShowAndTypeThem) {
         std::int32_t steps;
         double defaultNormalized;
         bool list;
-    } infos[] = {{kPresComp, "Pres Comp", "dB", 0, 17.5 / 30.0, false}, {kLowCut, "Low Cut", "", 1, 1.0, false},
-                 {kDbOutput, "Db Output", "dB", 0, 0.6, false},         {kPower, "Power", "", 1, 1.0, false},
-                 {kMode, "Mode", "", 4, 0.25, true},                    {10, "F Limit", "", 1, 0.0, false}};
+    } infos[] = {{kPresComp, "Pres Comp", "dB", 0, 17.5 / 30.0, false},
+                 {kLowCut, "Low Cut", "", 1, 1.0, false},
+                 {kDbOutput, "Db Output", "dB", 0, 0.6, false},
+                 {kPower, "Power", "", 1, 1.0, false},
+                 {kMode, "Mode", "", 4, 0.25, true},
+                 {10, "F Limit", "", 1, 0.0, false}};
     for (const Info& k : infos) {
         ParameterInfo info{};
         ASSERT_EQ(e->getParameterInfo(k.id, &info), kResultOk);
@@ -256,8 +258,8 @@ TEST_F(Vst3Plugin, ParametersAsHostsListShowAndTypeThem) {
         const char* text;
         double plain;
     } texts[] = {{kPresComp, 0.0, "-5.00", -5.0}, {kPresComp, 1.0, "25.00", 25.0}, {kDbOutput, 0.4, "-10.00", -10.0},
-                 {kMode, 0.39, "B", 2.0},        {kMode, 0.74, "C", 3.0},        {kMode, 1.0, "D", 4.0},
-                 {kMode, 0.0, "A", 0.0},         {kPower, 0.49, "off", 0.0},     {kPower, 0.5, "on", 1.0}};
+                 {kMode, 0.39, "B", 2.0},         {kMode, 0.74, "C", 3.0},         {kMode, 1.0, "D", 4.0},
+                 {kMode, 0.0, "A", 0.0},          {kPower, 0.49, "off", 0.0},      {kPower, 0.5, "on", 1.0}};
     for (const Text& t : texts) {
         EXPECT_EQ(fx.ParameterText(t.id, t.normalized), t.text) << t.id << " " << t.normalized;
         EXPECT_DOUBLE_EQ(e->normalizedParamToPlain(t.id, t.normalized), t.plain) << t.id << " " << t.normalized;
@@ -365,8 +367,8 @@ TEST_F(Vst3Plugin, StateRoundTripsAndABadOneChangesNothing) {
     std::vector<std::uint8_t> foreign = {'P', 'G', 'N', '1', 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xE0, 0x3F};
     foreign.resize(state.size(), 0);
     std::vector<std::vector<std::uint8_t>> bad = {
-        {}, {state.begin(), state.begin() + 50}, {state.begin(), state.end() - 1}, headerless, foreign,
-        std::vector<std::uint8_t>(200, 0xFF)};
+        {},      {state.begin(), state.begin() + 50}, {state.begin(), state.end() - 1}, headerless,
+        foreign, std::vector<std::uint8_t>(200, 0xFF)};
     Vst3TestInstance fresh;
     Start(fresh);
     const std::vector<std::uint8_t> before = fresh.SaveState();

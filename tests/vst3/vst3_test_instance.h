@@ -27,8 +27,7 @@ public:
     // Created and initialised only (no handler, arrangement or set-up).
     bool Create(std::string& error);
     // Create, then everything up to processing started.
-    bool Start(double rate, int maxBlock, int channels, std::string& error,
-               std::int32_t sampleSize = vst3::kSample32);
+    bool Start(double rate, int maxBlock, int channels, std::string& error, std::int32_t sampleSize = vst3::kSample32);
     void Suspend();
     void Resume();
 

@@ -1,6 +1,6 @@
 // One loaded plug-in as velmor-host drives it, whatever its format. Every
 // command (render, info, state save, editor, --version) works through this
-// interface alone; each format (VST 2.4 today) is one implementation of it
+// interface alone; each format (VST 2.4 and VST 3 today) is one implementation of it
 // in files of its own, and plugin_loader.h picks the implementation from
 // what --plugin names. No format's types appear here.
 //
@@ -40,7 +40,7 @@ extern const int kHostVendorVersion;
 
 // What `info` and `--version` show of a plug-in.
 struct PluginDescription {
-    std::string format;    // "VST 2.4"
+    std::string format;    // "VST 2.4", "VST 3"
     std::string location;  // the file, bundle folder or URI that was loaded
     std::string name;      // the plug-in's own name ("(none)" when it gives none)
     std::string vendor;
@@ -83,6 +83,8 @@ public:
 
     // State. What it holds depends on the format and is what its hosts save
     // in a project:
+    //   VST 3: the component's state and the controller's, under the class
+    //   id (a bare state is the component's alone).
     //   VST 2.4: the program chunk (effGetChunk, index 1) when the plug-in
     //   announces program chunks, else one 32-bit normalised value per
     //   parameter (hosts save those plug-ins with getParameter and restore

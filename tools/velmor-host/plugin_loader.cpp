@@ -7,6 +7,7 @@
 #include "tools/velmor-host/file_io.h"
 #include "tools/velmor-host/hosted_clap.h"
 #include "tools/velmor-host/hosted_vst2.h"
+#include "tools/velmor-host/hosted_vst3.h"
 
 #ifndef VELMOR_HOST_VERSION
 #define VELMOR_HOST_VERSION 10100
@@ -60,6 +61,13 @@ std::unique_ptr<PluginInstance> LoadClap(const PluginRequest& request, double sa
     return instance;
 }
 
+std::unique_ptr<PluginInstance> LoadVst3(const PluginRequest& request, double sampleRate, int maxBlockSize,
+                                         std::string& error) {
+    auto instance = std::make_unique<Vst3Instance>();
+    if (!instance->Load(request.location, request.className, sampleRate, maxBlockSize, error)) return nullptr;
+    return instance;
+}
+
 using Loader = std::unique_ptr<PluginInstance> (*)(const PluginRequest&, double, int, std::string&);
 
 enum class Kind { kFile, kFolder, kUri };
@@ -76,7 +84,7 @@ struct FormatEntry {
 };
 
 const FormatEntry kFormats[] = {
-    {"VST 3", Kind::kFolder, ".vst3", nullptr}, {"VST 3", Kind::kFile, ".vst3", nullptr},
+    {"VST 3", Kind::kFolder, ".vst3", LoadVst3}, {"VST 3", Kind::kFile, ".vst3", LoadVst3},
     {"CLAP", Kind::kFile, ".clap", LoadClap},   {"LV2", Kind::kFolder, ".lv2", nullptr},
     {"LV2", Kind::kUri, "", nullptr},           {"VST 2.4", Kind::kFile, "", LoadVst2},
 };

@@ -57,7 +57,7 @@ bool DecodeState(const std::vector<std::uint8_t>& bytes, const std::string& name
         return false;
     }
     const std::uint32_t kind = Get32(p + 20);
-    if (kind > static_cast<std::uint32_t>(StateKind::kParameters)) {
+    if (kind > static_cast<std::uint32_t>(StateKind::kComponentStates)) {
         error = name + " holds an unknown kind of state (" + std::to_string(kind) + ")";
         return false;
     }
@@ -117,4 +117,26 @@ std::vector<float> DecodeParameterValues(const std::vector<std::uint8_t>& payloa
         values.push_back(v);
     }
     return values;
+}
+
+std::vector<std::uint8_t> EncodeComponentStates(const std::vector<std::uint8_t>& component,
+                                                const std::vector<std::uint8_t>& controller) {
+    std::vector<std::uint8_t> out;
+    const std::uint64_t length = component.size();
+    Put32(out, static_cast<std::uint32_t>(length));
+    Put32(out, static_cast<std::uint32_t>(length >> 32));
+    out.insert(out.end(), component.begin(), component.end());
+    out.insert(out.end(), controller.begin(), controller.end());
+    return out;
+}
+
+bool DecodeComponentStates(const std::vector<std::uint8_t>& payload, std::vector<std::uint8_t>& component,
+                           std::vector<std::uint8_t>& controller) {
+    if (payload.size() < 8) return false;
+    const std::uint64_t length = Get32(payload.data()) | (static_cast<std::uint64_t>(Get32(payload.data() + 4)) << 32);
+    if (length > payload.size() - 8) return false;
+    const auto begin = payload.begin() + 8;
+    component.assign(begin, begin + static_cast<std::ptrdiff_t>(length));
+    controller.assign(begin + static_cast<std::ptrdiff_t>(length), payload.end());
+    return true;
 }

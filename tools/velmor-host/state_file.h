@@ -9,13 +9,17 @@
 //   12  4  the plug-in's unique ID (0 in format 2 where it has none)
 //   16  4  the plug-in's version
 //   20  4  what follows: 0 bank chunk, 1 program chunk (or the bytes of a
-//          plug-in's state stream), 2 parameter values
+//          plug-in's state stream), 2 parameter values, 3 a VST 3
+//          plug-in's component and controller states
 //   24  8  length of what follows, in bytes
 //   32     the chunk as the plug-in gave it, or one 32-bit float normalised
 //          value per parameter (for plug-ins without program chunks, whose
 //          state hosts keep as parameter values)
-// Format 2 (CLAP plug-ins, whose id is a text) puts the id between the
-// header and what follows:
+// Kind 3 is the length of the component's state in 8 bytes, its bytes, then
+// the controller's.
+// Format 2 (plug-ins known by a text id: a CLAP id, a VST 3 class id as its
+// 32 hexadecimal digits, an LV2 URI) puts the id between the header and
+// what follows:
 //   32  4  length of the text id in bytes, 1 to 4096
 //   36     the text id, UTF-8, without a terminator
 // A state without a text id is written in format 1, as it always was.
@@ -25,7 +29,7 @@
 #include <string>
 #include <vector>
 
-enum class StateKind : std::uint32_t { kBankChunk = 0, kProgramChunk = 1, kParameters = 2 };
+enum class StateKind : std::uint32_t { kBankChunk = 0, kProgramChunk = 1, kParameters = 2, kComponentStates = 3 };
 
 struct PluginState {
     std::int32_t pluginId = 0;
@@ -47,6 +51,13 @@ std::vector<std::uint8_t> EncodeState(const PluginState& state);
 // parameter list of odd length).
 bool DecodeState(const std::vector<std::uint8_t>& bytes, const std::string& name, PluginState& state,
                  std::string& error);
+
+// Two states to and from a kComponentStates payload; false when the payload
+// is cut.
+std::vector<std::uint8_t> EncodeComponentStates(const std::vector<std::uint8_t>& component,
+                                                const std::vector<std::uint8_t>& controller);
+bool DecodeComponentStates(const std::vector<std::uint8_t>& payload, std::vector<std::uint8_t>& component,
+                           std::vector<std::uint8_t>& controller);
 
 // Parameter values to and from a kParameters payload.
 std::vector<std::uint8_t> EncodeParameterValues(const std::vector<float>& values);

@@ -127,6 +127,14 @@ bool HostParameterChanges::Add(ParamID id, std::int32_t offset, double value) {
     return q && q->addPoint(offset, value, nullptr) == kResultOk;
 }
 
+bool HostParameterChanges::Set(ParamID id, double value) {
+    auto* q = static_cast<HostParamQueue*>(addParameterData(&id, nullptr));
+    if (!q) return false;
+    q->mPoints.clear();
+    q->mPoints.emplace_back(0, value);
+    return true;
+}
+
 void HostParameterChanges::Clear() {
     for (int i = 0; i < mUsed; ++i) mQueues[static_cast<std::size_t>(i)].mPoints.clear();
     mUsed = 0;
@@ -323,14 +331,16 @@ tresult HostPlugFrame::unregisterEventHandler(IEventHandler* handler) {
 
 tresult HostPlugFrame::registerTimer(ITimerHandler* handler, std::uint64_t milliseconds) {
     if (!handler || milliseconds == 0) return kInvalidArgument;  // a 0 ms timer would spin the host's loop
-    mTimers.push_back({handler, milliseconds, std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds)});
+    mTimers.push_back(
+        {handler, milliseconds, std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds)});
     return kResultOk;
 }
 
 tresult HostPlugFrame::unregisterTimer(ITimerHandler* handler) {
     const auto before = mTimers.size();
-    mTimers.erase(std::remove_if(mTimers.begin(), mTimers.end(), [handler](const Timer& t) { return t.handler == handler; }),
-                  mTimers.end());
+    mTimers.erase(
+        std::remove_if(mTimers.begin(), mTimers.end(), [handler](const Timer& t) { return t.handler == handler; }),
+        mTimers.end());
     return mTimers.size() < before ? kResultOk : kInvalidArgument;
 }
 

@@ -24,8 +24,8 @@
 
 // FUnknown for a host object that its owner deletes: the count is kept for
 // show (plug-ins must not act on it) and never frees the object.
-#define VELMOR_VST3_HOST_REFERENCES                       \
-    std::uint32_t addRef() override { return ++mRefs; }   \
+#define VELMOR_VST3_HOST_REFERENCES                      \
+    std::uint32_t addRef() override { return ++mRefs; }  \
     std::uint32_t release() override { return --mRefs; } \
     std::atomic<std::uint32_t> mRefs{1};
 
@@ -82,6 +82,10 @@ public:
 
     // A point for parameter id at offset; false when the list is full.
     bool Add(vst3::ParamID id, std::int32_t offset, double value);
+    // Parameter id's value from the block's start, replacing any point it
+    // had (a host's change between blocks: only the last one counts).
+    bool Set(vst3::ParamID id, double value);
+    bool Empty() const { return mUsed == 0; }
     void Clear();
 
 private:

@@ -146,13 +146,15 @@ bool VST3Module::Open(const std::string& path, std::string& error) {
 
 vst3::IPluginFactory2* VST3Module::Factory2() const {
     void* obj = nullptr;
-    if (!mFactory || mFactory->queryInterface(vst3::kIPluginFactory2Iid.Data(), &obj) != vst3::kResultOk) return nullptr;
+    if (!mFactory || mFactory->queryInterface(vst3::kIPluginFactory2Iid.Data(), &obj) != vst3::kResultOk)
+        return nullptr;
     return static_cast<vst3::IPluginFactory2*>(obj);
 }
 
 vst3::IPluginFactory3* VST3Module::Factory3() const {
     void* obj = nullptr;
-    if (!mFactory || mFactory->queryInterface(vst3::kIPluginFactory3Iid.Data(), &obj) != vst3::kResultOk) return nullptr;
+    if (!mFactory || mFactory->queryInterface(vst3::kIPluginFactory3Iid.Data(), &obj) != vst3::kResultOk)
+        return nullptr;
     return static_cast<vst3::IPluginFactory3*>(obj);
 }
 
