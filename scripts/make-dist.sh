@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds velmor.so, Velmor.dll, the
-# two Velmor.clap files (Linux, and Windows as Velmor-windows.clap) and
-# velmor-host into dist/, renders the bundled example vocal through the
+# Velmor.vst3 bundle, the two Velmor.clap files (Linux, and Windows as
+# Velmor-windows.clap) and velmor-host into dist/, renders the bundled example vocal through the
 # plug-in, printing input and output peak and RMS, and photographs the
 # editor as it stands after three seconds of that vocal into dist/editor.png
 # and, at twice the size, dist/editor@2x.png (in an X11 window under Xvfb
@@ -26,6 +26,11 @@ cp build/release/velmor.so dist/
 cp build/release-windows/Velmor.dll dist/
 cp build/release/Velmor.clap dist/
 cp build/release-windows/Velmor.clap dist/Velmor-windows.clap
+# The VST 3 bundle: one folder holding the Linux and the Windows binary.
+rm -rf dist/Velmor.vst3
+mkdir -p dist/Velmor.vst3/Contents/x86_64-linux dist/Velmor.vst3/Contents/x86_64-win
+cp build/release/Velmor.vst3/Contents/x86_64-linux/Velmor.so dist/Velmor.vst3/Contents/x86_64-linux/
+cp build/release-windows/Velmor.vst3/Contents/x86_64-win/Velmor.vst3 dist/Velmor.vst3/Contents/x86_64-win/
 [ -x build/release/velmor-host ] && cp build/release/velmor-host dist/
 echo "built: $(cd dist && ls | tr "\n" " ")"
 
