@@ -397,17 +397,34 @@ TEST_F(Vst3Plugin, StateRoundTripsAndABadOneChangesNothing) {
     EXPECT_EQ(fresh.SaveState(), before);
 }
 
-TEST_F(Vst3Plugin, LatencyIsTheCoresAtEveryRate) {
-    for (double rate : {44100.0, 48000.0, 96000.0}) {
-        Vst3TestInstance fx;
-        std::string error;
-        ASSERT_TRUE(fx.Start(rate, kBlock, 2, error)) << error;
+// The latency is the core's at the rate set up; a set-up that changes it
+// tells the host once, with restartComponent, after the call.
+TEST_F(Vst3Plugin, LatencyIsTheCoresAtEveryRateAndAChangeIsAnnounced) {
+    Vst3TestInstance fx;
+    std::string error;
+    ASSERT_TRUE(fx.Start(44100.0, kBlock, 2, error)) << error;
+    int last = static_cast<int>(fx.Processor()->getLatencySamples());
+    for (double rate : {96000.0, 48000.0, 48000.0, 44100.0}) {
         PluginExporter core(CreatePluginInstance(), nullptr);
         core.SetSampleRate(rate);
         core.SetActive(true);
-        EXPECT_EQ(static_cast<int>(fx.Processor()->getLatencySamples()), core.Latency()) << rate;
-        EXPECT_EQ(fx.Processor()->getTailSamples(), 0u);
+        fx.Handler().Reset();
+        fx.Suspend();
+        ProcessSetup setup{kRealtime, kSample32, kBlock, rate};
+        ASSERT_EQ(fx.Processor()->setupProcessing(&setup), kResultOk);
+        fx.Resume();
+        const int latency = static_cast<int>(fx.Processor()->getLatencySamples());
+        EXPECT_EQ(latency, core.Latency()) << rate;
+        const std::vector<HandlerCall> calls = fx.Handler().Calls();
+        EXPECT_EQ(calls.size(), latency != last ? 1u : 0u) << rate;
+        if (!calls.empty()) {
+            EXPECT_EQ(calls[0].kind, HandlerCall::kRestart);
+            EXPECT_EQ(calls[0].flags, kLatencyChanged);
+        }
+        last = latency;
     }
+    EXPECT_GT(last, 0);
+    EXPECT_EQ(fx.Processor()->getTailSamples(), 0u);
 }
 
 // In place, without some buffers, longer than announced, as a 64-bit set-up:

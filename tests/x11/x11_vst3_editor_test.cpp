@@ -91,6 +91,7 @@ public:
     Editor() {
         std::string error;
         EXPECT_TRUE(fx.Start(48000.0, 512, 2, error)) << error;
+        fx.Handler().Reset();  // the latency at this rate, announced at set-up
     }
     ~Editor() { Close(); }
     bool Open(const HostFrame& window) {
@@ -130,7 +131,8 @@ protected:
     std::vector<std::uint32_t> Shown(const HostFrame& frame) {
         const std::vector<Window> children = frame.Children();
         EXPECT_EQ(children.size(), 1u);
-        return children.empty() ? std::vector<std::uint32_t>() : WindowPixels(display.Get(), children[0], kWidth, kHeight);
+        return children.empty() ? std::vector<std::uint32_t>()
+                                : WindowPixels(display.Get(), children[0], kWidth, kHeight);
     }
     X11TestDisplay display;
 };
