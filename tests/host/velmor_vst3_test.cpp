@@ -68,11 +68,13 @@ TEST(VelmorVst3Host, StatesMoveThroughChunksAndAreRefusedAcrossFormats) {
     ASSERT_EQ(restored.code, 0) << restored.err;
     EXPECT_NE(restored.out.find("1.0000   D\n"), std::string::npos) << restored.out;
     // The component state is the VST 2.4 program chunk: bare, it loads into
-    // the VST 2.4 library (after the file's 48-byte header and the 8-byte
-    // length of the component's part).
+    // the VST 2.4 library (after the file's 32-byte header, the class id as
+    // a 4-byte length and 32 hexadecimal digits, and the 8-byte length of
+    // the component's part).
     const std::string v3 = FileBytes(dir.File("v3.state"));
-    ASSERT_EQ(v3.size(), 48u + 8u + 96u);
-    std::ofstream(dir.File("chunk.bin"), std::ios::binary) << v3.substr(56);
+    ASSERT_EQ(v3.size(), 32u + 36u + 8u + 96u);
+    EXPECT_EQ(v3.substr(36, 32), "56334F7276616E65A4C1D2E35112F08D");
+    std::ofstream(dir.File("chunk.bin"), std::ios::binary) << v3.substr(76);
     for (const std::string& plugin : {kVst2, kVst3}) {
         const auto moved = RunCli({"info", "--plugin", plugin, "--chunk", dir.File("chunk.bin")});
         ASSERT_EQ(moved.code, 0) << moved.err;
@@ -83,11 +85,12 @@ TEST(VelmorVst3Host, StatesMoveThroughChunksAndAreRefusedAcrossFormats) {
         std::vector<std::string> args;
         const char* message;
     } refusals[] = {
-        {{"info", "--plugin", kVst2, "--state", dir.File("v3.state")}, "holds the state of a VST 3 plug-in"},
+        {{"info", "--plugin", kVst2, "--state", dir.File("v3.state")},
+         "holds the state of plug-in 56334F7276616E65A4C1D2E35112F08D, not of this one"},
         {{"info", "--plugin", kVst3, "--state", dir.File("v2.state")}, "holds the state of a VST 2.4 plug-in"},
         {{"info", "--plugin", kVst3, "--class", "Nothing"}, "holds no plug-in named \"Nothing\" (it holds Orvane)"},
         {{"info", "--plugin", dir.File("Empty.vst3")}, "the bundle has no binary for this platform"},
-        {{"info", "--plugin", kVst3, "--state", dir.File("cut.state")}, "is truncated (40 of 48 header bytes)"},
+        {{"info", "--plugin", kVst3, "--state", dir.File("cut.state")}, "is truncated (its plug-in id is cut off)"},
     };
     std::ofstream(dir.File("cut.state"), std::ios::binary) << v3.substr(0, 40);
     std::filesystem::create_directories(dir.File("Empty.vst3/Contents"));

@@ -84,9 +84,12 @@ struct FormatEntry {
 };
 
 const FormatEntry kFormats[] = {
-    {"VST 3", Kind::kFolder, ".vst3", LoadVst3}, {"VST 3", Kind::kFile, ".vst3", LoadVst3},
-    {"CLAP", Kind::kFile, ".clap", LoadClap},   {"LV2", Kind::kFolder, ".lv2", nullptr},
-    {"LV2", Kind::kUri, "", nullptr},           {"VST 2.4", Kind::kFile, "", LoadVst2},
+    {"VST 3", Kind::kFolder, ".vst3", LoadVst3},
+    {"VST 3", Kind::kFile, ".vst3", LoadVst3},
+    {"CLAP", Kind::kFile, ".clap", LoadClap},
+    {"LV2", Kind::kFolder, ".lv2", nullptr},
+    {"LV2", Kind::kUri, "", nullptr},
+    {"VST 2.4", Kind::kFile, "", LoadVst2},
 };
 
 }  // namespace
