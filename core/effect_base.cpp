@@ -263,6 +263,8 @@ double IEffectBase::NormalizeParameterValue(int index, double value) const {
 
 bool IEffectBase::ReadMeter(int, IMeterReading*) const { return false; }
 
+bool IEffectBase::ShowMeterReading(int, const IMeterReading&) { return false; }
+
 void IEffectBase::RefreshEditorControls() {
     if (!mEditor) return;
     for (int i = 0; i < ParamCount(); ++i) mEditor->ShowParameterInEditor(i, GetParam(i)->Value(), false);

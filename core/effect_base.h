@@ -106,6 +106,11 @@ public:
     double NormalizeParameterValue(int index, double value) const override;
     // No meters unless the plug-in has some.
     bool ReadMeter(int meter, IMeterReading* out) const override;
+    // An editor whose plug-in runs no audio of its own (a UI binary beside
+    // the audio one, fed by the host): meter shows reading from now on, as
+    // ReadMeter answers it. False where the plug-in has no such meter.
+    // Window thread, no lock.
+    virtual bool ShowMeterReading(int meter, const IMeterReading& reading);
     // SyncEditorRect: the host learns the window's new size.
     void OnEditorScaleChanged() override { SyncEditorRect(); }
 

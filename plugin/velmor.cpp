@@ -152,6 +152,15 @@ bool Velmor::ReadMeter(int meter, IMeterReading* out) const {
     return true;
 }
 
+bool Velmor::ShowMeterReading(int meter, const IMeterReading& reading) {
+    VuLevel* level = meter == kDriveMeter ? &mDriveMeter : (meter == kOutputMeter ? &mOutputMeter : nullptr);
+    if (!level) return false;
+    level->Publish(reading.level);
+    level->mPowerOn.store(reading.powerOn, std::memory_order_relaxed);
+    level->mMode.store(reading.mode, std::memory_order_relaxed);
+    return true;
+}
+
 VocalChainSettings Velmor::ChainSettings() const {
     VocalChainSettings s;
     s.sampleRate = mSampleRate;

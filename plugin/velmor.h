@@ -52,6 +52,8 @@ public:
     void OnActiveChanged(bool active) override;
     // Window thread, no lock: the meter's atomics.
     bool ReadMeter(int meter, IMeterReading* out) const override;
+    // Window thread: the meter's atomics from a reading the audio side made.
+    bool ShowMeterReading(int meter, const IMeterReading& reading) override;
 
     // The chain's settings from the coefficients and "Power": what each
     // block runs with. Lock held (audio thread), or for tests.

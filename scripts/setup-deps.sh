@@ -10,7 +10,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
   libpng-dev zlib1g-dev libsndfile1-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 xvfb xauth
-  libx11-dev libxext-dev libxtst-dev
+  libx11-dev libxext-dev libxtst-dev lv2-dev liblilv-dev lilv-utils
   dpkg-dev espeak-ng sox ccache libcairo2-dev libfreetype-dev fonts-dejavu-extra locales
 )
 missing=()
