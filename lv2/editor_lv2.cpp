@@ -38,7 +38,7 @@ void IEditorLV2::PortEvent(std::uint32_t port, std::uint32_t size, std::uint32_t
         // The host's echo of a value the editor wrote changes nothing: the
         // parameter keeps the editor's full precision.
         if (static_cast<float>(p.GetParam(static_cast<int>(port))->Value()) == value) return;
-        ApplyLv2PortValue(p, static_cast<int>(port), value);
+        ApplyLv2PortValue(p, static_cast<int>(port), Lv2PortValue(value));
         return;
     }
     if (port == mLayout.PowerLamp()) {

@@ -78,7 +78,7 @@ void IEffectLV2::Run(std::uint32_t frames) {
         // until the host moves the port.
         if (std::isnan(v) || v == mApplied[static_cast<std::size_t>(i)]) continue;
         mApplied[static_cast<std::size_t>(i)] = v;
-        ApplyLv2PortValue(p, i, v);
+        ApplyLv2PortValue(p, i, Lv2PortValue(v));
     }
     if (frames > 0) {
         const int n = frames > static_cast<std::uint32_t>(std::numeric_limits<int>::max())

@@ -1,6 +1,7 @@
 #include "lv2/port_layout.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 
 std::string Lv2Symbol(const char* name) {
@@ -19,6 +20,16 @@ std::string Lv2Symbol(const char* name) {
     // A symbol may not start with a digit (nor be empty).
     if (s.empty() || std::isdigit(static_cast<unsigned char>(s[0]))) s.insert(0, "p_");
     return s;
+}
+
+double Lv2PortValue(float value) {
+    if (!std::isfinite(value)) return value;
+    char text[32];
+    const auto written = std::to_chars(text, text + sizeof text, value);
+    double v = value;
+    if (written.ec != std::errc()) return v;
+    const auto read = std::from_chars(text, written.ptr, v);
+    return read.ec == std::errc() ? v : static_cast<double>(value);
 }
 
 bool ApplyLv2PortValue(IEffectBase& plugin, int index, double value) {

@@ -29,6 +29,12 @@ struct Lv2PortLayout {
 // characters one "_" ("Pres Comp" is pres_comp).
 std::string Lv2Symbol(const char* name);
 
+// A control port's 32-bit value as the decimal number it reads as (the
+// shortest text that gives back the same float): 0.005f is 0.005, not
+// 0.004999999888. So a value typed, stored or automated as a decimal means
+// what it means in the 64-bit formats.
+double Lv2PortValue(float value);
+
 // A host's plain value for parameter index, as a value the parameter can
 // hold (stepped kinds to the nearest step, others exactly); the editor and
 // the plug-in's hook follow. Lock held. False (nothing changed) for a bad

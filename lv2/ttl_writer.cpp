@@ -59,9 +59,14 @@ std::string ControlInput(const IParameter& p, int index) {
         s += "    lv2:portProperty lv2:integer";
         if (p.DisplayTextCount() > 0) s += ", lv2:enumeration";
         s += " ;\n";
-        for (int i = 0; i < p.DisplayTextCount(); ++i) {
-            const DisplayText* t = p.DisplayTextAt(i);
-            s += "    lv2:scalePoint [ rdfs:label " + Quoted(t->text) + " ; rdf:value " + Number(t->value) + " ] ;\n";
+    }
+    // Every step of a stepped parameter by the text the editor shows for it
+    // ("off", "on"; "A" to "D").
+    if (p.Type() != kParamDouble && p.Step() > 0.0) {
+        for (double v = p.Min(); v <= p.Max(); v += p.Step()) {
+            char text[kParamTextSize];
+            p.FormatValue(v, false, text, sizeof text, true);
+            s += "    lv2:scalePoint [ rdfs:label " + Quoted(text) + " ; rdf:value " + Number(v) + " ] ;\n";
         }
     }
     if (std::string(p.Label()) == "dB") s += "    units:unit units:db ;\n";
