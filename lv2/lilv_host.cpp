@@ -10,6 +10,7 @@
 #include <lv2/state/state.h>
 #include <lv2/units/units.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -294,6 +295,9 @@ bool Lv2Plugin::Load(const std::string& bundle, const std::string& uri, double r
                                                   lilv_node_as_string(lilv_scale_point_get_label(sp)));
                 }
                 lilv_scale_points_free(points);
+                // A set in the metadata: shown in the order of their values.
+                std::stable_sort(info.scalePoints.begin(), info.scalePoints.end(),
+                                 [](const auto& a, const auto& b) { return a.first < b.first; });
             }
             mControls[i] = info.def;
             mShown[i] = info.def;

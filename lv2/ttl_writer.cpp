@@ -74,12 +74,13 @@ std::string ControlInput(const IParameter& p, int index) {
     return s;
 }
 
-std::string ControlOutput(int index, const char* symbol, const char* name, double max, const std::string& extra) {
+std::string ControlOutput(int index, const char* symbol, const char* name, double max, double def,
+                          const std::string& extra) {
     std::string s = "[\n    a lv2:OutputPort, lv2:ControlPort ;\n";
     s += "    lv2:index " + std::to_string(index) + " ;\n";
     s += "    lv2:symbol " + Quoted(symbol) + " ;\n";
     s += "    lv2:name " + Quoted(name) + " ;\n";
-    s += "    lv2:minimum 0.0 ;\n    lv2:maximum " + Number(max) + " ;\n";
+    s += "    lv2:default " + Number(def) + " ;\n    lv2:minimum 0.0 ;\n    lv2:maximum " + Number(max) + " ;\n";
     s += extra + "]";
     return s;
 }
@@ -110,15 +111,15 @@ std::string PluginBlock(const IEffectBase& plugin, const char* uri, int channels
     std::string ports;
     auto add = [&ports](const std::string& port) { ports += (ports.empty() ? "" : " , ") + port; };
     for (int i = 0; i < layout.params; ++i) add(ControlInput(*plugin.GetParam(i), i));
-    add(ControlOutput(static_cast<int>(layout.Latency()), "latency", "Latency", 1 << 20,
+    add(ControlOutput(static_cast<int>(layout.Latency()), "latency", "Latency", 1 << 20, 0.0,
                       "    lv2:portProperty lv2:reportsLatency, lv2:integer, pprops:notOnGUI ;\n"
                       "    lv2:designation lv2:latency ;\n    units:unit units:frame ;\n"));
     // The needle's value (1 is the 0 mark) goes up to +6 dB.
     for (int m = 0; m < kVelmorLv2MeterCount; ++m) {
         add(ControlOutput(static_cast<int>(layout.Meter(m)), kVelmorLv2MeterSymbols[m], kVelmorLv2MeterNames[m], 2.0,
-                          ""));
+                          0.0, ""));
     }
-    add(ControlOutput(static_cast<int>(layout.PowerLamp()), "power_lamp", "Power lamp", 1.0,
+    add(ControlOutput(static_cast<int>(layout.PowerLamp()), "power_lamp", "Power lamp", 1.0, 1.0,
                       "    lv2:portProperty lv2:toggled ;\n"));
     const char* const sides[] = {"_l", "_r"};
     const char* const sideNames[] = {" L", " R"};
