@@ -6,6 +6,9 @@
 
 #include "tools/velmor-host/file_io.h"
 #include "tools/velmor-host/hosted_clap.h"
+#if VELMOR_HOST_HAS_LV2
+#include "tools/velmor-host/hosted_lv2.h"
+#endif
 #include "tools/velmor-host/hosted_vst2.h"
 #include "tools/velmor-host/hosted_vst3.h"
 
@@ -68,6 +71,32 @@ std::unique_ptr<PluginInstance> LoadVst3(const PluginRequest& request, double sa
     return instance;
 }
 
+#if VELMOR_HOST_HAS_LV2
+// A bundle folder (--class names a URI; without it the bundle must hold one
+// plug-in), or a URI among every installed bundle.
+std::unique_ptr<PluginInstance> LoadLv2Bundle(const PluginRequest& request, double sampleRate, int maxBlockSize,
+                                              std::string& error) {
+    auto instance = std::make_unique<HostedLv2>();
+    if (!instance->Load(request.location, request.className, sampleRate, maxBlockSize, error)) return nullptr;
+    return instance;
+}
+
+std::unique_ptr<PluginInstance> LoadLv2Uri(const PluginRequest& request, double sampleRate, int maxBlockSize,
+                                           std::string& error) {
+    if (!request.className.empty()) {
+        error = "--class picks one plug-in of a bundle; " + request.location +
+                " is an LV2 plug-in's URI, which names one (leave out --class)";
+        return nullptr;
+    }
+    auto instance = std::make_unique<HostedLv2>();
+    if (!instance->Load("", request.location, sampleRate, maxBlockSize, error)) return nullptr;
+    return instance;
+}
+#else
+constexpr std::nullptr_t LoadLv2Bundle = nullptr;
+constexpr std::nullptr_t LoadLv2Uri = nullptr;
+#endif
+
 using Loader = std::unique_ptr<PluginInstance> (*)(const PluginRequest&, double, int, std::string&);
 
 enum class Kind { kFile, kFolder, kUri };
@@ -84,12 +113,9 @@ struct FormatEntry {
 };
 
 const FormatEntry kFormats[] = {
-    {"VST 3", Kind::kFolder, ".vst3", LoadVst3},
-    {"VST 3", Kind::kFile, ".vst3", LoadVst3},
-    {"CLAP", Kind::kFile, ".clap", LoadClap},
-    {"LV2", Kind::kFolder, ".lv2", nullptr},
-    {"LV2", Kind::kUri, "", nullptr},
-    {"VST 2.4", Kind::kFile, "", LoadVst2},
+    {"VST 3", Kind::kFolder, ".vst3", LoadVst3}, {"VST 3", Kind::kFile, ".vst3", LoadVst3},
+    {"CLAP", Kind::kFile, ".clap", LoadClap},    {"LV2", Kind::kFolder, ".lv2", LoadLv2Bundle},
+    {"LV2", Kind::kUri, "", LoadLv2Uri},         {"VST 2.4", Kind::kFile, "", LoadVst2},
 };
 
 }  // namespace

@@ -57,7 +57,7 @@ bool DecodeState(const std::vector<std::uint8_t>& bytes, const std::string& name
         return false;
     }
     const std::uint32_t kind = Get32(p + 20);
-    if (kind > static_cast<std::uint32_t>(StateKind::kComponentStates)) {
+    if (kind > static_cast<std::uint32_t>(StateKind::kLv2State)) {
         error = name + " holds an unknown kind of state (" + std::to_string(kind) + ")";
         return false;
     }

@@ -29,7 +29,15 @@
 #include <string>
 #include <vector>
 
-enum class StateKind : std::uint32_t { kBankChunk = 0, kProgramChunk = 1, kParameters = 2, kComponentStates = 3 };
+// kLv2State: an LV2 plug-in's control port values and state properties
+// (hosted_lv2.h), under the plug-in's URI as the text id.
+enum class StateKind : std::uint32_t {
+    kBankChunk = 0,
+    kProgramChunk = 1,
+    kParameters = 2,
+    kComponentStates = 3,
+    kLv2State = 4
+};
 
 struct PluginState {
     std::int32_t pluginId = 0;
