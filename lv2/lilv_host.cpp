@@ -228,7 +228,7 @@ bool Lv2Plugin::Load(const std::string& bundle, const std::string& uri, double r
         integer(mWorld, Core("integer")), enumeration(mWorld, Core("enumeration")),
         logarithmic(mWorld, LV2_PORT_PROPS__logarithmic), latency(mWorld, Core("reportsLatency")),
         designation(mWorld, Core("designation")), enabled(mWorld, Core("enabled")), unit(mWorld, LV2_UNITS__unit),
-        symbolNode(mWorld, LV2_UNITS__symbol);
+        symbolNode(mWorld, LV2_UNITS__symbol), sideChain(mWorld, Core("isSideChain"));
     const std::uint32_t count = lilv_plugin_get_num_ports(mPlugin);
     mPorts.assign(count, Lv2PortInfo{});
     mControls.assign(count, 0.0f);
@@ -307,7 +307,10 @@ bool Lv2Plugin::Load(const std::string& bundle, const std::string& uri, double r
                 mLatencyPort = static_cast<int>(i);
             }
         } else if (info.type == Lv2PortInfo::Type::kAudio) {
-            (info.input ? mAudioIns : mAudioOuts).push_back(i);
+            // A side chain is not the main path: it hears silence.
+            if (!lilv_port_has_property(mPlugin, port, sideChain.Get())) {
+                (info.input ? mAudioIns : mAudioOuts).push_back(i);
+            }
             mAudio[i].assign(static_cast<std::size_t>(mMaxBlock), 0.0f);
         } else if (info.type == Lv2PortInfo::Type::kCv) {
             mAudio[i].assign(static_cast<std::size_t>(mMaxBlock), 0.0f);

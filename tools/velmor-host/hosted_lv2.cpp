@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "base/decimal_text.h"
+#include "tools/velmor-host/hosted_vst2.h"
 
 namespace {
 
@@ -282,8 +283,8 @@ bool HostedLv2::RestoreState(const PluginState& state, const std::string& source
     }
     if (state.pluginTextId != mPlugin->Uri()) {
         error = source + " holds the state of plug-in " +
-                (state.pluginTextId.empty() ? std::string("(no URI)") : state.pluginTextId) + ", not of this one, " +
-                mPlugin->Uri();
+                (state.pluginTextId.empty() ? UniqueIdText(state.pluginId) : state.pluginTextId) +
+                ", not of this one, " + mPlugin->Uri();
         return false;
     }
     if (state.kind != StateKind::kLv2State) {
