@@ -4,6 +4,7 @@
 // thread timer sends the host the requests the editor's edits raised. All of
 // it on the main thread, without the plug-in lock (the exporter's editor
 // calls take it only for a moment).
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -58,8 +59,8 @@ void IEffectCLAP::DestroyGui() {
     SendHostRequests(true);
 }
 
-// The one place editor sizes come from (physical pixels: the editor does
-// not scale yet).
+// The one place editor sizes come from: physical pixels, at the editor's
+// scale.
 bool IEffectCLAP::GuiSize(std::uint32_t* width, std::uint32_t* height) const {
     if (!width || !height || !mExporter.HasEditor()) return false;
     *width = static_cast<std::uint32_t>(mExporter.EditorWidth());
@@ -76,6 +77,33 @@ bool IEffectCLAP::SetGuiSize(std::uint32_t width, std::uint32_t height) const {
     std::uint32_t w = 0;
     std::uint32_t h = 0;
     return GuiSize(&w, &h) && width == w && height == h;
+}
+
+bool IEffectCLAP::SetGuiScale(double scale) {
+    if (!mGuiCreated || !(scale > 0.0) || !std::isfinite(scale)) return false;
+    // A host has been seen to send percent (100 for 1x).
+    if (scale > 8.0) scale /= 100.0;
+#if !defined(_WIN32)
+    // The window is made again with a connection of its own at a new size:
+    // the host stops watching the old one before it closes, and watches the
+    // new one (StartGuiTimers keeps the timer it has).
+    if (mFd >= 0) {
+        if (mHostFds) mHostFds->unregister_fd(mHost, mFd);
+        mFd = -1;
+    }
+#endif
+    mExporter.SetEditorScale(scale);
+#if !defined(_WIN32)
+    if (mEditorOpen && mGuiShown) StartGuiTimers();
+#endif
+    return true;
+}
+
+void IEffectCLAP::EditorResized() {
+    if (!mEditorOpen || !mHostGui) return;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    if (GuiSize(&width, &height)) mHostGui->request_resize(mHost, width, height);
 }
 
 bool IEffectCLAP::SetParent(const clap_window* window) {

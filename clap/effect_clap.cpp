@@ -54,6 +54,8 @@ bool IEffectCLAP::Init() {
     mHostTimers = HostExtension<clap_host_timer_support>(kClapExtTimerSupport);
     if (mHostTimers && (!mHostTimers->register_timer || !mHostTimers->unregister_timer)) mHostTimers = nullptr;
     mHostFds = HostExtension<clap_host_posix_fd_support>(kClapExtPosixFdSupport);
+    mHostGui = HostExtension<clap_host_gui>(kClapExtGui);
+    if (mHostGui && !mHostGui->request_resize) mHostGui = nullptr;
     if (mHostFds && (!mHostFds->register_fd || !mHostFds->unregister_fd)) mHostFds = nullptr;
 
     IEffectBase& p = Plugin();

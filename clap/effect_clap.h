@@ -109,6 +109,11 @@ public:
     bool GuiSize(std::uint32_t* width, std::uint32_t* height) const;
     bool AdjustGuiSize(std::uint32_t* width, std::uint32_t* height) const;
     bool SetGuiSize(std::uint32_t width, std::uint32_t height) const;
+    // The host's scale for the window's physical pixels (2 = 200 %),
+    // snapped to the editor's scales; sizes follow it from then on, and an
+    // open window is made again at the new size. False before create or
+    // for a scale that is not a positive number.
+    bool SetGuiScale(double scale);
     // Opens the editor in the host's window at once (some hosts never call
     // show for an embedded editor).
     bool SetParent(const clap_window* window);
@@ -127,6 +132,9 @@ public:
     void EndEdit(int index) override;
     // Under the lock, off the audio thread.
     void LatencyChanged(int samples) override;
+    // The editor's size changed with its scale (main thread): an open
+    // window asks the host's gui extension for the new size.
+    void EditorResized() override;
 
     // The main thread's timer work (clap_gui.cpp): the editor's idle where
     // the host drives it, then the host requests the edits raised.
@@ -170,6 +178,7 @@ private:
     const clap_host_audio_ports* mHostPorts = nullptr;
     const clap_host_timer_support* mHostTimers = nullptr;
     const clap_host_posix_fd_support* mHostFds = nullptr;
+    const clap_host_gui* mHostGui = nullptr;
 
     std::atomic<bool> mActive{false};  // set on the main thread, read by the audio calls too
     bool mActivating = false;          // main thread, inside Activate

@@ -57,9 +57,15 @@ const void* ClapHostContext::GetExtension(const clap_host* host, const char* id)
     static const clap_host_audio_ports kPorts = {[](const clap_host*, std::uint32_t) { return true; },
                                                  [](const clap_host* h, std::uint32_t) { ++From(h)->portRescans; }};
     static const clap_host_state kState = {[](const clap_host* h) { ++From(h)->dirtyMarks; }};
-    static const clap_host_gui kGui = {
-        [](const clap_host*) {}, [](const clap_host*, std::uint32_t, std::uint32_t) { return false; },
-        [](const clap_host*) { return false; }, [](const clap_host*) { return false; }, [](const clap_host*, bool) {}};
+    static const clap_host_gui kGui = {[](const clap_host*) {},
+                                       [](const clap_host* h, std::uint32_t width, std::uint32_t height) {
+                                           ++From(h)->resizeRequests;
+                                           From(h)->requestedWidth = width;
+                                           From(h)->requestedHeight = height;
+                                           return From(h)->OnRequestResize(width, height);
+                                       },
+                                       [](const clap_host*) { return false; }, [](const clap_host*) { return false; },
+                                       [](const clap_host*, bool) {}};
     static const clap_host_timer_support kTimers = {RegisterTimer, UnregisterTimer};
     static const clap_host_posix_fd_support kFds = {RegisterFd, ModifyFd, UnregisterFd};
     struct Log {

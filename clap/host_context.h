@@ -40,11 +40,17 @@ public:
     std::atomic<int> portRescans{0};
     std::atomic<int> dirtyMarks{0};
     std::atomic<unsigned> paramRescanFlags{0};  // every rescan's flags, or-ed
+    // gui.request_resize: how often, and the last size asked for.
+    std::atomic<int> resizeRequests{0};
+    std::atomic<std::uint32_t> requestedWidth{0};
+    std::atomic<std::uint32_t> requestedHeight{0};
 
     // ---- Hooks (default: counted as above). ----
     virtual void OnRequestFlush() {}
     virtual void OnParamsRescan(std::uint32_t /*flags*/) {}
     virtual void OnLog(std::int32_t /*severity*/, const char* /*message*/) {}
+    // Whether the host's window takes the size the plug-in asked for.
+    virtual bool OnRequestResize(std::uint32_t /*width*/, std::uint32_t /*height*/) { return false; }
 
     // ---- Timers and descriptors (main thread). ----
     struct Timer {

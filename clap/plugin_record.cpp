@@ -150,8 +150,9 @@ void GuiDestroy(const clap_plugin* p) {
     With(p, [](IEffectCLAP& a) { a.DestroyGui(); });
 }
 
-// Sizes are fixed in physical pixels until the editor learns to scale.
-bool GuiSetScale(const clap_plugin*, double) { return false; }
+bool GuiSetScale(const clap_plugin* p, double scale) {
+    return With(p, false, [&](IEffectCLAP& a) { return a.SetGuiScale(scale); });
+}
 
 bool GuiGetSize(const clap_plugin* p, std::uint32_t* width, std::uint32_t* height) {
     return With(p, false, [&](IEffectCLAP& a) { return a.GuiSize(width, height); });

@@ -5,6 +5,7 @@
 
 #include "core/creation_lock.h"
 #include "core/plugin_factory.h"
+#include "vst3/plug_view.h"
 #include "vst3/vst3_stream.h"
 
 IEffectVST3* IEffectVST3::Create() {
@@ -137,6 +138,10 @@ bool IEffectVST3::IsOfflineRender() { return mProcessMode.load(std::memory_order
 // call has returned (hosts re-read the latency from restartComponent, and
 // may deactivate the plug-in there).
 void IEffectVST3::LatencyChanged(int /*samples*/) { mLatencyPending.store(true); }
+
+void IEffectVST3::EditorResized() {
+    if (mAttachedView) mAttachedView->EditorResized();
+}
 
 bool IEffectVST3::ReadState(vst3::IBStream* stream, IStateChunk& chunk) {
     // The length of a chunk this version saves: reading no further leaves

@@ -28,6 +28,7 @@
 #include "vst3/vst3_abi.h"
 
 class IEffectVST3;
+class VST3View;
 
 // One interface of the adapter: FUnknown forwards to the owner, so every
 // part answers every interface and counts references on the one object.
@@ -167,8 +168,8 @@ public:
 
     // The view whose window the editor is open in, or null: a plug-in has
     // one editor, so a second view cannot attach while one is.
-    const void* AttachedView() const { return mAttachedView; }
-    void SetAttachedView(const void* view) { mAttachedView = view; }
+    VST3View* AttachedView() const { return mAttachedView; }
+    void SetAttachedView(VST3View* view) { mAttachedView = view; }
 
     // ---- Host services (IPluginHost). ----
     void BeginEdit(int index) override;
@@ -178,6 +179,9 @@ public:
     bool IsOfflineRender() override;
     // Remembered; ReportLatencyChange passes it on from the UI thread.
     void LatencyChanged(int samples) override;
+    // The editor's scale changed its size (the host's content scale, UI
+    // thread): the attached view asks the host's frame for the new size.
+    void EditorResized() override;
 
 private:
     IEffectVST3(std::unique_ptr<IEffectBase> plugin);
@@ -187,7 +191,7 @@ private:
     int mInitialized = 0;
     vst3::FUnknown* mHostContext = nullptr;
     vst3::IComponentHandler* mHandler = nullptr;
-    const void* mAttachedView = nullptr;
+    VST3View* mAttachedView = nullptr;
     std::atomic<int> mChannels{2};
     std::atomic<std::int32_t> mProcessMode{vst3::kRealtime};
     std::atomic<bool> mProcessing{false};

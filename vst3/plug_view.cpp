@@ -1,5 +1,6 @@
 #include "vst3/plug_view.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "vst3/effect_vst3.h"
@@ -41,6 +42,8 @@ tresult VST3View::queryInterface(const char* iid, void** obj) {
     *obj = nullptr;
     if (SameUid(iid, kFUnknownIid) || SameUid(iid, kIPlugViewIid)) {
         *obj = static_cast<IPlugView*>(this);
+    } else if (SameUid(iid, kIPlugViewContentScaleSupportIid)) {
+        *obj = static_cast<IPlugViewContentScaleSupport*>(this);
     } else if (SameUid(iid, kITimerHandlerIid)) {
         *obj = static_cast<ITimerHandler*>(&mTimer);
     } else {
@@ -149,6 +152,20 @@ tresult VST3View::checkSizeConstraint(ViewRect* rect) {
     rect->right = rect->left + own.right;
     rect->bottom = rect->top + own.bottom;
     return kResultTrue;
+}
+
+tresult VST3View::setContentScaleFactor(float factor) {
+    if (!(factor > 0.0f) || !std::isfinite(factor)) return kInvalidArgument;
+    // The exporter tells the plug-in's host (EditorResized below, through
+    // the instance) when the size changed.
+    mOwner.Exporter().SetEditorScale(static_cast<double>(factor));
+    return kResultTrue;
+}
+
+void VST3View::EditorResized() {
+    if (!mAttached || !mFrame) return;
+    ViewRect rect = EditorRect(mOwner);
+    mFrame->resizeView(this, &rect);
 }
 
 void VST3View::Timer::onTimer() {

@@ -5,6 +5,10 @@
 // the host's context) and idles the editor from it. On Windows the editor's
 // window keeps its own timer.
 //
+// The host's content scale (IPlugViewContentScaleSupport, on the same
+// object) sets the editor's scale: getSize answers the scaled size, and an
+// attached view asks its frame for it. Without one the view is 1x.
+//
 // Threads: every call on the host's UI thread; the window opens, paints and
 // closes without the plug-in lock. A view keeps its instance alive.
 #pragma once
@@ -15,7 +19,7 @@
 
 class IEffectVST3;
 
-class VST3View final : public vst3::IPlugView {
+class VST3View final : public vst3::IPlugView, public vst3::IPlugViewContentScaleSupport {
 public:
     // A new view of owner's editor, holding one reference for the host.
     static vst3::IPlugView* Create(IEffectVST3& owner);
@@ -48,6 +52,11 @@ public:
     vst3::tresult setFrame(vst3::IPlugFrame* frame) override;
     vst3::tresult canResize() override;
     vst3::tresult checkSizeConstraint(vst3::ViewRect* rect) override;
+    // Snapped to the editor's scales; kResultTrue for any positive factor.
+    vst3::tresult setContentScaleFactor(float factor) override;
+    // The editor's size changed (its scale): an attached view asks the
+    // host's frame for the new one.
+    void EditorResized();
 
 private:
     // The run loop's callback, an interface of the view's own.

@@ -97,6 +97,7 @@ constexpr Uid kIAttributeListIid = MakeUid(0x1E5F0AEB, 0xCC7F4533, 0xA2544011, 0
 constexpr Uid kIBStreamIid = MakeUid(0xC3BF6EA2, 0x30994752, 0x9B6BF990, 0x1EE33E9B);
 constexpr Uid kIPlugViewIid = MakeUid(0x5BC32507, 0xD06049EA, 0xA6151B52, 0x2B755B29);
 constexpr Uid kIPlugFrameIid = MakeUid(0x367FAF01, 0xAFA94693, 0x8D4DA2A0, 0xED0882A3);
+constexpr Uid kIPlugViewContentScaleSupportIid = MakeUid(0x65ED9690, 0x8AC44525, 0x8AADEF7A, 0x72EA703F);
 constexpr Uid kIRunLoopIid = MakeUid(0x18C35366, 0x97764F1A, 0x9C5B8385, 0x7A871389);
 constexpr Uid kIEventHandlerIid = MakeUid(0x561E65C9, 0x13A0496F, 0x813A2C35, 0x654D7983);
 constexpr Uid kITimerHandlerIid = MakeUid(0x10BDD94F, 0x41424774, 0x821FAD8F, 0xECA72CA9);
@@ -419,6 +420,13 @@ public:
     virtual tresult checkSizeConstraint(ViewRect* rect) = 0;
 };
 
+// On the view object: the host's scale for its content (2 = 200 %), before
+// or after attached. One slot after FUnknown's three.
+class IPlugViewContentScaleSupport : public FUnknown {
+public:
+    virtual tresult setContentScaleFactor(float factor) = 0;
+};
+
 // The host's GUI loop on Linux: plug-ins get their file-descriptor and timer
 // callbacks from it, on the host's GUI thread.
 class IEventHandler : public FUnknown {
@@ -490,6 +498,8 @@ static_assert(offsetof(ParameterInfo, title) == 4 && offsetof(ParameterInfo, sho
                   offsetof(ParameterInfo, flags) == 788,
               "ParameterInfo layout");
 static_assert(sizeof(ViewRect) == 16, "ViewRect");
+static_assert(sizeof(IPlugViewContentScaleSupport) == sizeof(void*),
+              "IPlugViewContentScaleSupport: a table pointer only");
 
 // The id bytes in memory: IComponent's as both platforms print them.
 #if defined(_WIN32)
@@ -498,6 +508,10 @@ static_assert(kIComponentIid.bytes[0] == 0x31 && kIComponentIid.bytes[3] == 0xE8
                   kIComponentIid.bytes[7] == 0x43 && kIComponentIid.bytes[8] == 0x92 &&
                   kIComponentIid.bytes[15] == 0x02,
               "GUID byte order on Windows");
+static_assert(kIPlugViewContentScaleSupportIid.bytes[0] == 0x90 && kIPlugViewContentScaleSupportIid.bytes[3] == 0x65 &&
+                  kIPlugViewContentScaleSupportIid.bytes[4] == 0xC4 &&
+                  kIPlugViewContentScaleSupportIid.bytes[15] == 0x3F,
+              "IPlugViewContentScaleSupport id on Windows");
 static_assert(kNoInterface == static_cast<tresult>(0x80004002u), "COM result codes on Windows");
 #else
 static_assert(kIComponentIid.bytes[0] == 0xE8 && kIComponentIid.bytes[3] == 0x31 && kIComponentIid.bytes[4] == 0xF2 &&
@@ -505,6 +519,10 @@ static_assert(kIComponentIid.bytes[0] == 0xE8 && kIComponentIid.bytes[3] == 0x31
                   kIComponentIid.bytes[7] == 0x01 && kIComponentIid.bytes[8] == 0x92 &&
                   kIComponentIid.bytes[15] == 0x02,
               "big-endian id bytes elsewhere");
+static_assert(kIPlugViewContentScaleSupportIid.bytes[0] == 0x65 && kIPlugViewContentScaleSupportIid.bytes[3] == 0x90 &&
+                  kIPlugViewContentScaleSupportIid.bytes[4] == 0x8A &&
+                  kIPlugViewContentScaleSupportIid.bytes[15] == 0x3F,
+              "IPlugViewContentScaleSupport id elsewhere");
 static_assert(kNoInterface == -1, "result codes outside Windows");
 #endif
 static_assert(kFUnknownIid.bytes[8] == 0xC0 && kFUnknownIid.bytes[15] == 0x46, "FUnknown is COM's IUnknown");

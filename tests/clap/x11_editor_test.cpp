@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <mutex>
 #include <thread>
 
@@ -28,6 +29,8 @@ namespace {
 constexpr int kWidth = 456;
 constexpr int kHeight = 416;
 constexpr clap_id kPresComp = 0, kLowCut = 1, kPower = 7;
+constexpr int kSettleMs = 2700;  // the meter's lamp has warmed up by then
+constexpr int kSettledTicks = 80;
 
 int OpenDescriptors() {
     int n = 0;
@@ -38,8 +41,10 @@ int OpenDescriptors() {
     return n;
 }
 
-// The editor's first frame at these plain values, painted without a window.
-std::vector<std::uint32_t> OwnPaint(const std::vector<std::pair<int, double>>& values) {
+// The editor's frame at these plain values and scale, painted without a
+// window, after ticks timer ticks.
+std::vector<std::uint32_t> OwnPaint(const std::vector<std::pair<int, double>>& values, double scale = 1.0,
+                                    int ticks = 0) {
     PluginExporter core(CreatePluginInstance(), nullptr);
     auto& v = static_cast<Velmor&>(*core.Plugin());
     for (const auto& [index, value] : values) {
@@ -47,11 +52,13 @@ std::vector<std::uint32_t> OwnPaint(const std::vector<std::pair<int, double>>& v
         core.SetParameterNormalized(index, p->ValueToNormalized(value));
     }
     IEditor* editor = v.EditorView();
+    editor->SetScale(scale);
     editor->PaintAll();
+    for (int i = 0; i < ticks; ++i) editor->RepaintDirty();
     std::vector<std::uint32_t> pixels;
     const SysBitmap* s = editor->Surface();
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) {
+    for (int y = 0; y < s->Height(); ++y)
+        for (int x = 0; x < s->Width(); ++x) {
             const PackedPixel p = s->PixelPointer()[static_cast<std::ptrdiff_t>(y) * s->RowStride() + x];
             pixels.push_back(static_cast<std::uint32_t>(p.r) << 16 | static_cast<std::uint32_t>(p.g) << 8 | p.b);
         }
@@ -123,7 +130,9 @@ TEST_F(ClapX11Editor, OpensInTheHostsWindowAndRunsOnTheHostsTimerAndConnection) 
         EXPECT_FALSE(hints.can_resize_horizontally || hints.can_resize_vertically);
         EXPECT_FALSE(gui->can_resize(p.Get()));
         EXPECT_FALSE(gui->set_size(p.Get(), 300, 200));
-        EXPECT_FALSE(gui->set_scale(p.Get(), 2.0));
+        // The scale it has already: nothing to resize.
+        EXPECT_TRUE(gui->set_scale(p.Get(), 1.0));
+        EXPECT_EQ(host.resizeRequests.load(), 0);
         ASSERT_EQ(host.Timers().size(), 1u);
         EXPECT_LE(host.Timers().front().periodMs, 30u);
         ASSERT_EQ(host.Fds().size(), 1u);
@@ -151,6 +160,74 @@ TEST_F(ClapX11Editor, OpensInTheHostsWindowAndRunsOnTheHostsTimerAndConnection) 
         HostFrame other(display.Get(), 500, 0, kWidth, kHeight);
         ASSERT_TRUE(Open(q, other));
         host.RunMainLoopFor(q.Get(), 60);
+    }
+    EXPECT_TRUE(host.Timers().empty() && host.Fds().empty());
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+}
+
+// set_scale between create and set_parent sizes the editor (912 x 832 at
+// 2, the editor's own paint at that scale); while open each change makes
+// the window again at the new size, asks the host once to resize, and
+// moves the host's watch to the new window's connection. A percentage (one
+// host sends 100 for 1x) is read as one; what is not a scale is refused.
+TEST_F(ClapX11Editor, SetScaleSizesAndPaintsTheEditorBeforeAndWhileOpen) {
+    const int descriptors = OpenDescriptors();
+    {
+        ClapInstance p(host);
+        const clap_plugin_gui* gui = Gui(p);
+        EXPECT_FALSE(gui->set_scale(p.Get(), 2.0));  // before create
+        ASSERT_TRUE(gui->create(p.Get(), "x11", false));
+        for (double wrong : {0.0, -2.0, std::nan("")}) EXPECT_FALSE(gui->set_scale(p.Get(), wrong)) << wrong;
+        ASSERT_TRUE(gui->set_scale(p.Get(), 2.0));
+        std::uint32_t w = 0, h = 0;
+        ASSERT_TRUE(gui->get_size(p.Get(), &w, &h));
+        EXPECT_EQ(w, 912u);
+        EXPECT_EQ(h, 832u);
+        HostFrame frame(display.Get(), 0, 0, 912, 832);
+        clap_window window{};
+        window.api = "x11";
+        window.x11 = frame.Id();
+        ASSERT_TRUE(gui->set_parent(p.Get(), &window));
+        ASSERT_TRUE(gui->show(p.Get()));
+        ASSERT_EQ(frame.Children().size(), 1u);
+        EXPECT_EQ(WindowPixels(display.Get(), frame.Children().front(), 912, 832), OwnPaint({}, 2.0));
+        EXPECT_EQ(host.resizeRequests.load(), 0);
+        // Each paint moves the meter lamp's fade: once it has settled, a
+        // window made again shows what a settled editor paints.
+        host.RunMainLoopFor(p.Get(), kSettleMs);
+
+        const struct { double asked, taken; } steps[] = {{1.5, 1.5}, {1.5, 1.5}, {100.0, 1.0}, {2.0, 2.0}, {1.3, 1.25}};
+        int requests = 0;
+        double current = 2.0;
+        for (const auto& step : steps) {
+            SCOPED_TRACE(step.asked);
+            ASSERT_TRUE(gui->set_scale(p.Get(), step.asked));
+            const auto sw = static_cast<std::uint32_t>(kWidth * step.taken);
+            const auto sh = static_cast<std::uint32_t>(kHeight * step.taken);
+            requests += step.taken != current ? 1 : 0;
+            current = step.taken;
+            EXPECT_EQ(host.resizeRequests.load(), requests);
+            EXPECT_EQ(host.requestedWidth.load(), sw);
+            EXPECT_EQ(host.requestedHeight.load(), sh);
+            ASSERT_TRUE(gui->get_size(p.Get(), &w, &h));
+            EXPECT_EQ(w, sw);
+            EXPECT_EQ(h, sh);
+            ASSERT_EQ(frame.Children().size(), 1u);
+            EXPECT_EQ(WindowPixels(display.Get(), frame.Children().front(), static_cast<int>(sw), static_cast<int>(sh)),
+                      OwnPaint({}, step.taken, kSettledTicks));
+            ASSERT_EQ(host.Timers().size(), 1u);
+            ASSERT_EQ(host.Fds().size(), 1u);
+            host.RunMainLoopFor(p.Get(), 40);
+            EXPECT_EQ(host.Fds().size(), 1u);  // the new connection is live
+        }
+        // Hidden, a change registers nothing; shown again, the watch returns.
+        ASSERT_TRUE(gui->hide(p.Get()));
+        ASSERT_TRUE(gui->set_scale(p.Get(), 1.0));
+        EXPECT_TRUE(host.Timers().empty() && host.Fds().empty());
+        ASSERT_TRUE(gui->show(p.Get()));
+        EXPECT_EQ(host.Timers().size(), 1u);
+        EXPECT_EQ(host.Fds().size(), 1u);
+        gui->destroy(p.Get());
     }
     EXPECT_TRUE(host.Timers().empty() && host.Fds().empty());
     EXPECT_EQ(OpenDescriptors(), descriptors);

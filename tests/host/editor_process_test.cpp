@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
+#include <utility>
 
 #include "tests/host/host_test_support.h"
 #include "tests/host/process_support.h"
@@ -23,11 +24,23 @@ namespace fs = std::filesystem;
 const std::string kHost = VELMOR_HOST_PATH;
 const std::string kVelmor = VELMOR_PLUGIN_PATH;
 
-ProcessResult Editor(const std::vector<std::string>& extra, const ProcessOptions& options = {}) {
+ProcessResult Editor(const std::vector<std::string>& extra, const ProcessOptions& options = {},
+                     const std::string& plugin = kVelmor) {
     std::vector<std::string> args = {"editor"};
     args.insert(args.end(), extra.begin(), extra.end());
-    args.insert(args.end(), {"--plugin", kVelmor});
+    args.insert(args.end(), {"--plugin", plugin});
     return RunProcess(kHost, args, options);
+}
+
+// The width and height a PNG's header states (0 x 0 for anything else).
+std::pair<std::uint32_t, std::uint32_t> PngSize(const std::string& png) {
+    if (png.size() < 24 || png.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return {0, 0};
+    const auto word = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (std::size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(png[at + i]);
+        return v;
+    };
+    return {word(16), word(20)};
 }
 
 // Asked to wait ten minutes, the editor still ends on the first SIGINT,
@@ -80,6 +93,31 @@ TEST(EditorProcess, WritesAPngWhereOneIsAskedForAndSaysWhyNot) {
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
     }
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.File("")), fs::directory_iterator()), 1);  // three.wav
+}
+
+// --scale through each format's own way (VST 2.4: the server's Xft.dpi;
+// VST 3: the view's content scale; CLAP: gui.set_scale): the picture is the
+// window at twice the panel's size; without --scale it is the panel's.
+TEST(EditorProcess, ScaleTwoPhotographsTheEditorAtTwiceItsSizeInEveryFormat) {
+    std::vector<std::string> plugins = {kVelmor};
+#ifdef VELMOR_VST3_PATH
+    plugins.push_back(VELMOR_VST3_PATH);
+#endif
+#ifdef VELMOR_CLAP_PATH
+    plugins.push_back(VELMOR_CLAP_PATH);
+#endif
+    const struct {
+        const char* scale;
+        std::uint32_t width, height;
+    } cases[] = {{"2", 912, 832}, {"1", 456, 416}};
+    for (const std::string& plugin : plugins) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(plugin + " at " + c.scale);
+            const ProcessResult r = Editor({"-", "--after", "0", "--scale", c.scale}, {}, plugin);
+            ASSERT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(PngSize(r.out), std::make_pair(c.width, c.height));
+        }
+    }
 }
 
 }  // namespace

@@ -47,19 +47,22 @@ int OpenDescriptors() {
     return n;
 }
 
-// The editor's own paint at these settings, after ticks timer ticks.
-std::vector<std::uint32_t> OwnPaint(const std::vector<Setting>& settings, int ticks = kSettledTicks) {
+// The editor's own paint at these settings and scale, after ticks timer
+// ticks.
+std::vector<std::uint32_t> OwnPaint(const std::vector<Setting>& settings, int ticks = kSettledTicks,
+                                    double scale = 1.0) {
     PluginExporter exporter(CreatePluginInstance(), nullptr);
     auto& v = static_cast<Velmor&>(*exporter.Plugin());
     for (int i = 0; i < v.ParamCount(); ++i) v.OnParameterChange(i);
     for (const Setting& s : settings) exporter.SetParameterNormalized(s.id, s.value);
     IEditor* editor = v.EditorView();
+    editor->SetScale(scale);
     editor->PaintAll();
     for (int i = 0; i < ticks; ++i) editor->RepaintDirty();
     std::vector<std::uint32_t> pixels;
     const SysBitmap* s = editor->Surface();
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
+    for (int y = 0; y < s->Height(); ++y) {
+        for (int x = 0; x < s->Width(); ++x) {
             const PackedPixel p = s->PixelPointer()[static_cast<std::ptrdiff_t>(y) * s->RowStride() + x];
             pixels.push_back(static_cast<std::uint32_t>(p.r) << 16 | static_cast<std::uint32_t>(p.g) << 8 | p.b);
         }
@@ -128,11 +131,11 @@ protected:
         gTestErrors = 0;
     }
     void TearDown() override { EXPECT_EQ(gTestErrors, 0); }
-    std::vector<std::uint32_t> Shown(const HostFrame& frame) {
+    std::vector<std::uint32_t> Shown(const HostFrame& frame, int width = kWidth, int height = kHeight) {
         const std::vector<Window> children = frame.Children();
         EXPECT_EQ(children.size(), 1u);
         return children.empty() ? std::vector<std::uint32_t>()
-                                : WindowPixels(display.Get(), children[0], kWidth, kHeight);
+                                : WindowPixels(display.Get(), children[0], width, height);
     }
     X11TestDisplay display;
 };
@@ -244,6 +247,57 @@ TEST_F(X11Vst3Editor, PointerGesturesReachTheHostAsBeginPerformAndEnd) {
     calls = h.Calls();
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls[calls.size() - 2].value, e.fx.GetParameter(kPresComp));
+}
+
+// The host's content scale: before attached it sizes the view and the
+// window (912 x 832 at 2, the editor's own paint at that scale); while
+// attached each change asks the frame once for the new size and the window
+// is made again and painted at it; nothing is left behind.
+TEST_F(X11Vst3Editor, TheContentScaleSizesAndPaintsTheViewBeforeAndWhileAttached) {
+    const int descriptors = OpenDescriptors();
+    {
+        Editor e;
+        IPlugView* view = e.fx.Controller()->createView(kEditorViewType);
+        void* found = nullptr;
+        ASSERT_EQ(view->queryInterface(kIPlugViewContentScaleSupportIid.Data(), &found), kResultOk);
+        auto* scaling = static_cast<IPlugViewContentScaleSupport*>(found);
+        EXPECT_EQ(scaling->setContentScaleFactor(0.0f), kInvalidArgument);
+        ASSERT_EQ(scaling->setContentScaleFactor(2.0f), kResultTrue);
+        ViewRect size{};
+        ASSERT_EQ(view->getSize(&size), kResultOk);
+        EXPECT_EQ(size.right - size.left, 912);
+        EXPECT_EQ(size.bottom - size.top, 832);
+        HostFrame window(display.Get(), 0, 0, 912, 832);
+        view->setFrame(&e.loop);
+        ASSERT_EQ(view->attached(window.Parent(), kPlatformTypeX11EmbedWindowID), kResultOk);
+        EXPECT_EQ(e.loop.Resizes(), 0);
+        EXPECT_EQ(Differences(Shown(window, 912, 832), OwnPaint({}, 0, 2.0)), 0);
+        // Each paint moves the lamp's fade: once it has settled, a window
+        // made again shows what a settled editor paints.
+        RunLoopFor({&e.loop}, {&window}, kSettleMs);
+
+        int resizes = 0;
+        float current = 2.0f;
+        for (float scale : {1.5f, 1.5f, 1.0f, 2.0f}) {
+            SCOPED_TRACE(scale);
+            const int w = static_cast<int>(kWidth * scale), h = static_cast<int>(kHeight * scale);
+            ASSERT_EQ(scaling->setContentScaleFactor(scale), kResultTrue);
+            resizes += scale != current ? 1 : 0;  // the same scale again asks nothing
+            current = scale;
+            EXPECT_EQ(e.loop.Resizes(), resizes);
+            ASSERT_EQ(view->getSize(&size), kResultOk);
+            EXPECT_EQ(size.right - size.left, w);
+            EXPECT_EQ(size.bottom - size.top, h);
+            EXPECT_EQ(Differences(Shown(window, w, h), OwnPaint({}, kSettledTicks, scale)), 0);
+            RunLoopFor({&e.loop}, {&window}, 60);
+            EXPECT_EQ(e.loop.TimerCount(), 1);
+        }
+        scaling->release();
+        EXPECT_EQ(view->removed(), kResultOk);
+        view->setFrame(nullptr);
+        view->release();
+    }
+    EXPECT_EQ(OpenDescriptors(), descriptors);
 }
 
 TEST_F(X11Vst3Editor, ReopensAndRunsBesideASecondInstance) {

@@ -417,8 +417,20 @@ bool HostedClap::HasEditor() const {
 }
 
 bool HostedClap::CreateGui() {
-    if (!mGuiCreated && HasEditor()) mGuiCreated = mGuiExt->create(mPlugin, kClapWindowApiX11, false);
+    if (!mGuiCreated && HasEditor()) {
+        mGuiCreated = mGuiExt->create(mPlugin, kClapWindowApiX11, false);
+        // Between create and the size, as hosts send it.
+        if (mGuiCreated && mEditorScaleSet) mGuiExt->set_scale(mPlugin, mEditorScale);
+    }
     return mGuiCreated;
+}
+
+bool HostedClap::SetEditorScale(double scale) {
+    mEditorScale = scale;
+    mEditorScaleSet = false;
+    if (!CreateGui()) return false;
+    mEditorScaleSet = mGuiExt->set_scale(mPlugin, scale);
+    return mEditorScaleSet;
 }
 
 bool HostedClap::EditorSize(int& width, int& height) {

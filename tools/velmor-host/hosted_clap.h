@@ -77,6 +77,9 @@ public:
     bool OpenEditor(void* display, unsigned long parentWindow, std::string& error) override;
     void IdleEditor() override;
     void CloseEditor() override;
+    // gui.set_scale, again on every gui made from now on; false when the
+    // plug-in ignores it.
+    bool SetEditorScale(double scale) override;
 
     // Deactivates if needed, destroys the plug-in and unloads the file.
     void Close() override;
@@ -117,6 +120,8 @@ private:
     bool mPlaying = false;                 // between Resume and Suspend (main thread)
     std::atomic<bool> mProcessing{false};  // start_processing ran (audio thread)
     bool mGuiCreated = false;
+    double mEditorScale = 1.0;
+    bool mEditorScaleSet = false;
     std::int64_t mSteadyTime = 0;
     // Values waiting for the next block while one plays.
     std::mutex mPendingLock;

@@ -491,9 +491,35 @@ PluginDescription Vst3Instance::Describe() {
     return d;
 }
 
+bool Vst3Instance::ScaleView(IPlugView* view) const {
+    void* support = nullptr;
+    if (!view || view->queryInterface(kIPlugViewContentScaleSupportIid.Data(), &support) != kResultOk || !support)
+        return false;
+    auto* scale = static_cast<IPlugViewContentScaleSupport*>(support);
+    const bool taken = scale->setContentScaleFactor(static_cast<float>(mEditorScale)) == kResultTrue;
+    scale->release();
+    return taken;
+}
+
+IPlugView* Vst3Instance::NewView() {
+    IPlugView* view = mController ? mController->createView(kEditorViewType) : nullptr;
+    if (view && mEditorScaleSet) ScaleView(view);
+    return view;
+}
+
+bool Vst3Instance::SetEditorScale(double scale) {
+    mEditorScale = scale;
+    mEditorScaleSet = false;
+    IPlugView* view = mView ? mView : NewView();
+    const bool taken = ScaleView(view);
+    if (view && view != mView) view->release();
+    mEditorScaleSet = taken;
+    return taken;
+}
+
 bool Vst3Instance::EditorSize(int& width, int& height) {
     IPlugView* view = mView;
-    if (!view && mController) view = mController->createView(kEditorViewType);
+    if (!view) view = NewView();
     if (!view) return false;
     ViewRect rect{};
     const bool ok = view->getSize(&rect) == kResultOk;
@@ -505,7 +531,7 @@ bool Vst3Instance::EditorSize(int& width, int& height) {
 
 bool Vst3Instance::OpenEditor(void* /*display*/, unsigned long parentWindow, std::string& error) {
     CloseEditor();
-    if (mController) mView = mController->createView(kEditorViewType);
+    mView = NewView();
     if (!mView) {
         error = mPath + " has no editor";
         return false;

@@ -76,6 +76,9 @@ public:
     // Runs the timers and descriptors the view registered.
     void IdleEditor() override { mFrame.RunDue(); }
     void CloseEditor() override;
+    // setContentScaleFactor on every view from now on, before getSize and
+    // attached; false when the view has no content scale.
+    bool SetEditorScale(double scale) override;
 
     void Close() override;
 
@@ -96,6 +99,9 @@ private:
     std::string IdText() const;
     // The controller's information on parameter index of ours.
     bool Info(int index, vst3::ParameterInfo& info);
+    // A new editor view, told the host's scale when one was set.
+    vst3::IPlugView* NewView();
+    bool ScaleView(vst3::IPlugView* view) const;
 
     VST3Module mModule;
     HostApplication mHost{kHostProductString};
@@ -119,6 +125,8 @@ private:
     vst3::IConnectionPoint* mComponentPoint = nullptr;
     vst3::IConnectionPoint* mControllerPoint = nullptr;
     vst3::IPlugView* mView = nullptr;
+    double mEditorScale = 1.0;
+    bool mEditorScaleSet = false;
     struct Parameter {
         vst3::ParamID id;
         std::int32_t index;  // in the controller's list

@@ -131,8 +131,10 @@ public:
     virtual void IdleEditor() = 0;
     virtual void CloseEditor() = 0;
     // Tells the editor the host's scale (1 to 2) through the format's own
-    // call, before EditorSize and OpenEditor. False where the format has
-    // none (VST 2.4: its editors read the X server's Xft.dpi instead).
+    // call (VST 3: the view's setContentScaleFactor; CLAP: gui.set_scale),
+    // before EditorSize and OpenEditor. False where the format or the
+    // plug-in has none (VST 2.4: its editors read the X server's Xft.dpi
+    // instead).
     virtual bool SetEditorScale(double /*scale*/) { return false; }
 
     virtual void Close() = 0;
