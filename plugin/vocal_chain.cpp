@@ -170,24 +170,26 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
         double h[2 * kSliceFrames];
         auto lowCut = mLowCut.Begin();
         velmor_dsp::SectionCoefficients<Lanes2> c1 = mLowCut.Coefficients();
-        for (int i = 0; i < n; ++i) {
-            const Lanes2 x = Lanes2::Of(gD[i] * (p[i] * inL[i]), gD[i] * (p[i] * inR[i]));
-            if (!kLowCutHeld) {
+        auto driven = [&](int i) VELMOR_INLINE_LAMBDA {
+            return Lanes2::Of(gD[i] * (p[i] * inL[i]), gD[i] * (p[i] * inR[i]));
+        };
+        if (kLowCutHeld) {
+            lowCut.Steps(c1, n, driven, [&](int i, Lanes2 y) VELMOR_INLINE_LAMBDA { y.Store(h + 2 * i); });
+        } else {
+            for (int i = 0; i < n; ++i) {
                 mLowCut.Tune(fL[i], kFilterQ, kFilterGainDb, fs);
                 c1 = mLowCut.Coefficients();
+                lowCut.Step(c1, driven(i)).Store(h + 2 * i);
             }
-            lowCut.Step(c1, x).Store(h + 2 * i);
         }
         mLowCut.End(lowCut);
         auto split = mBandSplit.Begin();
         velmor_dsp::SectionCoefficients<Lanes4> c2 = mBandSplit.Coefficients();
-        for (int i = 0; i < n; ++i) {
-            if (!kSplitHeld) {
-                mBandSplit.Tune(fX[i], kFilterQ, kFilterGainDb, fs);
-                c2 = mBandSplit.Coefficients();
-            }
+        auto lowCutOut = [&](int i) VELMOR_INLINE_LAMBDA {
             const Lanes2 hi = Lanes2::Load(h + 2 * i);
-            const Lanes4 bands = split.Step(c2, Lanes4::Of(hi, hi));
+            return Lanes4::Of(hi, hi);
+        };
+        auto bandsOut = [&](int i, Lanes4 bands) VELMOR_INLINE_LAMBDA {
             const Lanes2 low = bands.Low(), high = bands.High();
             // The low band goes into its limiter driven; the drive meter
             // shows the high band after drive and low cut, before its
@@ -197,6 +199,15 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
             highL[i] = velmor_dsp::Lane(high, 0);
             highR[i] = velmor_dsp::Lane(high, 1);
             driveLevels[i] = LargerMagnitude(highR[i] * kDriveMeterScale, highL[i] * kDriveMeterScale);
+        };
+        if (kSplitHeld) {
+            split.Steps(c2, n, lowCutOut, bandsOut);
+        } else {
+            for (int i = 0; i < n; ++i) {
+                mBandSplit.Tune(fX[i], kFilterQ, kFilterGainDb, fs);
+                c2 = mBandSplit.Coefficients();
+                bandsOut(i, split.Step(c2, lowCutOut(i)));
+            }
         }
         mBandSplit.End(split);
     });

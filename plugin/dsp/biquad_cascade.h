@@ -64,17 +64,21 @@ struct SectionCoefficients {
     V a0, a1, b1, b2;
 };
 
-// kSections sections in series, transposed direct form II, each with its own
-// state: y = a0 x + z1; z1 = a1 x + z2 - b1 y; z2 = a2 x - b2 y.
+// One section, transposed direct form II: y = a0 x + z1; z1 = a1 x + z2 -
+// b1 y; z2 = a2 x - b2 y.
+template <class V>
+VELMOR_ALWAYS_INLINE V RunSection(const SectionCoefficients<V>& c, V& z1, V& z2, V x) {
+    const V a0x = c.a0 * x;
+    const V y = a0x + z1;
+    z1 = c.a1 * x + z2 - c.b1 * y;
+    z2 = a0x - c.b2 * y;
+    return y;
+}
+
+// kSections sections in series, each with its own state.
 template <int kSections, class V>
 VELMOR_ALWAYS_INLINE V RunSections(const SectionCoefficients<V>& c, V* z1, V* z2, V x) {
-    for (int s = 0; s < kSections; ++s) {
-        const V a0x = c.a0 * x;
-        const V y = a0x + z1[s];
-        z1[s] = c.a1 * x + z2[s] - c.b1 * y;
-        z2[s] = a0x - c.b2 * y;
-        x = y;
-    }
+    for (int s = 0; s < kSections; ++s) x = RunSection(c, z1[s], z2[s], x);
     return x;
 }
 
@@ -180,6 +184,47 @@ public:
         VELMOR_ALWAYS_INLINE V Step(const velmor_dsp::SectionCoefficients<V>& c, V x) {
             if (velmor_dsp::ScrubDue(counter)) velmor_dsp::ScrubSections(z1, z2, kSections);
             return velmor_dsp::RunSections<kSections>(c, z1, z2, x);
+        }
+
+        // n calls of Step with the coefficients c held, the sections skewed:
+        // in pass t section s takes sample t - s, so the sections of a pass
+        // do not wait on each other and overlap in the pipeline, where one
+        // sample through the sections in a row is one chain of dependent
+        // operations. Each section sees the same inputs in the same order as
+        // under Step, and is scrubbed right before the sample whose call
+        // scrubs, so every bit is Step's. in(i) gives sample i's input,
+        // out(i, y) takes its output, in order.
+        template <class In, class Out>
+        VELMOR_ALWAYS_INLINE void Steps(const velmor_dsp::SectionCoefficients<V>& c, int n, In&& in, Out&& out) {
+            if (n <= 0) return;
+            V pipe[kSections] = {};  // pipe[s]: section s's output in the last pass
+            unsigned due = 0;        // bit s: section s's sample of this pass scrubs
+            constexpr int kLast = kSections - 1;
+            const int passes = n + kLast;
+            int t = 0;
+            for (; t < kLast && t < passes; ++t) Pass<true>(c, t, n, pipe, due, in, out);
+            for (; t < n; ++t) Pass<false>(c, t, n, pipe, due, in, out);
+            for (; t < passes; ++t) Pass<true>(c, t, n, pipe, due, in, out);
+        }
+
+        // One pass of Steps. kEdge: some section has no sample in it (the
+        // first and last kSections - 1 passes).
+        template <bool kEdge, class In, class Out>
+        VELMOR_ALWAYS_INLINE void Pass(const velmor_dsp::SectionCoefficients<V>& c, int t, int n, V* pipe,
+                                       unsigned& due, In& in, Out& out) {
+            constexpr int kLast = kSections - 1;
+            due = (due << 1) & ((1u << kSections) - 1u);
+            if ((!kEdge || t < n) && velmor_dsp::ScrubDue(counter)) due |= 1u;
+            if (due != 0) {
+                for (int s = 0; s < kSections; ++s) {
+                    if ((due >> s) & 1u) velmor_dsp::ScrubSections(z1 + s, z2 + s, 1);
+                }
+            }
+            for (int s = kLast; s >= 0; --s) {
+                if (kEdge && (t - s < 0 || t - s >= n)) continue;
+                pipe[s] = velmor_dsp::RunSection(c, z1[s], z2[s], s == 0 ? in(t) : pipe[s - 1]);
+            }
+            if (!kEdge || (t >= kLast && t - kLast < n)) out(t - kLast, pipe[kLast]);
         }
     };
     Run Begin() const { return mState; }
