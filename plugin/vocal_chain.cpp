@@ -166,7 +166,8 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
     if (kSplitHeld) mBandSplit.Tune(fX[0], kFilterQ, kFilterGainDb, fs);
     // Two loops: the low cut's and the split's state each fit the registers,
     // which both together would not.
-    velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
+    velmor_dsp::RunOnActiveIsaWide([&](auto lanes) VELMOR_INLINE_LAMBDA {
+        using L4 = typename decltype(lanes)::type;  // the split's four lanes
         double h[2 * kSliceFrames];
         auto lowCut = mLowCut.Begin();
         velmor_dsp::SectionCoefficients<Lanes2> c1 = mLowCut.Coefficients();
@@ -183,13 +184,13 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
             }
         }
         mLowCut.End(lowCut);
-        auto split = mBandSplit.Begin();
-        velmor_dsp::SectionCoefficients<Lanes4> c2 = mBandSplit.Coefficients();
+        auto split = mBandSplit.template BeginAs<L4>();
+        velmor_dsp::SectionCoefficients<L4> c2 = mBandSplit.template CoefficientsAs<L4>();
         auto lowCutOut = [&](int i) VELMOR_INLINE_LAMBDA {
             const Lanes2 hi = Lanes2::Load(h + 2 * i);
-            return Lanes4::Of(hi, hi);
+            return L4::Of(hi, hi);
         };
-        auto bandsOut = [&](int i, Lanes4 bands) VELMOR_INLINE_LAMBDA {
+        auto bandsOut = [&](int i, L4 bands) VELMOR_INLINE_LAMBDA {
             const Lanes2 low = bands.Low(), high = bands.High();
             // The low band goes into its limiter driven; the drive meter
             // shows the high band after drive and low cut, before its
@@ -205,11 +206,11 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
         } else {
             for (int i = 0; i < n; ++i) {
                 mBandSplit.Tune(fX[i], kFilterQ, kFilterGainDb, fs);
-                c2 = mBandSplit.Coefficients();
+                c2 = mBandSplit.template CoefficientsAs<L4>();
                 bandsOut(i, split.Step(c2, lowCutOut(i)));
             }
         }
-        mBandSplit.End(split);
+        mBandSplit.EndAs(split);
     });
 }
 

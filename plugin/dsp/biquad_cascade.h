@@ -176,12 +176,48 @@ public:
 
     // A run of calls with the state in the caller's registers: Begin copies
     // it out, Step is one call of every lane's cascade (after Tune), End puts
-    // the state back.
-    struct Run {
-        V z1[kSections];
-        V z2[kSections];
+    // the state back. BeginAs, CoefficientsAs and EndAs do the same in the
+    // lane type W of as many lanes (one register where V takes two).
+    template <class W>
+    struct RunOf;
+    using Run = RunOf<V>;
+    Run Begin() const { return mState; }
+    void End(const Run& run) { mState = run; }
+
+    template <class W>
+    VELMOR_ALWAYS_INLINE RunOf<W> BeginAs() const {
+        RunOf<W> run;
+        for (int s = 0; s < kSections; ++s) {
+            velmor_dsp::LaneCopy(run.z1[s], mState.z1[s]);
+            velmor_dsp::LaneCopy(run.z2[s], mState.z2[s]);
+        }
+        run.counter = mState.counter;
+        return run;
+    }
+    template <class W>
+    VELMOR_ALWAYS_INLINE void EndAs(const RunOf<W>& run) {
+        for (int s = 0; s < kSections; ++s) {
+            velmor_dsp::LaneCopy(mState.z1[s], run.z1[s]);
+            velmor_dsp::LaneCopy(mState.z2[s], run.z2[s]);
+        }
+        mState.counter = run.counter;
+    }
+    template <class W>
+    VELMOR_ALWAYS_INLINE velmor_dsp::SectionCoefficients<W> CoefficientsAs() const {
+        velmor_dsp::SectionCoefficients<W> c;
+        velmor_dsp::LaneCopy(c.a0, mCoef.a0);
+        velmor_dsp::LaneCopy(c.a1, mCoef.a1);
+        velmor_dsp::LaneCopy(c.b1, mCoef.b1);
+        velmor_dsp::LaneCopy(c.b2, mCoef.b2);
+        return c;
+    }
+
+    template <class W>
+    struct RunOf {
+        W z1[kSections];
+        W z2[kSections];
         int counter;
-        VELMOR_ALWAYS_INLINE V Step(const velmor_dsp::SectionCoefficients<V>& c, V x) {
+        VELMOR_ALWAYS_INLINE W Step(const velmor_dsp::SectionCoefficients<W>& c, W x) {
             if (velmor_dsp::ScrubDue(counter)) velmor_dsp::ScrubSections(z1, z2, kSections);
             return velmor_dsp::RunSections<kSections>(c, z1, z2, x);
         }
@@ -195,9 +231,9 @@ public:
         // scrubs, so every bit is Step's. in(i) gives sample i's input,
         // out(i, y) takes its output, in order.
         template <class In, class Out>
-        VELMOR_ALWAYS_INLINE void Steps(const velmor_dsp::SectionCoefficients<V>& c, int n, In&& in, Out&& out) {
+        VELMOR_ALWAYS_INLINE void Steps(const velmor_dsp::SectionCoefficients<W>& c, int n, In&& in, Out&& out) {
             if (n <= 0) return;
-            V pipe[kSections] = {};  // pipe[s]: section s's output in the last pass
+            W pipe[kSections] = {};  // pipe[s]: section s's output in the last pass
             unsigned due = 0;        // bit s: section s's sample of this pass scrubs
             constexpr int kLast = kSections - 1;
             const int passes = n + kLast;
@@ -210,7 +246,7 @@ public:
         // One pass of Steps. kEdge: some section has no sample in it (the
         // first and last kSections - 1 passes).
         template <bool kEdge, class In, class Out>
-        VELMOR_ALWAYS_INLINE void Pass(const velmor_dsp::SectionCoefficients<V>& c, int t, int n, V* pipe,
+        VELMOR_ALWAYS_INLINE void Pass(const velmor_dsp::SectionCoefficients<W>& c, int t, int n, W* pipe,
                                        unsigned& due, In& in, Out& out) {
             constexpr int kLast = kSections - 1;
             due = (due << 1) & ((1u << kSections) - 1u);
@@ -227,9 +263,6 @@ public:
             if (!kEdge || (t >= kLast && t - kLast < n)) out(t - kLast, pipe[kLast]);
         }
     };
-    Run Begin() const { return mState; }
-    void End(const Run& run) { mState = run; }
-
 private:
     void Redesign(double freqHz, double q, double gainDb, double sampleRate);
 
