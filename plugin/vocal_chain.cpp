@@ -164,52 +164,60 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
     using velmor_dsp::Lanes4;
     if (kLowCutHeld) mLowCut.Tune(fL[0], kFilterQ, kFilterGainDb, fs);
     if (kSplitHeld) mBandSplit.Tune(fX[0], kFilterQ, kFilterGainDb, fs);
-    // Two loops: the low cut's and the split's state each fit the registers,
-    // which both together would not.
+    // Two filter loops: the low cut's and the split's state each fit the
+    // registers, which both together would not.
     velmor_dsp::RunOnActiveIsaWide([&](auto lanes) VELMOR_INLINE_LAMBDA {
         using L4 = typename decltype(lanes)::type;  // the split's four lanes
         double h[2 * kSliceFrames];
-        auto lowCut = mLowCut.Begin();
-        velmor_dsp::SectionCoefficients<Lanes2> c1 = mLowCut.Coefficients();
-        auto driven = [&](int i) VELMOR_INLINE_LAMBDA {
-            return Lanes2::Of(gD[i] * (p[i] * inL[i]), gD[i] * (p[i] * inR[i]));
-        };
-        if (kLowCutHeld) {
-            lowCut.Steps(c1, n, driven, [&](int i, Lanes2 y) VELMOR_INLINE_LAMBDA { y.Store(h + 2 * i); });
-        } else {
-            for (int i = 0; i < n; ++i) {
+        // A gliding corner is designed for the whole slice first (the
+        // designs do not depend on the samples), so that the divisions of
+        // the designs do not stand in the filters' dependency chains.
+        velmor_dsp::SectionCoefficients<Lanes2> c1[kLowCutHeld ? 1 : kSliceFrames];
+        velmor_dsp::SectionCoefficients<L4> c2[kSplitHeld ? 1 : kSliceFrames];
+        if (kLowCutHeld) c1[0] = mLowCut.Coefficients();
+        if (kSplitHeld) c2[0] = mBandSplit.template CoefficientsAs<L4>();
+        for (int i = 0; i < n && !(kLowCutHeld && kSplitHeld); ++i) {
+            if (!kLowCutHeld) {
                 mLowCut.Tune(fL[i], kFilterQ, kFilterGainDb, fs);
-                c1 = mLowCut.Coefficients();
-                lowCut.Step(c1, driven(i)).Store(h + 2 * i);
+                c1[i] = mLowCut.Coefficients();
+            }
+            if (!kSplitHeld) {
+                mBandSplit.Tune(fX[i], kFilterQ, kFilterGainDb, fs);
+                c2[i] = mBandSplit.template CoefficientsAs<L4>();
             }
         }
+        auto lowCutCoef = [&](int i) VELMOR_INLINE_LAMBDA -> const velmor_dsp::SectionCoefficients<Lanes2>& {
+            return c1[kLowCutHeld ? 0 : i];
+        };
+        auto splitCoef = [&](int i) VELMOR_INLINE_LAMBDA -> const velmor_dsp::SectionCoefficients<L4>& {
+            return c2[kSplitHeld ? 0 : i];
+        };
+        auto lowCut = mLowCut.Begin();
+        lowCut.Steps(
+            lowCutCoef, n,
+            [&](int i) VELMOR_INLINE_LAMBDA {
+                return Lanes2::Of(gD[i] * (p[i] * inL[i]), gD[i] * (p[i] * inR[i]));
+            },
+            [&](int i, Lanes2 y) VELMOR_INLINE_LAMBDA { y.Store(h + 2 * i); });
         mLowCut.End(lowCut);
         auto split = mBandSplit.template BeginAs<L4>();
-        velmor_dsp::SectionCoefficients<L4> c2 = mBandSplit.template CoefficientsAs<L4>();
-        auto lowCutOut = [&](int i) VELMOR_INLINE_LAMBDA {
-            const Lanes2 hi = Lanes2::Load(h + 2 * i);
-            return L4::Of(hi, hi);
-        };
-        auto bandsOut = [&](int i, L4 bands) VELMOR_INLINE_LAMBDA {
-            const Lanes2 low = bands.Low(), high = bands.High();
-            // The low band goes into its limiter driven; the drive meter
-            // shows the high band after drive and low cut, before its
-            // limiter.
-            lowL[i] = velmor_dsp::Lane(low, 0) * kLowBandDrive;
-            lowR[i] = velmor_dsp::Lane(low, 1) * kLowBandDrive;
-            highL[i] = velmor_dsp::Lane(high, 0);
-            highR[i] = velmor_dsp::Lane(high, 1);
-            driveLevels[i] = LargerMagnitude(highR[i] * kDriveMeterScale, highL[i] * kDriveMeterScale);
-        };
-        if (kSplitHeld) {
-            split.Steps(c2, n, lowCutOut, bandsOut);
-        } else {
-            for (int i = 0; i < n; ++i) {
-                mBandSplit.Tune(fX[i], kFilterQ, kFilterGainDb, fs);
-                c2 = mBandSplit.template CoefficientsAs<L4>();
-                bandsOut(i, split.Step(c2, lowCutOut(i)));
-            }
-        }
+        split.Steps(
+            splitCoef, n,
+            [&](int i) VELMOR_INLINE_LAMBDA {
+                const Lanes2 hi = Lanes2::Load(h + 2 * i);
+                return L4::Of(hi, hi);
+            },
+            [&](int i, L4 bands) VELMOR_INLINE_LAMBDA {
+                const Lanes2 low = bands.Low(), high = bands.High();
+                // The low band goes into its limiter driven; the drive meter
+                // shows the high band after drive and low cut, before its
+                // limiter.
+                lowL[i] = velmor_dsp::Lane(low, 0) * kLowBandDrive;
+                lowR[i] = velmor_dsp::Lane(low, 1) * kLowBandDrive;
+                highL[i] = velmor_dsp::Lane(high, 0);
+                highR[i] = velmor_dsp::Lane(high, 1);
+                driveLevels[i] = LargerMagnitude(highR[i] * kDriveMeterScale, highL[i] * kDriveMeterScale);
+            });
         mBandSplit.EndAs(split);
     });
 }

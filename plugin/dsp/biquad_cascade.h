@@ -222,7 +222,8 @@ public:
             return velmor_dsp::RunSections<kSections>(c, z1, z2, x);
         }
 
-        // n calls of Step with the coefficients c held, the sections skewed:
+        // n calls of Step, sample i's with the coefficients coef(i), the
+        // sections skewed:
         // in pass t section s takes sample t - s, so the sections of a pass
         // do not wait on each other and overlap in the pipeline, where one
         // sample through the sections in a row is one chain of dependent
@@ -230,8 +231,8 @@ public:
         // under Step, and is scrubbed right before the sample whose call
         // scrubs, so every bit is Step's. in(i) gives sample i's input,
         // out(i, y) takes its output, in order.
-        template <class In, class Out>
-        VELMOR_ALWAYS_INLINE void Steps(const velmor_dsp::SectionCoefficients<W>& c, int n, In&& in, Out&& out) {
+        template <class Coef, class In, class Out>
+        VELMOR_ALWAYS_INLINE void Steps(Coef&& c, int n, In&& in, Out&& out) {
             if (n <= 0) return;
             W pipe[kSections] = {};  // pipe[s]: section s's output in the last pass
             unsigned due = 0;        // bit s: section s's sample of this pass scrubs
@@ -245,9 +246,8 @@ public:
 
         // One pass of Steps. kEdge: some section has no sample in it (the
         // first and last kSections - 1 passes).
-        template <bool kEdge, class In, class Out>
-        VELMOR_ALWAYS_INLINE void Pass(const velmor_dsp::SectionCoefficients<W>& c, int t, int n, W* pipe,
-                                       unsigned& due, In& in, Out& out) {
+        template <bool kEdge, class Coef, class In, class Out>
+        VELMOR_ALWAYS_INLINE void Pass(Coef& c, int t, int n, W* pipe, unsigned& due, In& in, Out& out) {
             constexpr int kLast = kSections - 1;
             due = (due << 1) & ((1u << kSections) - 1u);
             if ((!kEdge || t < n) && velmor_dsp::ScrubDue(counter)) due |= 1u;
@@ -258,7 +258,7 @@ public:
             }
             for (int s = kLast; s >= 0; --s) {
                 if (kEdge && (t - s < 0 || t - s >= n)) continue;
-                pipe[s] = velmor_dsp::RunSection(c, z1[s], z2[s], s == 0 ? in(t) : pipe[s - 1]);
+                pipe[s] = velmor_dsp::RunSection(c(t - s), z1[s], z2[s], s == 0 ? in(t) : pipe[s - 1]);
             }
             if (!kEdge || (t >= kLast && t - kLast < n)) out(t - kLast, pipe[kLast]);
         }
