@@ -169,23 +169,16 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
     velmor_dsp::RunOnActiveIsaWide([&](auto lanes) VELMOR_INLINE_LAMBDA {
         using L4 = typename decltype(lanes)::type;  // the split's four lanes
         double h[2 * kSliceFrames];
-        // A gliding corner is designed for the whole slice first (the
-        // designs do not depend on the samples), so that the divisions of
-        // the designs do not stand in the filters' dependency chains.
+        // A gliding corner is designed for the whole slice first, four
+        // designs at a time (they do not depend on the samples), so that
+        // the divisions of the designs do not stand in the filters'
+        // dependency chains.
         velmor_dsp::SectionCoefficients<Lanes2> c1[kLowCutHeld ? 1 : kSliceFrames];
         velmor_dsp::SectionCoefficients<L4> c2[kSplitHeld ? 1 : kSliceFrames];
         if (kLowCutHeld) c1[0] = mLowCut.Coefficients();
         if (kSplitHeld) c2[0] = mBandSplit.template CoefficientsAs<L4>();
-        for (int i = 0; i < n && !(kLowCutHeld && kSplitHeld); ++i) {
-            if (!kLowCutHeld) {
-                mLowCut.Tune(fL[i], kFilterQ, kFilterGainDb, fs);
-                c1[i] = mLowCut.Coefficients();
-            }
-            if (!kSplitHeld) {
-                mBandSplit.Tune(fX[i], kFilterQ, kFilterGainDb, fs);
-                c2[i] = mBandSplit.template CoefficientsAs<L4>();
-            }
-        }
+        if (!kLowCutHeld) mLowCut.template TuneBlock<L4>(fL, kFilterQ, kFilterGainDb, fs, n, c1);
+        if (!kSplitHeld) mBandSplit.template TuneBlock<L4>(fX, kFilterQ, kFilterGainDb, fs, n, c2);
         auto lowCutCoef = [&](int i) VELMOR_INLINE_LAMBDA -> const velmor_dsp::SectionCoefficients<Lanes2>& {
             return c1[kLowCutHeld ? 0 : i];
         };

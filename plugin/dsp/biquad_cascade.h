@@ -18,6 +18,43 @@ struct BiquadCoefficients {
     double b2 = 0.0;
 };
 
+namespace velmor_dsp {
+
+// Pade [3/4] approximant of tan(w): 5(21w - 2w^3) / (105 - 45w^2 + w^4), in
+// every lane of V.
+template <class V>
+VELMOR_ALWAYS_INLINE V PadeTanOf(V w) {
+    const V w2 = w * w;
+    return Broadcast(5.0, w) * (Broadcast(21.0, w) * w - Broadcast(2.0, w) * w2 * w) /
+           (Broadcast(105.0, w) - Broadcast(45.0, w) * w2 + w2 * w2);
+}
+
+// The low- and high-pass designs of one corner per lane of V (see
+// DesignSplit); a2 is a0.
+template <class V>
+struct SplitDesign {
+    V lowA0, lowA1, highA0, highA1, b1, b2;
+};
+template <class V>
+VELMOR_ALWAYS_INLINE SplitDesign<V> DesignSplitOf(V freqHz, V q, V sampleRate) {
+    const V w = freqHz * Broadcast(3.14159265358979323846, freqHz) / sampleRate;
+    const V k = PadeTanOf(w);
+    const V k2 = k * k;
+    const V one = Broadcast(1.0, k);
+    const V two = Broadcast(2.0, k);
+    const V norm = one / (one + k / q + k2);
+    SplitDesign<V> d;
+    d.b1 = two * (k2 - one) * norm;
+    d.b2 = (one - k / q + k2) * norm;
+    d.lowA0 = k2 * norm;
+    d.lowA1 = two * d.lowA0;
+    d.highA0 = norm;
+    d.highA1 = Broadcast(-2.0, k) * norm;
+    return d;
+}
+
+}  // namespace velmor_dsp
+
 // Pade [3/4] approximant of tan(w): 5(21w - 2w^3) / (105 - 45w^2 + w^4).
 double PadeTan(double w);
 
@@ -174,6 +211,66 @@ public:
     }
     const velmor_dsp::SectionCoefficients<V>& Coefficients() const { return mCoef; }
 
+    // n calls of Tune, one per corner freqHz[0..n) (n at most kMaxBlock):
+    // coef[i] gets the coefficients of sample i's call, in lane type W. The
+    // designs the calls make are worked out together, D::kCount per register
+    // of lane type D (Lanes4 or Lanes4Wide), each lane with the bits of its
+    // own design.
+    static constexpr int kMaxBlock = 64;
+    template <class D, class W>
+    VELMOR_ALWAYS_INLINE void TuneBlock(const double* freqHz, double q, double gainDb, double sampleRate, int n,
+                                        velmor_dsp::SectionCoefficients<W>* coef) {
+        // The cache walk of the calls, in order: which call designs, and
+        // for which corner.
+        int at[kMaxBlock];
+        alignas(32) double corner[kMaxBlock + D::kCount];
+        int designs = 0;
+        for (int i = 0; i < n; ++i) {
+            if (BiquadCascade::Changed(sampleRate, mCachedRate) || mFresh ||
+                BiquadCascade::Changed(freqHz[i], mCachedFreq) || BiquadCascade::Changed(q, mCachedQ) ||
+                BiquadCascade::Changed(gainDb, mCachedGainDb)) {
+                mFresh = false;
+                mCachedRate = sampleRate;
+                mCachedFreq = freqHz[i];
+                mCachedQ = q;
+                mCachedGainDb = gainDb;
+                at[designs] = i;
+                corner[designs++] = freqHz[i];
+            }
+        }
+        // The designs, a register at a time (spare lanes repeat the last).
+        alignas(32) double lowA0[kMaxBlock + D::kCount], lowA1[kMaxBlock + D::kCount];
+        alignas(32) double highA0[kMaxBlock + D::kCount], highA1[kMaxBlock + D::kCount];
+        alignas(32) double b1[kMaxBlock + D::kCount], b2[kMaxBlock + D::kCount];
+        for (int j = designs; j % D::kCount != 0; ++j) corner[j] = corner[designs - 1];
+        const D floored = velmor_dsp::Broadcast(q > BiquadCascade::kMinQ ? q : BiquadCascade::kMinQ, D{});
+        const D rate = velmor_dsp::Broadcast(sampleRate, D{});
+        for (int j = 0; j < designs; j += D::kCount) {
+            const velmor_dsp::SplitDesign<D> d =
+                velmor_dsp::DesignSplitOf(velmor_dsp::Load4(corner + j, D{}), floored, rate);
+            velmor_dsp::Store4(d.lowA0, lowA0 + j);
+            velmor_dsp::Store4(d.lowA1, lowA1 + j);
+            velmor_dsp::Store4(d.highA0, highA0 + j);
+            velmor_dsp::Store4(d.highA1, highA1 + j);
+            velmor_dsp::Store4(d.b1, b1 + j);
+            velmor_dsp::Store4(d.b2, b2 + j);
+        }
+        // Each call runs with the latest design.
+        for (int i = 0, j = 0; i < n; ++i) {
+            if (j < designs && at[j] == i) {
+                BiquadSplit d;
+                d.low = BiquadCoefficients{lowA0[j], lowA1[j], lowA0[j], b1[j], b2[j]};
+                d.high = BiquadCoefficients{highA0[j], highA1[j], highA0[j], b1[j], b2[j]};
+                SetDesign(d);
+                ++j;
+            }
+            velmor_dsp::LaneCopy(coef[i].a0, mCoef.a0);
+            velmor_dsp::LaneCopy(coef[i].a1, mCoef.a1);
+            velmor_dsp::LaneCopy(coef[i].b1, mCoef.b1);
+            velmor_dsp::LaneCopy(coef[i].b2, mCoef.b2);
+        }
+    }
+
     // A run of calls with the state in the caller's registers: Begin copies
     // it out, Step is one call of every lane's cascade (after Tune), End puts
     // the state back. BeginAs, CoefficientsAs and EndAs do the same in the
@@ -265,6 +362,8 @@ public:
     };
 private:
     void Redesign(double freqHz, double q, double gainDb, double sampleRate);
+    // Each lane takes the half of the design for its type.
+    void SetDesign(const BiquadSplit& d);
 
     int mTypes[V::kCount];
     // The first call designs. A fresh cascade does so too, for the rate

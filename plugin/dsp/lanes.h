@@ -96,7 +96,14 @@ struct Lanes4 {
 VELMOR_ALWAYS_INLINE Lanes4 operator+(Lanes4 a, Lanes4 b) { return {a.lo + b.lo, a.hi + b.hi}; }
 VELMOR_ALWAYS_INLINE Lanes4 operator-(Lanes4 a, Lanes4 b) { return {a.lo - b.lo, a.hi - b.hi}; }
 VELMOR_ALWAYS_INLINE Lanes4 operator*(Lanes4 a, Lanes4 b) { return {a.lo * b.lo, a.hi * b.hi}; }
+VELMOR_ALWAYS_INLINE Lanes4 operator/(Lanes4 a, Lanes4 b) { return {a.lo / b.lo, a.hi / b.hi}; }
+VELMOR_ALWAYS_INLINE Lanes4 Broadcast(double v, Lanes4) { return {Broadcast(v, Lanes2{}), Broadcast(v, Lanes2{})}; }
 VELMOR_ALWAYS_INLINE Lanes4 ZeroNonFinite(Lanes4 a) { return {ZeroNonFinite(a.lo), ZeroNonFinite(a.hi)}; }
+VELMOR_ALWAYS_INLINE Lanes4 Load4(const double* p, Lanes4) { return {Lanes2::Load(p), Lanes2::Load(p + 2)}; }
+VELMOR_ALWAYS_INLINE void Store4(Lanes4 a, double* p) {
+    a.lo.Store(p);
+    a.hi.Store(p + 2);
+}
 
 VELMOR_ALWAYS_INLINE void LaneCopy(Lanes2& to, Lanes2 from) { to = from; }
 VELMOR_ALWAYS_INLINE void LaneCopy(Lanes4& to, Lanes4 from) { to = from; }
@@ -125,6 +132,14 @@ struct Lanes4Wide {
 VELMOR_ALWAYS_INLINE Lanes4Wide operator+(Lanes4Wide a, Lanes4Wide b) { return {a.v + b.v}; }
 VELMOR_ALWAYS_INLINE Lanes4Wide operator-(Lanes4Wide a, Lanes4Wide b) { return {a.v - b.v}; }
 VELMOR_ALWAYS_INLINE Lanes4Wide operator*(Lanes4Wide a, Lanes4Wide b) { return {a.v * b.v}; }
+VELMOR_ALWAYS_INLINE Lanes4Wide operator/(Lanes4Wide a, Lanes4Wide b) { return {a.v / b.v}; }
+VELMOR_ALWAYS_INLINE Lanes4Wide Broadcast(double v, Lanes4Wide) { return {Double4{v, v, v, v}}; }
+VELMOR_ALWAYS_INLINE Lanes4Wide Load4(const double* p, Lanes4Wide) {
+    Double4 v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return {v};
+}
+VELMOR_ALWAYS_INLINE void Store4(Lanes4Wide a, double* p) { __builtin_memcpy(p, &a.v, sizeof a.v); }
 // x - x is 0 for a finite x and NaN otherwise; NaN == NaN is false.
 VELMOR_ALWAYS_INLINE Lanes4Wide ZeroNonFinite(Lanes4Wide a) {
     const Double4 d = a.v - a.v;
