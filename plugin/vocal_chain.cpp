@@ -188,9 +188,7 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
         auto lowCut = mLowCut.Begin();
         lowCut.Steps(
             lowCutCoef, n,
-            [&](int i) VELMOR_INLINE_LAMBDA {
-                return Lanes2::Of(gD[i] * (p[i] * inL[i]), gD[i] * (p[i] * inR[i]));
-            },
+            [&](int i) VELMOR_INLINE_LAMBDA { return Lanes2::Of(gD[i] * (p[i] * inL[i]), gD[i] * (p[i] * inR[i])); },
             [&](int i, Lanes2 y) VELMOR_INLINE_LAMBDA { y.Store(h + 2 * i); });
         mLowCut.End(lowCut);
         auto split = mBandSplit.template BeginAs<L4>();

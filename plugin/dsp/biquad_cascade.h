@@ -360,6 +360,7 @@ public:
             if (!kEdge || (t >= kLast && t - kLast < n)) out(t - kLast, pipe[kLast]);
         }
     };
+
 private:
     void Redesign(double freqHz, double q, double gainDb, double sampleRate);
     // Each lane takes the half of the design for its type.
