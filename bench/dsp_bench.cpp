@@ -168,6 +168,55 @@ void BM_FilterBanks(benchmark::State& state) {
 }
 BENCHMARK(BM_FilterBanks)->ArgName("baseline")->Arg(0)->Arg(1);
 
+// The same in the chain's block form: 64-sample slices, the sections
+// skewed, the split in one 256-bit register on AVX; with glide, a corner
+// that moves on every sample (designs worked out in lanes per slice).
+void BM_FilterBankBlocks(benchmark::State& state) {
+    using velmor_dsp::Lanes2;
+    velmor_dsp::ForceBaselineLoops(state.range(0) != 0);
+    const bool glide = state.range(1) != 0;
+    BiquadBank<Lanes2> lowCut({1, 1});
+    BiquadBank<velmor_dsp::Lanes4> split({0, 0, 1, 1});
+    const std::vector<double> l = Signal(kBlock, 3), r = Signal(kBlock, 4);
+    std::vector<double> out(kBlock);
+    double corner = 80.0;
+    for (auto _ : state) {
+        DenormalGuard guard;
+        for (int from = 0; from < kBlock; from += 64) {
+            double f[64], h[128];
+            for (int i = 0; i < 64; ++i) f[i] = glide ? (corner = corner > 299.0 ? 21.0 : corner + 0.01) : corner;
+            velmor_dsp::RunOnActiveIsaWide([&](auto lanes) VELMOR_INLINE_LAMBDA {
+                using L4 = typename decltype(lanes)::type;
+                velmor_dsp::SectionCoefficients<Lanes2> c1[64];
+                velmor_dsp::SectionCoefficients<L4> c2[64];
+                lowCut.template TuneBlock<L4>(f, 0.7, 0.0, kRate, 64, c1);
+                split.template TuneBlock<L4>(f, 0.7, 0.0, kRate, 64, c2);
+                auto a = lowCut.Begin();
+                a.Steps(
+                    [&](int i) VELMOR_INLINE_LAMBDA -> const auto& { return c1[glide ? i : 0]; }, 64,
+                    [&](int i) VELMOR_INLINE_LAMBDA { return Lanes2::Of(l[from + i], r[from + i]); },
+                    [&](int i, Lanes2 y) VELMOR_INLINE_LAMBDA { y.Store(h + 2 * i); });
+                lowCut.End(a);
+                auto b = split.template BeginAs<L4>();
+                b.Steps(
+                    [&](int i) VELMOR_INLINE_LAMBDA -> const auto& { return c2[glide ? i : 0]; }, 64,
+                    [&](int i) VELMOR_INLINE_LAMBDA {
+                        const Lanes2 y = Lanes2::Load(h + 2 * i);
+                        return L4::Of(y, y);
+                    },
+                    [&](int i, L4 z) VELMOR_INLINE_LAMBDA {
+                        out[from + i] = velmor_dsp::Lane(z.Low(), 0) + velmor_dsp::Lane(z.High(), 1);
+                    });
+                split.EndAs(b);
+            });
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    SetFrameCounters(state, kBlock);
+    velmor_dsp::ForceBaselineLoops(false);
+}
+BENCHMARK(BM_FilterBankBlocks)->ArgNames({"baseline", "glide"})->Args({0, 0})->Args({1, 0})->Args({0, 1})->Args({1, 1});
+
 // One limiter over blocks, in reduction most of the time.
 void BM_Limiter(benchmark::State& state) {
     const double lookaheadMs = state.range(0) / 10.0;

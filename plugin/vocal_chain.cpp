@@ -164,41 +164,52 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
     using velmor_dsp::Lanes4;
     if (kLowCutHeld) mLowCut.Tune(fL[0], kFilterQ, kFilterGainDb, fs);
     if (kSplitHeld) mBandSplit.Tune(fX[0], kFilterQ, kFilterGainDb, fs);
-    // Two loops: the low cut's and the split's state each fit the registers,
-    // which both together would not.
-    velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
+    // Two filter loops: the low cut's and the split's state each fit the
+    // registers, which both together would not.
+    velmor_dsp::RunOnActiveIsaWide([&](auto lanes) VELMOR_INLINE_LAMBDA {
+        using L4 = typename decltype(lanes)::type;  // the split's four lanes
         double h[2 * kSliceFrames];
+        // A gliding corner is designed for the whole slice first, four
+        // designs at a time (they do not depend on the samples), so that
+        // the divisions of the designs do not stand in the filters'
+        // dependency chains.
+        velmor_dsp::SectionCoefficients<Lanes2> c1[kLowCutHeld ? 1 : kSliceFrames];
+        velmor_dsp::SectionCoefficients<L4> c2[kSplitHeld ? 1 : kSliceFrames];
+        if (kLowCutHeld) c1[0] = mLowCut.Coefficients();
+        if (kSplitHeld) c2[0] = mBandSplit.template CoefficientsAs<L4>();
+        if (!kLowCutHeld) mLowCut.template TuneBlock<L4>(fL, kFilterQ, kFilterGainDb, fs, n, c1);
+        if (!kSplitHeld) mBandSplit.template TuneBlock<L4>(fX, kFilterQ, kFilterGainDb, fs, n, c2);
+        auto lowCutCoef = [&](int i) VELMOR_INLINE_LAMBDA -> const velmor_dsp::SectionCoefficients<Lanes2>& {
+            return c1[kLowCutHeld ? 0 : i];
+        };
+        auto splitCoef = [&](int i) VELMOR_INLINE_LAMBDA -> const velmor_dsp::SectionCoefficients<L4>& {
+            return c2[kSplitHeld ? 0 : i];
+        };
         auto lowCut = mLowCut.Begin();
-        velmor_dsp::SectionCoefficients<Lanes2> c1 = mLowCut.Coefficients();
-        for (int i = 0; i < n; ++i) {
-            const Lanes2 x = Lanes2::Of(gD[i] * (p[i] * inL[i]), gD[i] * (p[i] * inR[i]));
-            if (!kLowCutHeld) {
-                mLowCut.Tune(fL[i], kFilterQ, kFilterGainDb, fs);
-                c1 = mLowCut.Coefficients();
-            }
-            lowCut.Step(c1, x).Store(h + 2 * i);
-        }
+        lowCut.Steps(
+            lowCutCoef, n,
+            [&](int i) VELMOR_INLINE_LAMBDA { return Lanes2::Of(gD[i] * (p[i] * inL[i]), gD[i] * (p[i] * inR[i])); },
+            [&](int i, Lanes2 y) VELMOR_INLINE_LAMBDA { y.Store(h + 2 * i); });
         mLowCut.End(lowCut);
-        auto split = mBandSplit.Begin();
-        velmor_dsp::SectionCoefficients<Lanes4> c2 = mBandSplit.Coefficients();
-        for (int i = 0; i < n; ++i) {
-            if (!kSplitHeld) {
-                mBandSplit.Tune(fX[i], kFilterQ, kFilterGainDb, fs);
-                c2 = mBandSplit.Coefficients();
-            }
-            const Lanes2 hi = Lanes2::Load(h + 2 * i);
-            const Lanes4 bands = split.Step(c2, Lanes4::Of(hi, hi));
-            const Lanes2 low = bands.Low(), high = bands.High();
-            // The low band goes into its limiter driven; the drive meter
-            // shows the high band after drive and low cut, before its
-            // limiter.
-            lowL[i] = velmor_dsp::Lane(low, 0) * kLowBandDrive;
-            lowR[i] = velmor_dsp::Lane(low, 1) * kLowBandDrive;
-            highL[i] = velmor_dsp::Lane(high, 0);
-            highR[i] = velmor_dsp::Lane(high, 1);
-            driveLevels[i] = LargerMagnitude(highR[i] * kDriveMeterScale, highL[i] * kDriveMeterScale);
-        }
-        mBandSplit.End(split);
+        auto split = mBandSplit.template BeginAs<L4>();
+        split.Steps(
+            splitCoef, n,
+            [&](int i) VELMOR_INLINE_LAMBDA {
+                const Lanes2 hi = Lanes2::Load(h + 2 * i);
+                return L4::Of(hi, hi);
+            },
+            [&](int i, L4 bands) VELMOR_INLINE_LAMBDA {
+                const Lanes2 low = bands.Low(), high = bands.High();
+                // The low band goes into its limiter driven; the drive meter
+                // shows the high band after drive and low cut, before its
+                // limiter.
+                lowL[i] = velmor_dsp::Lane(low, 0) * kLowBandDrive;
+                lowR[i] = velmor_dsp::Lane(low, 1) * kLowBandDrive;
+                highL[i] = velmor_dsp::Lane(high, 0);
+                highR[i] = velmor_dsp::Lane(high, 1);
+                driveLevels[i] = LargerMagnitude(highR[i] * kDriveMeterScale, highL[i] * kDriveMeterScale);
+            });
+        mBandSplit.EndAs(split);
     });
 }
 

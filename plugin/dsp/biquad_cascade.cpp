@@ -2,29 +2,13 @@
 
 #include <cmath>
 
-namespace {
-constexpr double kPi = 3.14159265358979323846;
-}  // namespace
-
-double PadeTan(double w) {
-    const double w2 = w * w;
-    return 5.0 * (21.0 * w - 2.0 * w2 * w) / (105.0 - 45.0 * w2 + w2 * w2);
-}
+double PadeTan(double w) { return velmor_dsp::PadeTanOf(w); }
 
 BiquadSplit DesignSplit(double freqHz, double q, double sampleRate) {
-    const double w = freqHz * kPi / sampleRate;
-    const double k = PadeTan(w);
-    const double k2 = k * k;
-    const double norm = 1.0 / (1.0 + k / q + k2);
+    const velmor_dsp::SplitDesign<double> s = velmor_dsp::DesignSplitOf(freqHz, q, sampleRate);
     BiquadSplit d;
-    d.low.b1 = d.high.b1 = 2.0 * (k2 - 1.0) * norm;
-    d.low.b2 = d.high.b2 = (1.0 - k / q + k2) * norm;
-    d.low.a0 = k2 * norm;
-    d.low.a1 = 2.0 * d.low.a0;
-    d.low.a2 = d.low.a0;
-    d.high.a0 = norm;
-    d.high.a1 = -2.0 * norm;
-    d.high.a2 = norm;
+    d.low = BiquadCoefficients{s.lowA0, s.lowA1, s.lowA0, s.b1, s.b2};
+    d.high = BiquadCoefficients{s.highA0, s.highA1, s.highA0, s.b1, s.b2};
     return d;
 }
 
@@ -83,7 +67,12 @@ void BiquadBank<V>::Redesign(double freqHz, double q, double gainDb, double samp
     mCachedQ = q;
     mCachedGainDb = gainDb;
     const double floored = q > BiquadCascade::kMinQ ? q : BiquadCascade::kMinQ;
-    mCoef = LaneCoefficients<V>(DesignSplit(freqHz, floored, sampleRate), mTypes);
+    SetDesign(DesignSplit(freqHz, floored, sampleRate));
+}
+
+template <class V>
+void BiquadBank<V>::SetDesign(const BiquadSplit& d) {
+    mCoef = LaneCoefficients<V>(d, mTypes);
 }
 
 template class BiquadBank<velmor_dsp::Lanes2>;

@@ -18,6 +18,43 @@ struct BiquadCoefficients {
     double b2 = 0.0;
 };
 
+namespace velmor_dsp {
+
+// Pade [3/4] approximant of tan(w): 5(21w - 2w^3) / (105 - 45w^2 + w^4), in
+// every lane of V.
+template <class V>
+VELMOR_ALWAYS_INLINE V PadeTanOf(V w) {
+    const V w2 = w * w;
+    return Broadcast(5.0, w) * (Broadcast(21.0, w) * w - Broadcast(2.0, w) * w2 * w) /
+           (Broadcast(105.0, w) - Broadcast(45.0, w) * w2 + w2 * w2);
+}
+
+// The low- and high-pass designs of one corner per lane of V (see
+// DesignSplit); a2 is a0.
+template <class V>
+struct SplitDesign {
+    V lowA0, lowA1, highA0, highA1, b1, b2;
+};
+template <class V>
+VELMOR_ALWAYS_INLINE SplitDesign<V> DesignSplitOf(V freqHz, V q, V sampleRate) {
+    const V w = freqHz * Broadcast(3.14159265358979323846, freqHz) / sampleRate;
+    const V k = PadeTanOf(w);
+    const V k2 = k * k;
+    const V one = Broadcast(1.0, k);
+    const V two = Broadcast(2.0, k);
+    const V norm = one / (one + k / q + k2);
+    SplitDesign<V> d;
+    d.b1 = two * (k2 - one) * norm;
+    d.b2 = (one - k / q + k2) * norm;
+    d.lowA0 = k2 * norm;
+    d.lowA1 = two * d.lowA0;
+    d.highA0 = norm;
+    d.highA1 = Broadcast(-2.0, k) * norm;
+    return d;
+}
+
+}  // namespace velmor_dsp
+
 // Pade [3/4] approximant of tan(w): 5(21w - 2w^3) / (105 - 45w^2 + w^4).
 double PadeTan(double w);
 
@@ -64,17 +101,21 @@ struct SectionCoefficients {
     V a0, a1, b1, b2;
 };
 
-// kSections sections in series, transposed direct form II, each with its own
-// state: y = a0 x + z1; z1 = a1 x + z2 - b1 y; z2 = a2 x - b2 y.
+// One section, transposed direct form II: y = a0 x + z1; z1 = a1 x + z2 -
+// b1 y; z2 = a2 x - b2 y.
+template <class V>
+VELMOR_ALWAYS_INLINE V RunSection(const SectionCoefficients<V>& c, V& z1, V& z2, V x) {
+    const V a0x = c.a0 * x;
+    const V y = a0x + z1;
+    z1 = c.a1 * x + z2 - c.b1 * y;
+    z2 = a0x - c.b2 * y;
+    return y;
+}
+
+// kSections sections in series, each with its own state.
 template <int kSections, class V>
 VELMOR_ALWAYS_INLINE V RunSections(const SectionCoefficients<V>& c, V* z1, V* z2, V x) {
-    for (int s = 0; s < kSections; ++s) {
-        const V a0x = c.a0 * x;
-        const V y = a0x + z1[s];
-        z1[s] = c.a1 * x + z2[s] - c.b1 * y;
-        z2[s] = a0x - c.b2 * y;
-        x = y;
-    }
+    for (int s = 0; s < kSections; ++s) x = RunSection(c, z1[s], z2[s], x);
     return x;
 }
 
@@ -170,23 +211,160 @@ public:
     }
     const velmor_dsp::SectionCoefficients<V>& Coefficients() const { return mCoef; }
 
+    // n calls of Tune, one per corner freqHz[0..n) (n at most kMaxBlock):
+    // coef[i] gets the coefficients of sample i's call, in lane type W. The
+    // designs the calls make are worked out together, D::kCount per register
+    // of lane type D (Lanes4 or Lanes4Wide), each lane with the bits of its
+    // own design.
+    static constexpr int kMaxBlock = 64;
+    template <class D, class W>
+    VELMOR_ALWAYS_INLINE void TuneBlock(const double* freqHz, double q, double gainDb, double sampleRate, int n,
+                                        velmor_dsp::SectionCoefficients<W>* coef) {
+        // The cache walk of the calls, in order: which call designs, and
+        // for which corner.
+        int at[kMaxBlock];
+        alignas(32) double corner[kMaxBlock + D::kCount];
+        int designs = 0;
+        for (int i = 0; i < n; ++i) {
+            if (BiquadCascade::Changed(sampleRate, mCachedRate) || mFresh ||
+                BiquadCascade::Changed(freqHz[i], mCachedFreq) || BiquadCascade::Changed(q, mCachedQ) ||
+                BiquadCascade::Changed(gainDb, mCachedGainDb)) {
+                mFresh = false;
+                mCachedRate = sampleRate;
+                mCachedFreq = freqHz[i];
+                mCachedQ = q;
+                mCachedGainDb = gainDb;
+                at[designs] = i;
+                corner[designs++] = freqHz[i];
+            }
+        }
+        // The designs, a register at a time (spare lanes repeat the last).
+        alignas(32) double lowA0[kMaxBlock + D::kCount], lowA1[kMaxBlock + D::kCount];
+        alignas(32) double highA0[kMaxBlock + D::kCount], highA1[kMaxBlock + D::kCount];
+        alignas(32) double b1[kMaxBlock + D::kCount], b2[kMaxBlock + D::kCount];
+        for (int j = designs; j % D::kCount != 0; ++j) corner[j] = corner[designs - 1];
+        const D floored = velmor_dsp::Broadcast(q > BiquadCascade::kMinQ ? q : BiquadCascade::kMinQ, D{});
+        const D rate = velmor_dsp::Broadcast(sampleRate, D{});
+        for (int j = 0; j < designs; j += D::kCount) {
+            const velmor_dsp::SplitDesign<D> d =
+                velmor_dsp::DesignSplitOf(velmor_dsp::Load4(corner + j, D{}), floored, rate);
+            velmor_dsp::Store4(d.lowA0, lowA0 + j);
+            velmor_dsp::Store4(d.lowA1, lowA1 + j);
+            velmor_dsp::Store4(d.highA0, highA0 + j);
+            velmor_dsp::Store4(d.highA1, highA1 + j);
+            velmor_dsp::Store4(d.b1, b1 + j);
+            velmor_dsp::Store4(d.b2, b2 + j);
+        }
+        // Each call runs with the latest design.
+        for (int i = 0, j = 0; i < n; ++i) {
+            if (j < designs && at[j] == i) {
+                BiquadSplit d;
+                d.low = BiquadCoefficients{lowA0[j], lowA1[j], lowA0[j], b1[j], b2[j]};
+                d.high = BiquadCoefficients{highA0[j], highA1[j], highA0[j], b1[j], b2[j]};
+                SetDesign(d);
+                ++j;
+            }
+            velmor_dsp::LaneCopy(coef[i].a0, mCoef.a0);
+            velmor_dsp::LaneCopy(coef[i].a1, mCoef.a1);
+            velmor_dsp::LaneCopy(coef[i].b1, mCoef.b1);
+            velmor_dsp::LaneCopy(coef[i].b2, mCoef.b2);
+        }
+    }
+
     // A run of calls with the state in the caller's registers: Begin copies
     // it out, Step is one call of every lane's cascade (after Tune), End puts
-    // the state back.
-    struct Run {
-        V z1[kSections];
-        V z2[kSections];
-        int counter;
-        VELMOR_ALWAYS_INLINE V Step(const velmor_dsp::SectionCoefficients<V>& c, V x) {
-            if (velmor_dsp::ScrubDue(counter)) velmor_dsp::ScrubSections(z1, z2, kSections);
-            return velmor_dsp::RunSections<kSections>(c, z1, z2, x);
-        }
-    };
+    // the state back. BeginAs, CoefficientsAs and EndAs do the same in the
+    // lane type W of as many lanes (one register where V takes two).
+    template <class W>
+    struct RunOf;
+    using Run = RunOf<V>;
     Run Begin() const { return mState; }
     void End(const Run& run) { mState = run; }
 
+    template <class W>
+    VELMOR_ALWAYS_INLINE RunOf<W> BeginAs() const {
+        RunOf<W> run;
+        for (int s = 0; s < kSections; ++s) {
+            velmor_dsp::LaneCopy(run.z1[s], mState.z1[s]);
+            velmor_dsp::LaneCopy(run.z2[s], mState.z2[s]);
+        }
+        run.counter = mState.counter;
+        return run;
+    }
+    template <class W>
+    VELMOR_ALWAYS_INLINE void EndAs(const RunOf<W>& run) {
+        for (int s = 0; s < kSections; ++s) {
+            velmor_dsp::LaneCopy(mState.z1[s], run.z1[s]);
+            velmor_dsp::LaneCopy(mState.z2[s], run.z2[s]);
+        }
+        mState.counter = run.counter;
+    }
+    template <class W>
+    VELMOR_ALWAYS_INLINE velmor_dsp::SectionCoefficients<W> CoefficientsAs() const {
+        velmor_dsp::SectionCoefficients<W> c;
+        velmor_dsp::LaneCopy(c.a0, mCoef.a0);
+        velmor_dsp::LaneCopy(c.a1, mCoef.a1);
+        velmor_dsp::LaneCopy(c.b1, mCoef.b1);
+        velmor_dsp::LaneCopy(c.b2, mCoef.b2);
+        return c;
+    }
+
+    template <class W>
+    struct RunOf {
+        W z1[kSections];
+        W z2[kSections];
+        int counter;
+        VELMOR_ALWAYS_INLINE W Step(const velmor_dsp::SectionCoefficients<W>& c, W x) {
+            if (velmor_dsp::ScrubDue(counter)) velmor_dsp::ScrubSections(z1, z2, kSections);
+            return velmor_dsp::RunSections<kSections>(c, z1, z2, x);
+        }
+
+        // n calls of Step, sample i's with the coefficients coef(i), the
+        // sections skewed:
+        // in pass t section s takes sample t - s, so the sections of a pass
+        // do not wait on each other and overlap in the pipeline, where one
+        // sample through the sections in a row is one chain of dependent
+        // operations. Each section sees the same inputs in the same order as
+        // under Step, and is scrubbed right before the sample whose call
+        // scrubs, so every bit is Step's. in(i) gives sample i's input,
+        // out(i, y) takes its output, in order.
+        template <class Coef, class In, class Out>
+        VELMOR_ALWAYS_INLINE void Steps(Coef&& c, int n, In&& in, Out&& out) {
+            if (n <= 0) return;
+            W pipe[kSections] = {};  // pipe[s]: section s's output in the last pass
+            unsigned due = 0;        // bit s: section s's sample of this pass scrubs
+            constexpr int kLast = kSections - 1;
+            const int passes = n + kLast;
+            int t = 0;
+            for (; t < kLast && t < passes; ++t) Pass<true>(c, t, n, pipe, due, in, out);
+            for (; t < n; ++t) Pass<false>(c, t, n, pipe, due, in, out);
+            for (; t < passes; ++t) Pass<true>(c, t, n, pipe, due, in, out);
+        }
+
+        // One pass of Steps. kEdge: some section has no sample in it (the
+        // first and last kSections - 1 passes).
+        template <bool kEdge, class Coef, class In, class Out>
+        VELMOR_ALWAYS_INLINE void Pass(Coef& c, int t, int n, W* pipe, unsigned& due, In& in, Out& out) {
+            constexpr int kLast = kSections - 1;
+            due = (due << 1) & ((1u << kSections) - 1u);
+            if ((!kEdge || t < n) && velmor_dsp::ScrubDue(counter)) due |= 1u;
+            if (due != 0) {
+                for (int s = 0; s < kSections; ++s) {
+                    if ((due >> s) & 1u) velmor_dsp::ScrubSections(z1 + s, z2 + s, 1);
+                }
+            }
+            for (int s = kLast; s >= 0; --s) {
+                if (kEdge && (t - s < 0 || t - s >= n)) continue;
+                pipe[s] = velmor_dsp::RunSection(c(t - s), z1[s], z2[s], s == 0 ? in(t) : pipe[s - 1]);
+            }
+            if (!kEdge || (t >= kLast && t - kLast < n)) out(t - kLast, pipe[kLast]);
+        }
+    };
+
 private:
     void Redesign(double freqHz, double q, double gainDb, double sampleRate);
+    // Each lane takes the half of the design for its type.
+    void SetDesign(const BiquadSplit& d);
 
     int mTypes[V::kCount];
     // The first call designs. A fresh cascade does so too, for the rate

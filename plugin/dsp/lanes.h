@@ -96,6 +96,79 @@ struct Lanes4 {
 VELMOR_ALWAYS_INLINE Lanes4 operator+(Lanes4 a, Lanes4 b) { return {a.lo + b.lo, a.hi + b.hi}; }
 VELMOR_ALWAYS_INLINE Lanes4 operator-(Lanes4 a, Lanes4 b) { return {a.lo - b.lo, a.hi - b.hi}; }
 VELMOR_ALWAYS_INLINE Lanes4 operator*(Lanes4 a, Lanes4 b) { return {a.lo * b.lo, a.hi * b.hi}; }
+VELMOR_ALWAYS_INLINE Lanes4 operator/(Lanes4 a, Lanes4 b) { return {a.lo / b.lo, a.hi / b.hi}; }
+VELMOR_ALWAYS_INLINE Lanes4 Broadcast(double v, Lanes4) { return {Broadcast(v, Lanes2{}), Broadcast(v, Lanes2{})}; }
 VELMOR_ALWAYS_INLINE Lanes4 ZeroNonFinite(Lanes4 a) { return {ZeroNonFinite(a.lo), ZeroNonFinite(a.hi)}; }
+VELMOR_ALWAYS_INLINE Lanes4 Load4(const double* p, Lanes4) { return {Lanes2::Load(p), Lanes2::Load(p + 2)}; }
+VELMOR_ALWAYS_INLINE void Store4(Lanes4 a, double* p) {
+    a.lo.Store(p);
+    a.hi.Store(p + 2);
+}
+
+VELMOR_ALWAYS_INLINE void LaneCopy(Lanes2& to, Lanes2 from) { to = from; }
+VELMOR_ALWAYS_INLINE void LaneCopy(Lanes4& to, Lanes4 from) { to = from; }
+
+// ---- Lanes4Wide -------------------------------------------------------------
+
+// Lanes4 in one 256-bit register, for the AVX copies of the loops only (in
+// the baseline copies the compiler would split each operation in two through
+// memory). Written with the compiler's vector types rather than intrinsics,
+// so that the loop bodies templated on it stay plain inline code that takes
+// the instruction set of the copy they are inlined into.
+#if VELMOR_AVX_LOOPS
+typedef double Double4 __attribute__((vector_size(32)));
+typedef long long Mask4 __attribute__((vector_size(32)));
+
+struct Lanes4Wide {
+    Double4 v;
+    static constexpr int kCount = 4;
+    VELMOR_ALWAYS_INLINE static Lanes4Wide Of(Lanes2 lo, Lanes2 hi) {
+        return {__builtin_shufflevector(lo.v, hi.v, 0, 1, 2, 3)};
+    }
+    VELMOR_ALWAYS_INLINE Lanes2 Low() const { return {__builtin_shufflevector(v, v, 0, 1)}; }
+    VELMOR_ALWAYS_INLINE Lanes2 High() const { return {__builtin_shufflevector(v, v, 2, 3)}; }
+};
+
+VELMOR_ALWAYS_INLINE Lanes4Wide operator+(Lanes4Wide a, Lanes4Wide b) { return {a.v + b.v}; }
+VELMOR_ALWAYS_INLINE Lanes4Wide operator-(Lanes4Wide a, Lanes4Wide b) { return {a.v - b.v}; }
+VELMOR_ALWAYS_INLINE Lanes4Wide operator*(Lanes4Wide a, Lanes4Wide b) { return {a.v * b.v}; }
+VELMOR_ALWAYS_INLINE Lanes4Wide operator/(Lanes4Wide a, Lanes4Wide b) { return {a.v / b.v}; }
+VELMOR_ALWAYS_INLINE Lanes4Wide Broadcast(double v, Lanes4Wide) { return {Double4{v, v, v, v}}; }
+VELMOR_ALWAYS_INLINE Lanes4Wide Load4(const double* p, Lanes4Wide) {
+    Double4 v;
+    __builtin_memcpy(&v, p, sizeof v);
+    return {v};
+}
+VELMOR_ALWAYS_INLINE void Store4(Lanes4Wide a, double* p) { __builtin_memcpy(p, &a.v, sizeof a.v); }
+// x - x is 0 for a finite x and NaN otherwise; NaN == NaN is false.
+VELMOR_ALWAYS_INLINE Lanes4Wide ZeroNonFinite(Lanes4Wide a) {
+    const Double4 d = a.v - a.v;
+    const Mask4 finite = d == d;
+    return {reinterpret_cast<Double4>(reinterpret_cast<Mask4>(a.v) & finite)};
+}
+VELMOR_ALWAYS_INLINE void LaneCopy(Lanes4Wide& to, Lanes4 from) { to = Lanes4Wide::Of(from.lo, from.hi); }
+VELMOR_ALWAYS_INLINE void LaneCopy(Lanes4& to, Lanes4Wide from) { to = Lanes4::Of(from.Low(), from.High()); }
+#endif
+
+// Runs body(LaneType<W>{}) on the active instruction set, W being the
+// four-lane type of that copy: Lanes4Wide in the AVX copy, Lanes4 in the
+// baseline one. Both give the same bits. body is a generic lambda marked
+// VELMOR_INLINE_LAMBDA.
+template <class T>
+struct LaneType {
+    using type = T;
+};
+template <class Body>
+void RunOnActiveIsaWide(Body&& body) {
+#if VELMOR_AVX_LOOPS
+    if (UseAvxLoops()) {
+        auto wide = [&]() VELMOR_INLINE_LAMBDA { body(LaneType<Lanes4Wide>{}); };
+        RunAvx(wide);
+        return;
+    }
+#endif
+    auto narrow = [&]() VELMOR_INLINE_LAMBDA { body(LaneType<Lanes4>{}); };
+    RunBaseline(narrow);
+}
 
 }  // namespace velmor_dsp

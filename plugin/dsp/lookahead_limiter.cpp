@@ -82,7 +82,8 @@ struct LookaheadLimiter::Run {
           tail(limiter.mCycleTail.data()),
           position(limiter.mRingPosition),
           head(limiter.mHead),
-          held(limiter.mHeldPeak) {
+          held(limiter.mHeldPeak),
+          sharedPosition(limiter.mRingPosition) {
         if (kWindowed) {
             average = limiter.mGainAverage.Begin();
             delayL = limiter.mDelayL.Begin();
@@ -100,14 +101,42 @@ struct LookaheadLimiter::Run {
         return target;
     }
 
-    // One call: Process's arithmetic on one sample.
+    // One call: Process's arithmetic on one sample, in two stages. Peak
+    // holds the sample's peak over the window and answers the target gain;
+    // Apply averages the target, shapes it and applies it to the delayed
+    // audio. The stages share no state, so a block may run Peak over a
+    // stretch of samples before Apply takes them: each stage keeps its own
+    // order, and the bits are those of one call after the other. Two short
+    // loops pipeline better than one long chain of dependent operations
+    // per sample.
     VELMOR_ALWAYS_INLINE void Step(double inL, double inR, double& outL, double& outR) {
+        Apply(Peak(inL, inR), inL, inR, outL, outR);
+    }
+
+    VELMOR_ALWAYS_INLINE double Peak(double inL, double inR) {
         using velmor_dsp::Max;
         const double m = Max(velmor_dsp::Abs(inR), velmor_dsp::Abs(inL));  // the right one only when larger
         if (!kWindowed) {
             // A window of one: the ring's one slot, or no ring at all.
             held = length == 1 ? Max(m, 0.0) : m;
-            const double target = Target(held);
+            return Target(held);
+        }
+        const int p = position;
+        const int next = p + 1 < length ? p + 1 : 0;
+        ring[p] = m;
+        head = Max(m, head);
+        held = Max(tail[p + 1], head);
+        position = next;
+        if (next == 0) {
+            // Slot 0 comes next: a new cycle of the ring begins.
+            l.StartCycle();
+            head = 0.0;
+        }
+        return Target(held);
+    }
+
+    VELMOR_ALWAYS_INLINE void Apply(double target, double inL, double inR, double& outL, double& outR) {
+        if (!kWindowed) {
             // Recovery (gain rising) moves with the release, reduction with
             // the attack.
             gain = EnvelopeFollower::Step(gain, target, rise, fall);
@@ -115,12 +144,8 @@ struct LookaheadLimiter::Run {
             outR = inR * gain;
             return;
         }
-        const int p = position;
-        const int next = p + 1 < length ? p + 1 : 0;
-        ring[p] = m;
-        head = Max(m, head);
-        held = Max(tail[p + 1], head);
-        const double target = Target(held);
+        const int p = kShared ? sharedPosition : 0;
+        const int next = kShared ? (p + 1 < length ? p + 1 : 0) : 0;
         const int w = kShared ? p : average.window.position;
         const int wNext = kShared ? next : average.window.Next(w);
         const double a = average.StepAt(w, wNext, target);
@@ -132,16 +157,12 @@ struct LookaheadLimiter::Run {
         const int drNext = kShared ? next : delayR.Next(dr);
         outL = delayL.StepAt(dl, dlNext, inL) * gain;
         outR = delayR.StepAt(dr, drNext, inR) * gain;
-        position = next;
-        if (!kShared) {
+        if (kShared) {
+            sharedPosition = next;
+        } else {
             average.window.position = wNext;
             delayL.position = dlNext;
             delayR.position = drNext;
-        }
-        if (next == 0) {
-            // Slot 0 comes next: a new cycle of the ring begins.
-            l.StartCycle();
-            head = 0.0;
         }
     }
 
@@ -154,7 +175,7 @@ struct LookaheadLimiter::Run {
         if (kWindowed) {
             l.mRingPosition = position;
             l.mHead = head;
-            if (kShared) average.window.position = delayL.position = delayR.position = position;
+            if (kShared) average.window.position = delayL.position = delayR.position = sharedPosition;
             l.mGainAverage.End(average);
             l.mDelayL.End(delayL);
             l.mDelayR.End(delayR);
@@ -172,10 +193,23 @@ struct LookaheadLimiter::Run {
     int position;
     double head;
     double held;
+    int sharedPosition;  // the average's and the delays' position, kShared
     MovingAverage::Run average{};
     DelayLine::Run delayL{};
     DelayLine::Run delayR{};
 };
+
+namespace {
+
+// The block loops run each stage over stretches of up to kStretch samples,
+// the targets between the stages kept on the stack.
+constexpr int kStretch = 64;
+template <class Body>
+VELMOR_ALWAYS_INLINE void ForStretches(int n, Body&& body) {
+    for (int from = 0; from < n; from += kStretch) body(from, n - from < kStretch ? n : from + kStretch);
+}
+
+}  // namespace
 
 template <class Body>
 void LookaheadLimiter::WithRun(double threshold, double attackMs, double releaseMs, int sampleRate, Body body) {
@@ -208,7 +242,11 @@ void LookaheadLimiter::ProcessBlock(const double* inL, const double* inR, double
     if (n <= 0) return;
     Settle(lookaheadMs, sampleRate);
     WithRun(threshold, attackMs, releaseMs, sampleRate, [&](auto& run) VELMOR_INLINE_LAMBDA {
-        for (int i = 0; i < n; ++i) run.Step(inL[i], inR[i], outL[i], outR[i]);
+        ForStretches(n, [&](int from, int to) VELMOR_INLINE_LAMBDA {
+            double target[kStretch];
+            for (int i = from; i < to; ++i) target[i - from] = run.Peak(inL[i], inR[i]);
+            for (int i = from; i < to; ++i) run.Apply(target[i - from], inL[i], inR[i], outL[i], outR[i]);
+        });
         run.End(outL[n - 1], outR[n - 1]);
     });
 }
@@ -221,10 +259,14 @@ void LookaheadLimiter::ProcessBlockAlongside(const double* inL, const double* in
     Settle(lookaheadMs, sampleRate);
     WithRun(threshold, attackMs, releaseMs, sampleRate, [&](auto& run) VELMOR_INLINE_LAMBDA {
         EnvelopeFollower::SeriesPair pair = side;
-        for (int i = 0; i < n; ++i) {
-            run.Step(inL[i], inR[i], outL[i], outR[i]);
-            pair.Step(sideA[i], sideB[i], sideA[i], sideB[i]);
-        }
+        ForStretches(n, [&](int from, int to) VELMOR_INLINE_LAMBDA {
+            double target[kStretch];
+            for (int i = from; i < to; ++i) target[i - from] = run.Peak(inL[i], inR[i]);
+            for (int i = from; i < to; ++i) {
+                run.Apply(target[i - from], inL[i], inR[i], outL[i], outR[i]);
+                pair.Step(sideA[i], sideB[i], sideA[i], sideB[i]);
+            }
+        });
         run.End(outL[n - 1], outR[n - 1]);
         side = pair;
     });
@@ -248,10 +290,17 @@ void LookaheadLimiter::ProcessBlockPair(LookaheadLimiter& a, const double* aInL,
         velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
             Run<true, true> runA(a, threshold, ca);
             Run<true, true> runB(b, threshold, cb);
-            for (int i = 0; i < n; ++i) {
-                runA.Step(aInL[i], aInR[i], aOutL[i], aOutR[i]);
-                runB.Step(bInL[i], bInR[i], bOutL[i], bOutR[i]);
-            }
+            ForStretches(n, [&](int from, int to) VELMOR_INLINE_LAMBDA {
+                double targetA[kStretch], targetB[kStretch];
+                for (int i = from; i < to; ++i) {
+                    targetA[i - from] = runA.Peak(aInL[i], aInR[i]);
+                    targetB[i - from] = runB.Peak(bInL[i], bInR[i]);
+                }
+                for (int i = from; i < to; ++i) {
+                    runA.Apply(targetA[i - from], aInL[i], aInR[i], aOutL[i], aOutR[i]);
+                    runB.Apply(targetB[i - from], bInL[i], bInR[i], bOutL[i], bOutR[i]);
+                }
+            });
             runA.End(aOutL[n - 1], aOutR[n - 1]);
             runB.End(bOutL[n - 1], bOutR[n - 1]);
         });

@@ -315,6 +315,68 @@ TEST_P(IsaBlockForms, FilterBanksInLanesEqualOneCascadePerLane) {
     }
 }
 
+// The block forms of the filter banks (the designs of a slice worked out in
+// lanes, the sections skewed over the samples) against one scalar cascade
+// per lane, on the same input, corners and rate changes as above.
+TEST_P(IsaBlockForms, FilterBankBlocksEqualOneCascadePerLane) {
+    using velmor_dsp::Lanes2;
+    const LoopIsa isa(GetParam());
+    DenormalGuard guard;
+    const std::vector<double> l = Signal(kTotal, 23), r = Signal(kTotal, 24);
+    BiquadBank<Lanes2> pair({1, 1});
+    BiquadBank<velmor_dsp::Lanes4> split({0, 0, 1, 1});
+    BiquadCascade oneL, oneR, lowL, lowR, highL, highR;
+    std::uint32_t seed = 9;
+    int pos = 0, run = 0;
+    for (int n : Cuts(kTotal)) {
+        seed = seed * 1664525u + 1013904223u;
+        const double rate = run++ < 40 ? 48000.0 : 44100.0;
+        const double corner = 20.0 + static_cast<double>(seed >> 8) / 16777216.0 * 280.0;
+        const bool glides = (seed >> 4) % 3 == 0;
+        double f[64], got[64][6];
+        for (int i = 0; i < n; ++i) f[i] = glides ? corner * (1.0 + 0.001 * i) : corner;
+        velmor_dsp::RunOnActiveIsaWide([&](auto lanes) VELMOR_INLINE_LAMBDA {
+            using L4 = typename decltype(lanes)::type;
+            velmor_dsp::SectionCoefficients<Lanes2> c1[64];
+            velmor_dsp::SectionCoefficients<L4> c2[64];
+            pair.template TuneBlock<L4>(f, 0.7, 0.0, rate, n, c1);
+            split.template TuneBlock<L4>(f, 0.7, 0.0, rate, n, c2);
+            auto a = pair.Begin();
+            a.Steps(
+                [&](int i) VELMOR_INLINE_LAMBDA -> const auto& { return c1[i]; }, n,
+                [&](int i) VELMOR_INLINE_LAMBDA { return Lanes2::Of(l[pos + i], r[pos + i]); },
+                [&](int i, Lanes2 y) VELMOR_INLINE_LAMBDA { y.Store(got[i]); });
+            pair.End(a);
+            auto b = split.template BeginAs<L4>();
+            b.Steps(
+                [&](int i) VELMOR_INLINE_LAMBDA -> const auto& { return c2[i]; }, n,
+                [&](int i) VELMOR_INLINE_LAMBDA {
+                    const Lanes2 y = Lanes2::Load(got[i]);
+                    return L4::Of(y, y);
+                },
+                [&](int i, L4 z) VELMOR_INLINE_LAMBDA {
+                    z.Low().Store(got[i] + 2);
+                    z.High().Store(got[i] + 4);
+                });
+            split.EndAs(b);
+        });
+        for (int i = 0; i < n; ++i) {
+            const double hl = oneL.ProcessFlushed(l[pos + i], f[i], 0.7, 0.0, rate, 1, 3);
+            const double hr = oneR.ProcessFlushed(r[pos + i], f[i], 0.7, 0.0, rate, 1, 3);
+            const double expected[6] = {hl,
+                                        hr,
+                                        lowL.ProcessFlushed(hl, f[i], 0.7, 0.0, rate, 0, 3),
+                                        lowR.ProcessFlushed(hr, f[i], 0.7, 0.0, rate, 0, 3),
+                                        highL.ProcessFlushed(hl, f[i], 0.7, 0.0, rate, 1, 3),
+                                        highR.ProcessFlushed(hr, f[i], 0.7, 0.0, rate, 1, 3)};
+            for (int k = 0; k < 6; ++k) {
+                ASSERT_TRUE(SameBits(got[i][k], expected[k])) << "lane " << k << ", sample " << pos + i;
+            }
+        }
+        pos += n;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(BlockForms, IsaBlockForms, ::testing::Bool(),
                          [](const auto& info) { return IsaName(info.param); });
 
