@@ -96,24 +96,34 @@ TEST(EditorProcess, WritesAPngWhereOneIsAskedForAndSaysWhyNot) {
 }
 
 // --scale through each format's own way (VST 2.4: the server's Xft.dpi;
-// VST 3: the view's content scale; CLAP: gui.set_scale): the picture is the
-// window at twice the panel's size; without --scale it is the panel's.
+// VST 3: the view's content scale; CLAP: gui.set_scale; LV2: the UI's scale
+// factor): the picture is the window at twice the panel's size; without
+// --scale it is the panel's.
 TEST(EditorProcess, ScaleTwoPhotographsTheEditorAtTwiceItsSizeInEveryFormat) {
-    std::vector<std::string> plugins = {kVelmor};
+    struct Plugin {
+        std::string location;
+        std::vector<std::string> extra;
+    };
+    std::vector<Plugin> plugins = {{kVelmor, {}}};
 #ifdef VELMOR_VST3_PATH
-    plugins.push_back(VELMOR_VST3_PATH);
+    plugins.push_back({VELMOR_VST3_PATH, {}});
 #endif
 #ifdef VELMOR_CLAP_PATH
-    plugins.push_back(VELMOR_CLAP_PATH);
+    plugins.push_back({VELMOR_CLAP_PATH, {}});
+#endif
+#ifdef VELMOR_LV2_BUNDLE
+    plugins.push_back({VELMOR_LV2_BUNDLE, {"--class", "urn:trelowen:orvane:stereo"}});
 #endif
     const struct {
         const char* scale;
         std::uint32_t width, height;
     } cases[] = {{"2", 912, 832}, {"1", 456, 416}};
-    for (const std::string& plugin : plugins) {
+    for (const Plugin& plugin : plugins) {
         for (const auto& c : cases) {
-            SCOPED_TRACE(plugin + " at " + c.scale);
-            const ProcessResult r = Editor({"-", "--after", "0", "--scale", c.scale}, {}, plugin);
+            SCOPED_TRACE(plugin.location + " at " + c.scale);
+            std::vector<std::string> args = {"-", "--after", "0", "--scale", c.scale};
+            args.insert(args.end(), plugin.extra.begin(), plugin.extra.end());
+            const ProcessResult r = Editor(args, {}, plugin.location);
             ASSERT_EQ(r.status, 0) << r.err;
             EXPECT_EQ(PngSize(r.out), std::make_pair(c.width, c.height));
         }
