@@ -115,6 +115,6 @@ const LV2UI_Descriptor kDescriptor = {kVelmorLv2UiUri, Instantiate, Cleanup, Por
 
 }  // namespace
 
-extern "C" LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {
+LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {
     return index == 0 ? &kDescriptor : nullptr;
 }
