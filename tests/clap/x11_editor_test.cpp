@@ -193,8 +193,15 @@ TEST_F(ClapX11Editor, SetScaleSizesAndPaintsTheEditorBeforeAndWhileOpen) {
         EXPECT_EQ(WindowPixels(display.Get(), frame.Children().front(), 912, 832), OwnPaint({}, 2.0));
         EXPECT_EQ(host.resizeRequests.load(), 0);
         // Each paint moves the meter lamp's fade: once it has settled, a
-        // window made again shows what a settled editor paints.
+        // window made again shows what a settled editor paints. Waited for
+        // by its pixels, not a time: a sanitizer build paints far slower.
+        const std::vector<std::uint32_t> settled = OwnPaint({}, 2.0, kSettledTicks);
         host.RunMainLoopFor(p.Get(), kSettleMs);
+        for (int waited = 0; waited < 60000; waited += 250) {
+            if (WindowPixels(display.Get(), frame.Children().front(), 912, 832) == settled) break;
+            host.RunMainLoopFor(p.Get(), 250);
+        }
+        ASSERT_EQ(WindowPixels(display.Get(), frame.Children().front(), 912, 832), settled);
 
         const struct { double asked, taken; } steps[] = {{1.5, 1.5}, {1.5, 1.5}, {100.0, 1.0}, {2.0, 2.0}, {1.3, 1.25}};
         int requests = 0;
