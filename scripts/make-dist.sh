@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds velmor.so, Velmor.dll, the
 # Velmor.vst3 bundle, the two Velmor.clap files (Linux, and Windows as
-# Velmor-windows.clap) and velmor-host into dist/, renders the bundled example vocal through the
-# plug-in, printing input and output peak and RMS, and photographs the
+# Velmor-windows.clap), the velmor.lv2 bundle (Linux) and velmor-host into
+# dist/, renders the bundled example vocal through the plug-in, printing
+# input and output peak and RMS, and photographs the
 # editor as it stands after three seconds of that vocal into dist/editor.png
 # and, at twice the size, dist/editor@2x.png (in an X11 window under Xvfb
 # where Xvfb is installed).
@@ -31,6 +32,13 @@ rm -rf dist/Velmor.vst3
 mkdir -p dist/Velmor.vst3/Contents/x86_64-linux dist/Velmor.vst3/Contents/x86_64-win
 cp build/release/Velmor.vst3/Contents/x86_64-linux/Velmor.so dist/Velmor.vst3/Contents/x86_64-linux/
 cp build/release-windows/Velmor.vst3/Contents/x86_64-win/Velmor.vst3 dist/Velmor.vst3/Contents/x86_64-win/
+# The LV2 bundle: both plug-ins' audio binary, the UI binary and the metadata.
+if [ -d build/release/velmor.lv2 ]; then
+  rm -rf dist/velmor.lv2
+  mkdir -p dist/velmor.lv2
+  cp build/release/velmor.lv2/manifest.ttl build/release/velmor.lv2/velmor.ttl \
+    build/release/velmor.lv2/velmor_dsp.so build/release/velmor.lv2/velmor_ui.so dist/velmor.lv2/
+fi
 [ -x build/release/velmor-host ] && cp build/release/velmor-host dist/
 echo "built: $(cd dist && ls | tr "\n" " ")"
 
