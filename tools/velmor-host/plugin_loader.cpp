@@ -44,6 +44,8 @@ bool IsUri(const std::string& location) {
     return colon != std::string::npos && colon > 1 && location.find_first_of("/\\") > colon;
 }
 
+using Loader = std::unique_ptr<PluginInstance> (*)(const PluginRequest&, double, int, std::string&);
+
 std::unique_ptr<PluginInstance> LoadVst2(const PluginRequest& request, double sampleRate, int maxBlockSize,
                                          std::string& error) {
     if (!request.className.empty()) {
@@ -56,30 +58,22 @@ std::unique_ptr<PluginInstance> LoadVst2(const PluginRequest& request, double sa
     return instance;
 }
 
-// --class names a descriptor id; without it the file must hold one plug-in.
-std::unique_ptr<PluginInstance> LoadClap(const PluginRequest& request, double sampleRate, int maxBlockSize,
-                                         std::string& error) {
-    auto instance = std::make_unique<HostedClap>();
+// The formats whose files or bundles may hold several plug-ins: --class
+// names one (a CLAP descriptor id, a VST 3 class id, an LV2 URI); without it
+// the file or bundle must hold one plug-in.
+template <typename Instance>
+std::unique_ptr<PluginInstance> LoadWithClass(const PluginRequest& request, double sampleRate, int maxBlockSize,
+                                              std::string& error) {
+    auto instance = std::make_unique<Instance>();
     if (!instance->Load(request.location, request.className, sampleRate, maxBlockSize, error)) return nullptr;
     return instance;
 }
-
-std::unique_ptr<PluginInstance> LoadVst3(const PluginRequest& request, double sampleRate, int maxBlockSize,
-                                         std::string& error) {
-    auto instance = std::make_unique<Vst3Instance>();
-    if (!instance->Load(request.location, request.className, sampleRate, maxBlockSize, error)) return nullptr;
-    return instance;
-}
+constexpr Loader LoadClap = LoadWithClass<HostedClap>;
+constexpr Loader LoadVst3 = LoadWithClass<Vst3Instance>;
 
 #if VELMOR_HOST_HAS_LV2
-// A bundle folder (--class names a URI; without it the bundle must hold one
-// plug-in), or a URI among every installed bundle.
-std::unique_ptr<PluginInstance> LoadLv2Bundle(const PluginRequest& request, double sampleRate, int maxBlockSize,
-                                              std::string& error) {
-    auto instance = std::make_unique<HostedLv2>();
-    if (!instance->Load(request.location, request.className, sampleRate, maxBlockSize, error)) return nullptr;
-    return instance;
-}
+// A bundle folder, or a URI among every installed bundle.
+constexpr Loader LoadLv2Bundle = LoadWithClass<HostedLv2>;
 
 std::unique_ptr<PluginInstance> LoadLv2Uri(const PluginRequest& request, double sampleRate, int maxBlockSize,
                                            std::string& error) {
@@ -96,8 +90,6 @@ std::unique_ptr<PluginInstance> LoadLv2Uri(const PluginRequest& request, double 
 constexpr std::nullptr_t LoadLv2Bundle = nullptr;
 constexpr std::nullptr_t LoadLv2Uri = nullptr;
 #endif
-
-using Loader = std::unique_ptr<PluginInstance> (*)(const PluginRequest&, double, int, std::string&);
 
 enum class Kind { kFile, kFolder, kUri };
 
