@@ -207,7 +207,8 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
                 lowR[i] = velmor_dsp::Lane(low, 1) * kLowBandDrive;
                 highL[i] = velmor_dsp::Lane(high, 0);
                 highR[i] = velmor_dsp::Lane(high, 1);
-                driveLevels[i] = LargerMagnitude(highR[i] * kDriveMeterScale, highL[i] * kDriveMeterScale);
+                driveLevels[i] =
+                    VuLevel::Clamp(LargerMagnitude(highR[i] * kDriveMeterScale, highL[i] * kDriveMeterScale));
             });
         mBandSplit.EndAs(split);
     });
@@ -271,7 +272,7 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
     for (int i = 0; i < n; ++i) {
         mixL[i] = hL[i] * gF[i] + lowL[i] * kLowBandTrim * gB[i];
         mixR[i] = hR[i] * gF[i] + lowR[i] * kLowBandTrim * gB[i];
-        outputLevels[i] = LargerMagnitude(mixR[i], mixL[i]);
+        outputLevels[i] = VuLevel::Clamp(LargerMagnitude(mixR[i], mixL[i]));
     }
 
     // Output limiter. The meters keep their own state, so feeding them here,
@@ -279,8 +280,6 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
     // ballistics ride along in the limiter's loop, where their recursion
     // overlaps with the limiter's.
     if (driveMeter != nullptr && outputMeter != nullptr) {
-        VuLevel::ClampLevels(driveLevels, n);
-        VuLevel::ClampLevels(outputLevels, n);
         EnvelopeFollower::SeriesPair needles = VuLevel::Ballistics(*driveMeter, *outputMeter, sr);
         mOutputLimiter.ProcessBlockAlongside(mixL, mixR, hL, hR, n, kOutputThreshold, s.attackOutputMs,
                                              s.releaseOutputMs, s.lookaheadOutputMs, sr, needles, driveLevels,
@@ -299,23 +298,30 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
     // fade with the dry path delayed by as much: both sides of the fade are
     // the same moment of the input. Each frame's inputs are read before its
     // outputs are written. The delays' lengths are never below 1.
+    // Left and right of each delay are settled to one length and stepped
+    // together, so they stand at one position and run in the lanes of one
+    // register.
     mPadL.Settle(delays.padLength);
     mPadR.Settle(delays.padLength);
     mDryL.Settle(delays.dryLength);
     mDryR.Settle(delays.dryLength);
-    DelayLine::Run padL = mPadL.Begin(), padR = mPadR.Begin(), dryL = mDryL.Begin(), dryR = mDryR.Begin();
-    double* outL = io.outL + offset;
-    double* outR = io.outR != nullptr ? io.outR + offset : nullptr;
+    using velmor_dsp::Lanes2;
+    DelayLine* const pads[2] = {&mPadL, &mPadR};
+    DelayLine* const drys[2] = {&mDryL, &mDryR};
+    DelayLine::RunOf<Lanes2> pad = DelayLine::BeginLanes<Lanes2>(pads);
+    DelayLine::RunOf<Lanes2> dry = DelayLine::BeginLanes<Lanes2>(drys);
+    // Without a right output its result goes to a scratch slice.
+    double droppedR[kSliceFrames];
+    double* const out[2] = {io.outL + offset, io.outR != nullptr ? io.outR + offset : droppedR};
+    const double* const in[2] = {inL, inR};
+    const double* const wet[2] = {hL, hR};
+    const Lanes2 one = Lanes2::Of(1.0, 1.0);
     for (int i = 0; i < n; ++i) {
-        const double dl = dryL.Step(inL[i]);
-        const double dr = dryR.Step(inR[i]);
-        const double wl = padL.Step(gO[i] * hL[i]);
-        const double wr = padR.Step(gO[i] * hR[i]);
-        outL[i] = (1.0 - p[i]) * dl + p[i] * wl;
-        if (outR != nullptr) outR[i] = (1.0 - p[i]) * dr + p[i] * wr;
+        const Lanes2 d = dry.Step(velmor_dsp::LoadLanes(in, i, Lanes2{}));
+        const Lanes2 w = pad.Step(velmor_dsp::Broadcast(gO[i], Lanes2{}) * velmor_dsp::LoadLanes(wet, i, Lanes2{}));
+        const Lanes2 mix = velmor_dsp::Broadcast(p[i], Lanes2{});
+        velmor_dsp::StoreLanes(out, i, (one - mix) * d + mix * w);
     }
-    mPadL.End(padL);
-    mPadR.End(padR);
-    mDryL.End(dryL);
-    mDryR.End(dryR);
+    DelayLine::EndLanes(pads, pad);
+    DelayLine::EndLanes(drys, dry);
 }

@@ -8,6 +8,7 @@
 // transfer that needs; a stale value only shows one redraw late.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 
 #include "plugin/dsp/envelope_follower.h"
@@ -24,10 +25,11 @@ public:
 
     // Audio thread. SetLevels of two meters at once (the chain's drive and
     // output meters), in parts, for a block that carries their ballistics
-    // along in its own loop: ClampLevels on each level array, step
-    // the Ballistics over them (each level becomes the needle's value),
-    // Finish them, and Publish the last needle values.
-    static void ClampLevels(double* x, int n);
+    // along in its own loop: Clamp each level where it is made, step the
+    // Ballistics over them (each level becomes the needle's value), Finish
+    // them, and Publish the last needle values. Clamping twice is clamping
+    // once, so levels clamped for these parts may also go to SetLevels.
+    static double Clamp(double x) { return std::min(x, kLevelCeiling); }
     static EnvelopeFollower::SeriesPair Ballistics(VuLevel& a, VuLevel& b, int sampleRate);
     void Publish(double needle) { mLevel.store(needle, std::memory_order_relaxed); }
 
@@ -38,6 +40,9 @@ public:
     std::atomic<int> mMode{0};
 
 private:
+    // +6 dB: the needle's end stop; louder input is held there.
+    static constexpr double kLevelCeiling = 1.99526;
+
     EnvelopeFollower mPeakFollower;
     EnvelopeFollower mNeedleFollower;
     std::atomic<double> mLevel{0.0};

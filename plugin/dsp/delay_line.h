@@ -5,29 +5,33 @@
 #include <vector>
 
 #include "plugin/dsp/isa.h"
+#include "plugin/dsp/lanes.h"
 
 class DelayLine {
 public:
     // A run of calls at the settled length, with the buffer and position in
     // the caller's registers (Begin ... End). Step is one call; StepAt is
     // one call at a position the caller keeps for several lines stepping
-    // together (next is the position after it).
-    struct Run {
-        double* buffer;
+    // together (next is the position after it). RunOf<V> steps one line per
+    // lane of V, lines of one length and position (BeginLanes ... EndLanes).
+    template <class V>
+    struct RunOf {
+        double* buffer[velmor_dsp::kLanes<V>];
         int position;
         int length;
-        VELMOR_ALWAYS_INLINE double StepAt(int at, int next, double x) {
-            buffer[at] = x;
-            return buffer[next];
+        VELMOR_ALWAYS_INLINE V StepAt(int at, int next, V x) {
+            velmor_dsp::StoreLanes(buffer, at, x);
+            return velmor_dsp::LoadLanes(buffer, next, V{});
         }
         VELMOR_ALWAYS_INLINE int Next(int at) const { return at + 1 < length ? at + 1 : 0; }
-        VELMOR_ALWAYS_INLINE double Step(double x) {
+        VELMOR_ALWAYS_INLINE V Step(V x) {
             const int next = Next(position);
-            const double y = StepAt(position, next, x);
+            const V y = StepAt(position, next, x);
             position = next;
             return y;
         }
     };
+    using Run = RunOf<double>;
 
     // Audio thread, once per sample. The array is cleared and re-indexed
     // only when length changes (reallocated only past the reserve); length
@@ -62,8 +66,20 @@ public:
         return true;
     }
     // After Settle.
-    Run Begin() { return Run{mBuffer.data(), mPosition, mLength}; }
+    Run Begin() { return Run{{mBuffer.data()}, mPosition, mLength}; }
     void End(const Run& run) { mPosition = run.position; }
+    // After Settle of every line, all at the first one's length and
+    // position.
+    template <class V>
+    static RunOf<V> BeginLanes(DelayLine* const* lines) {
+        RunOf<V> run{{}, lines[0]->mPosition, lines[0]->mLength};
+        for (int l = 0; l < velmor_dsp::kLanes<V>; ++l) run.buffer[l] = lines[l]->mBuffer.data();
+        return run;
+    }
+    template <class V>
+    static void EndLanes(DelayLine* const* lines, const RunOf<V>& run) {
+        for (int l = 0; l < velmor_dsp::kLanes<V>; ++l) lines[l]->mPosition = run.position;
+    }
 
     // Zeroes the stored samples at the current size; keeps length and
     // position.

@@ -76,6 +76,35 @@ VELMOR_ALWAYS_INLINE double Lane(Lanes2 a, int lane) {
     return lane == 0 ? _mm_cvtsd_f64(a.v) : _mm_cvtsd_f64(_mm_unpackhi_pd(a.v, a.v));
 }
 
+// ---- lanes in separate arrays ---------------------------------------------
+
+// The lanes of V: 1 for double.
+template <class V>
+constexpr int kLanes = V::kCount;
+template <>
+constexpr int kLanes<double> = 1;
+
+// One value per lane, lane l kept at p[l][i]: blocks side by side whose
+// arrays stay their own (two limiters' rings, say) step in one register.
+VELMOR_ALWAYS_INLINE double LoadLanes(const double* const* p, int i, double) { return p[0][i]; }
+VELMOR_ALWAYS_INLINE void StoreLanes(double* const* p, int i, double v) { p[0][i] = v; }
+VELMOR_ALWAYS_INLINE Lanes2 LoadLanes(const double* const* p, int i, Lanes2) {
+    return {_mm_loadh_pd(_mm_load_sd(p[0] + i), p[1] + i)};
+}
+VELMOR_ALWAYS_INLINE void StoreLanes(double* const* p, int i, Lanes2 v) {
+    _mm_storel_pd(p[0] + i, v.v);
+    _mm_storeh_pd(p[1] + i, v.v);
+}
+// The value whose lane l is f(l).
+template <class F>
+VELMOR_ALWAYS_INLINE double LanesFrom(double, F&& f) {
+    return f(0);
+}
+template <class F>
+VELMOR_ALWAYS_INLINE Lanes2 LanesFrom(Lanes2, F&& f) {
+    return Lanes2::Of(f(0), f(1));
+}
+
 // ---- Lanes4 -----------------------------------------------------------------
 
 // Two SSE2 registers: two instructions per operation, independent of each

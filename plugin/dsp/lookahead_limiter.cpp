@@ -63,42 +63,69 @@ void LookaheadLimiter::StartCycle() {
     mHead = 0.0;
 }
 
+namespace {
+
+// The gain that brings peak down to threshold: threshold / peak where the
+// peak is over it, else 1. For one limiter, whether the held peak is over
+// the threshold is steady (the low band is driven far over it, the output
+// limiter's ceiling is rarely reached), so the division stays behind a
+// branch; lanes divide in every lane and keep the quotient where it counts.
+VELMOR_ALWAYS_INLINE double GainDownTo(double threshold, double peak) {
+    double target = 1.0;
+    if (peak > threshold) target = threshold / peak;
+    return target;
+}
+VELMOR_ALWAYS_INLINE velmor_dsp::Lanes2 GainDownTo(velmor_dsp::Lanes2 threshold, velmor_dsp::Lanes2 peak) {
+    return velmor_dsp::SelectGreater(peak, threshold, threshold / peak, velmor_dsp::Broadcast(1.0, peak));
+}
+
+}  // namespace
+
 // The limiter over a run of samples at a settled length, with every part's
-// state in the caller's registers. kWindowed: a window of 2 samples or more
+// state in the caller's registers; one limiter per lane of V, all at one
+// length and window position. kWindowed: a window of 2 samples or more
 // (with 0 or 1 the peak is the sample's own, the average and the delays pass
 // it through). kShared: the ring, the average's window and both delays are
 // at one position (they step together, so they are unless a length of 0 or
 // 1 came in between), kept once.
-template <bool kWindowed, bool kShared>
+template <class V, bool kWindowed, bool kShared>
 struct LookaheadLimiter::Run {
-    Run(LookaheadLimiter& limiter, double thresholdIn, EnvelopeFollower::Coefficients c)
-        : l(limiter),
-          threshold(thresholdIn),
-          rise(c.rise),
-          fall(c.fall),
-          gain(limiter.mGainEnvelope.Value()),
-          length(limiter.mLength),
-          ring(limiter.mRing.data()),
-          tail(limiter.mCycleTail.data()),
-          position(limiter.mRingPosition),
-          head(limiter.mHead),
-          held(limiter.mHeldPeak),
-          sharedPosition(limiter.mRingPosition) {
+    static constexpr int kLanes = velmor_dsp::kLanes<V>;
+    using Limiters = LookaheadLimiter* const*;
+
+    Run(Limiters limiters, double thresholdIn, const EnvelopeFollower::Coefficients* c)
+        : threshold(velmor_dsp::Broadcast(thresholdIn, V{})),
+          rise(Lanes([&](int k) { return c[k].rise; })),
+          fall(Lanes([&](int k) { return c[k].fall; })),
+          gain(Lanes([&](int k) { return limiters[k]->mGainEnvelope.Value(); })),
+          length(limiters[0]->mLength),
+          position(limiters[0]->mRingPosition),
+          head(Lanes([&](int k) { return limiters[k]->mHead; })),
+          held(Lanes([&](int k) { return limiters[k]->mHeldPeak; })),
+          sharedPosition(limiters[0]->mRingPosition) {
+        for (int k = 0; k < kLanes; ++k) {
+            l[k] = limiters[k];
+            ring[k] = limiters[k]->mRing.data();
+            tail[k] = limiters[k]->mCycleTail.data();
+        }
         if (kWindowed) {
-            average = limiter.mGainAverage.Begin();
-            delayL = limiter.mDelayL.Begin();
-            delayR = limiter.mDelayR.Begin();
+            MovingAverage* averages[kLanes];
+            DelayLine* left[kLanes];
+            DelayLine* right[kLanes];
+            for (int k = 0; k < kLanes; ++k) {
+                averages[k] = &limiters[k]->mGainAverage;
+                left[k] = &limiters[k]->mDelayL;
+                right[k] = &limiters[k]->mDelayR;
+            }
+            average = MovingAverage::BeginLanes<V>(averages);
+            delayL = DelayLine::BeginLanes<V>(left);
+            delayR = DelayLine::BeginLanes<V>(right);
         }
     }
 
-    // The gain that brings the held peak down to the threshold. Whether the
-    // held peak is over it is steady (the low band is driven far over it,
-    // the output limiter's ceiling is rarely reached), so the division stays
-    // behind a branch.
-    VELMOR_ALWAYS_INLINE double Target(double peak) const {
-        double target = 1.0;
-        if (peak > threshold) target = threshold / peak;
-        return target;
+    template <class F>
+    static VELMOR_ALWAYS_INLINE V Lanes(F&& f) {
+        return velmor_dsp::LanesFrom(V{}, f);
     }
 
     // One call: Process's arithmetic on one sample, in two stages. Peak
@@ -109,33 +136,29 @@ struct LookaheadLimiter::Run {
     // order, and the bits are those of one call after the other. Two short
     // loops pipeline better than one long chain of dependent operations
     // per sample.
-    VELMOR_ALWAYS_INLINE void Step(double inL, double inR, double& outL, double& outR) {
-        Apply(Peak(inL, inR), inL, inR, outL, outR);
-    }
-
-    VELMOR_ALWAYS_INLINE double Peak(double inL, double inR) {
+    VELMOR_ALWAYS_INLINE V Peak(V inL, V inR) {
         using velmor_dsp::Max;
-        const double m = Max(velmor_dsp::Abs(inR), velmor_dsp::Abs(inL));  // the right one only when larger
+        const V m = Max(velmor_dsp::Abs(inR), velmor_dsp::Abs(inL));  // the right one only when larger
         if (!kWindowed) {
             // A window of one: the ring's one slot, or no ring at all.
-            held = length == 1 ? Max(m, 0.0) : m;
-            return Target(held);
+            held = length == 1 ? Max(m, velmor_dsp::Broadcast(0.0, m)) : m;
+            return GainDownTo(threshold, held);
         }
         const int p = position;
         const int next = p + 1 < length ? p + 1 : 0;
-        ring[p] = m;
+        velmor_dsp::StoreLanes(ring, p, m);
         head = Max(m, head);
-        held = Max(tail[p + 1], head);
+        held = Max(velmor_dsp::LoadLanes(tail, p + 1, V{}), head);
         position = next;
         if (next == 0) {
             // Slot 0 comes next: a new cycle of the ring begins.
-            l.StartCycle();
-            head = 0.0;
+            for (int k = 0; k < kLanes; ++k) l[k]->StartCycle();
+            head = velmor_dsp::Broadcast(0.0, m);
         }
-        return Target(held);
+        return GainDownTo(threshold, held);
     }
 
-    VELMOR_ALWAYS_INLINE void Apply(double target, double inL, double inR, double& outL, double& outR) {
+    VELMOR_ALWAYS_INLINE void Apply(V target, V inL, V inR, V& outL, V& outR) {
         if (!kWindowed) {
             // Recovery (gain rising) moves with the release, reduction with
             // the attack.
@@ -148,7 +171,7 @@ struct LookaheadLimiter::Run {
         const int next = kShared ? (p + 1 < length ? p + 1 : 0) : 0;
         const int w = kShared ? p : average.window.position;
         const int wNext = kShared ? next : average.window.Next(w);
-        const double a = average.StepAt(w, wNext, target);
+        const V a = average.StepAt(w, wNext, target);
         gain = EnvelopeFollower::Step(gain, a, rise, fall);
         // The audio, delayed to meet its gain.
         const int dl = kShared ? p : delayL.position;
@@ -166,37 +189,47 @@ struct LookaheadLimiter::Run {
         }
     }
 
-    void End(double lastOutL, double lastOutR) {
-        l.mGainEnvelope.SetValue(gain);
-        l.mGain = gain;
-        l.mOutL = lastOutL;
-        l.mOutR = lastOutR;
-        l.mHeldPeak = held;
+    void End(V lastOutL, V lastOutR) {
+        for (int k = 0; k < kLanes; ++k) {
+            l[k]->mGainEnvelope.SetValue(velmor_dsp::Lane(gain, k));
+            l[k]->mGain = velmor_dsp::Lane(gain, k);
+            l[k]->mOutL = velmor_dsp::Lane(lastOutL, k);
+            l[k]->mOutR = velmor_dsp::Lane(lastOutR, k);
+            l[k]->mHeldPeak = velmor_dsp::Lane(held, k);
+        }
         if (kWindowed) {
-            l.mRingPosition = position;
-            l.mHead = head;
             if (kShared) average.window.position = delayL.position = delayR.position = sharedPosition;
-            l.mGainAverage.End(average);
-            l.mDelayL.End(delayL);
-            l.mDelayR.End(delayR);
+            MovingAverage* averages[kLanes];
+            DelayLine* left[kLanes];
+            DelayLine* right[kLanes];
+            for (int k = 0; k < kLanes; ++k) {
+                l[k]->mRingPosition = position;
+                l[k]->mHead = velmor_dsp::Lane(head, k);
+                averages[k] = &l[k]->mGainAverage;
+                left[k] = &l[k]->mDelayL;
+                right[k] = &l[k]->mDelayR;
+            }
+            MovingAverage::EndLanes(averages, average);
+            DelayLine::EndLanes(left, delayL);
+            DelayLine::EndLanes(right, delayR);
         }
     }
 
-    LookaheadLimiter& l;
-    const double threshold;
-    const double rise;
-    const double fall;
-    double gain;
+    LookaheadLimiter* l[kLanes];
+    const V threshold;
+    const V rise;
+    const V fall;
+    V gain;
     const int length;
-    double* ring;
-    const double* tail;  // rewritten in place when a cycle starts
+    double* ring[kLanes];
+    const double* tail[kLanes];  // rewritten in place when a cycle starts
     int position;
-    double head;
-    double held;
+    V head;
+    V held;
     int sharedPosition;  // the average's and the delays' position, kShared
-    MovingAverage::Run average{};
-    DelayLine::Run delayL{};
-    DelayLine::Run delayR{};
+    MovingAverage::RunOf<V> average{};
+    DelayLine::RunOf<V> delayL{};
+    DelayLine::RunOf<V> delayR{};
 };
 
 namespace {
@@ -209,13 +242,40 @@ VELMOR_ALWAYS_INLINE void ForStretches(int n, Body&& body) {
     for (int from = 0; from < n; from += kStretch) body(from, n - from < kStretch ? n : from + kStretch);
 }
 
+// The lanes of one sample from the per-lane arrays at index i.
+template <class V>
+VELMOR_ALWAYS_INLINE V In(const double* const* x, int i) {
+    return velmor_dsp::LoadLanes(x, i, V{});
+}
+
+// The stages over a block, one stretch at a time: every Peak of a stretch,
+// then every Apply; inputs and outputs one array per lane (an output may be
+// its input). step(i) runs after sample i's Apply.
+template <class V, class RunT, class Step>
+VELMOR_ALWAYS_INLINE void RunStages(RunT& run, const double* const* inL, const double* const* inR, double* const* outL,
+                                    double* const* outR, int n, Step&& step) {
+    ForStretches(n, [&](int from, int to) VELMOR_INLINE_LAMBDA {
+        V target[kStretch];
+        for (int i = from; i < to; ++i) target[i - from] = run.Peak(In<V>(inL, i), In<V>(inR, i));
+        for (int i = from; i < to; ++i) {
+            V yL, yR;
+            run.Apply(target[i - from], In<V>(inL, i), In<V>(inR, i), yL, yR);
+            velmor_dsp::StoreLanes(outL, i, yL);
+            velmor_dsp::StoreLanes(outR, i, yR);
+            step(i);
+        }
+    });
+    run.End(In<V>(outL, n - 1), In<V>(outR, n - 1));
+}
+
 }  // namespace
 
 template <class Body>
 void LookaheadLimiter::WithRun(double threshold, double attackMs, double releaseMs, int sampleRate, Body body) {
     const EnvelopeFollower::Coefficients c = mGainEnvelope.Retimed(sampleRate, releaseMs, attackMs);
+    LookaheadLimiter* const self[1] = {this};
     if (mLength <= 1) {
-        Run<false, false> run(*this, threshold, c);
+        Run<double, false, false> run(self, threshold, &c);
         body(run);
         return;
     }
@@ -225,12 +285,12 @@ void LookaheadLimiter::WithRun(double threshold, double attackMs, double release
     // registers.
     if (shared) {
         velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
-            Run<true, true> run(*this, threshold, c);
+            Run<double, true, true> run(self, threshold, &c);
             body(run);
         });
     } else {
         velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
-            Run<true, false> run(*this, threshold, c);
+            Run<double, true, false> run(self, threshold, &c);
             body(run);
         });
     }
@@ -241,13 +301,12 @@ void LookaheadLimiter::ProcessBlock(const double* inL, const double* inR, double
                                     int sampleRate) {
     if (n <= 0) return;
     Settle(lookaheadMs, sampleRate);
+    const double* const xL[1] = {inL};
+    const double* const xR[1] = {inR};
+    double* const yL[1] = {outL};
+    double* const yR[1] = {outR};
     WithRun(threshold, attackMs, releaseMs, sampleRate, [&](auto& run) VELMOR_INLINE_LAMBDA {
-        ForStretches(n, [&](int from, int to) VELMOR_INLINE_LAMBDA {
-            double target[kStretch];
-            for (int i = from; i < to; ++i) target[i - from] = run.Peak(inL[i], inR[i]);
-            for (int i = from; i < to; ++i) run.Apply(target[i - from], inL[i], inR[i], outL[i], outR[i]);
-        });
-        run.End(outL[n - 1], outR[n - 1]);
+        RunStages<double>(run, xL, xR, yL, yR, n, [](int) VELMOR_INLINE_LAMBDA {});
     });
 }
 
@@ -257,17 +316,14 @@ void LookaheadLimiter::ProcessBlockAlongside(const double* inL, const double* in
                                              double* sideB) {
     if (n <= 0) return;
     Settle(lookaheadMs, sampleRate);
+    const double* const xL[1] = {inL};
+    const double* const xR[1] = {inR};
+    double* const yL[1] = {outL};
+    double* const yR[1] = {outR};
     WithRun(threshold, attackMs, releaseMs, sampleRate, [&](auto& run) VELMOR_INLINE_LAMBDA {
         EnvelopeFollower::SeriesPair pair = side;
-        ForStretches(n, [&](int from, int to) VELMOR_INLINE_LAMBDA {
-            double target[kStretch];
-            for (int i = from; i < to; ++i) target[i - from] = run.Peak(inL[i], inR[i]);
-            for (int i = from; i < to; ++i) {
-                run.Apply(target[i - from], inL[i], inR[i], outL[i], outR[i]);
-                pair.Step(sideA[i], sideB[i], sideA[i], sideB[i]);
-            }
-        });
-        run.End(outL[n - 1], outR[n - 1]);
+        RunStages<double>(run, xL, xR, yL, yR, n,
+                          [&](int i) VELMOR_INLINE_LAMBDA { pair.Step(sideA[i], sideB[i], sideA[i], sideB[i]); });
         side = pair;
     });
 }
@@ -279,30 +335,21 @@ void LookaheadLimiter::ProcessBlockPair(LookaheadLimiter& a, const double* aInL,
     if (n <= 0) return;
     const int na = a.Settle(lookaheadMs, sampleRate);
     const int nb = b.Settle(lookaheadMs, sampleRate);
-    auto sharedAt = [](LookaheadLimiter& l) {
-        return l.mGainAverage.Position() == l.mRingPosition && l.mDelayL.Position() == l.mRingPosition &&
-               l.mDelayR.Position() == l.mRingPosition;
+    auto sharedAt = [](LookaheadLimiter& l, int position) {
+        return l.mRingPosition == position && l.mGainAverage.Position() == position &&
+               l.mDelayL.Position() == position && l.mDelayR.Position() == position;
     };
-    if (na > 1 && nb > 1 && sharedAt(a) && sharedAt(b)) {
-        // Two independent limiters in one loop: their recursions overlap.
-        const EnvelopeFollower::Coefficients ca = a.mGainEnvelope.Retimed(sampleRate, aReleaseMs, attackMs);
-        const EnvelopeFollower::Coefficients cb = b.mGainEnvelope.Retimed(sampleRate, bReleaseMs, attackMs);
+    if (na > 1 && na == nb && sharedAt(a, a.mRingPosition) && sharedAt(b, a.mRingPosition)) {
+        const EnvelopeFollower::Coefficients c[2] = {a.mGainEnvelope.Retimed(sampleRate, aReleaseMs, attackMs),
+                                                     b.mGainEnvelope.Retimed(sampleRate, bReleaseMs, attackMs)};
+        LookaheadLimiter* const both[2] = {&a, &b};
+        const double* const xL[2] = {aInL, bInL};
+        const double* const xR[2] = {aInR, bInR};
+        double* const yL[2] = {aOutL, bOutL};
+        double* const yR[2] = {aOutR, bOutR};
         velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
-            Run<true, true> runA(a, threshold, ca);
-            Run<true, true> runB(b, threshold, cb);
-            ForStretches(n, [&](int from, int to) VELMOR_INLINE_LAMBDA {
-                double targetA[kStretch], targetB[kStretch];
-                for (int i = from; i < to; ++i) {
-                    targetA[i - from] = runA.Peak(aInL[i], aInR[i]);
-                    targetB[i - from] = runB.Peak(bInL[i], bInR[i]);
-                }
-                for (int i = from; i < to; ++i) {
-                    runA.Apply(targetA[i - from], aInL[i], aInR[i], aOutL[i], aOutR[i]);
-                    runB.Apply(targetB[i - from], bInL[i], bInR[i], bOutL[i], bOutR[i]);
-                }
-            });
-            runA.End(aOutL[n - 1], aOutR[n - 1]);
-            runB.End(bOutL[n - 1], bOutR[n - 1]);
+            Run<velmor_dsp::Lanes2, true, true> run(both, threshold, c);
+            RunStages<velmor_dsp::Lanes2>(run, xL, xR, yL, yR, n, [](int) VELMOR_INLINE_LAMBDA {});
         });
         return;
     }

@@ -38,8 +38,10 @@ public:
                                EnvelopeFollower::SeriesPair& side, double* sideA, double* sideB);
 
     // ProcessBlock of two independent limiters with the same threshold,
-    // attack and look-ahead (a band split's two bands), interleaved sample by
-    // sample so their recursions overlap. Results as two ProcessBlock calls.
+    // attack and look-ahead (a band split's two bands): while both stand at
+    // one window position (as two limiters always driven together do) they
+    // run side by side in the lanes of one register. Results as two
+    // ProcessBlock calls.
     static void ProcessBlockPair(LookaheadLimiter& a, const double* aInL, const double* aInR, double* aOutL,
                                  double* aOutR, double aReleaseMs, LookaheadLimiter& b, const double* bInL,
                                  const double* bInR, double* bOutL, double* bOutR, double bReleaseMs, int n,
@@ -69,7 +71,9 @@ public:
     double HeldPeak() const { return mHeldPeak; }
 
 private:
-    template <bool kWindowed, bool kShared>
+    // The limiter's arithmetic over a run of samples, one limiter per lane
+    // of V (double, or Lanes2 for two limiters side by side).
+    template <class V, bool kWindowed, bool kShared>
     struct Run;
 
     // Settles every part on the window length for these settings, as a call

@@ -5,6 +5,7 @@
 // the filters downstream keep their cached coefficients.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 
 #include "plugin/dsp/float_bits.h"
@@ -39,7 +40,7 @@ public:
             out[i] = r.Step(t);
             if (t.Settled(r.value)) {
                 const bool held = i == 0 && velmor_dsp::SameBits(out[0], target);
-                for (++i; i < n; ++i) out[i] = target;
+                std::fill(out + i + 1, out + n, target);
                 mValue = r.value;
                 mState = r.state;
                 return held;

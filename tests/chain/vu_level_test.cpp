@@ -70,8 +70,7 @@ TEST(VuLevel, CarriedBallisticsOfTwoMetersEqualOneLevelAtATime) {
             oneB.SetLevel(b[i], 44100);
         }
         std::vector<double> ca(&a[pos], &a[pos] + 100), cb(&b[pos], &b[pos] + 100);
-        VuLevel::ClampLevels(ca.data(), 100);
-        VuLevel::ClampLevels(cb.data(), 100);
+        for (int i = 0; i < 100; ++i) ca[i] = VuLevel::Clamp(ca[i]), cb[i] = VuLevel::Clamp(cb[i]);
         EnvelopeFollower::SeriesPair needles = VuLevel::Ballistics(partsA, partsB, 44100);
         for (int i = 0; i < 100; ++i) needles.Step(ca[i], cb[i], ca[i], cb[i]);
         needles.Finish();
