@@ -26,11 +26,11 @@ constexpr double kFreqLo = 20.0, kFreqHi = 300.0;   // low cut and crossover
 constexpr double kBassLo = 0.316228, kBassHi = 3.16228;
 constexpr double kOutputLo = 0.1, kOutputHi = 10.0;
 
-// The larger of two magnitudes, the first only when strictly larger.
-inline double LargerMagnitude(double first, double second) {
-    const double a = std::fabs(first);
-    const double b = std::fabs(second);
-    return a > b ? a : b;
+// The larger of two magnitudes, the first only when strictly larger, in
+// every lane of V.
+template <class V>
+VELMOR_ALWAYS_INLINE V LargerMagnitude(V first, V second) {
+    return velmor_dsp::Max(velmor_dsp::Abs(first), velmor_dsp::Abs(second));
 }
 
 }  // namespace
@@ -269,11 +269,18 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
                                        sr);
     double* mixL = highL;
     double* mixR = highR;
-    for (int i = 0; i < n; ++i) {
-        mixL[i] = hL[i] * gF[i] + lowL[i] * kLowBandTrim * gB[i];
-        mixR[i] = hR[i] * gF[i] + lowR[i] * kLowBandTrim * gB[i];
-        outputLevels[i] = VuLevel::Clamp(LargerMagnitude(mixR[i], mixL[i]));
-    }
+    using velmor_dsp::LoadFrames;
+    using velmor_dsp::StoreFrames;
+    velmor_dsp::ForFrames(n, [&](int i, auto v) VELMOR_INLINE_LAMBDA {
+        using V = decltype(v);
+        const V trim = velmor_dsp::Broadcast(kLowBandTrim, v);
+        const V g = LoadFrames(gF + i, v), b = LoadFrames(gB + i, v);
+        const V l = LoadFrames(hL + i, v) * g + LoadFrames(lowL + i, v) * trim * b;
+        const V r = LoadFrames(hR + i, v) * g + LoadFrames(lowR + i, v) * trim * b;
+        StoreFrames(l, mixL + i);
+        StoreFrames(r, mixR + i);
+        StoreFrames(VuLevel::Clamp(LargerMagnitude(r, l)), outputLevels + i);
+    });
 
     // Output limiter. The meters keep their own state, so feeding them here,
     // together, is the same as feeding each where its level arises; their
@@ -296,32 +303,27 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
 
     // Output gain, the wet path padded to the chain's delay, and the wet/dry
     // fade with the dry path delayed by as much: both sides of the fade are
-    // the same moment of the input. Each frame's inputs are read before its
-    // outputs are written. The delays' lengths are never below 1.
-    // Left and right of each delay are settled to one length and stepped
-    // together, so they stand at one position and run in the lanes of one
-    // register.
-    mPadL.Settle(delays.padLength);
-    mPadR.Settle(delays.padLength);
-    mDryL.Settle(delays.dryLength);
-    mDryR.Settle(delays.dryLength);
-    using velmor_dsp::Lanes2;
-    DelayLine* const pads[2] = {&mPadL, &mPadR};
-    DelayLine* const drys[2] = {&mDryL, &mDryR};
-    DelayLine::RunOf<Lanes2> pad = DelayLine::BeginLanes<Lanes2>(pads);
-    DelayLine::RunOf<Lanes2> dry = DelayLine::BeginLanes<Lanes2>(drys);
+    // the same moment of the input. The dry delay takes the whole slice's
+    // input before any output is written (a host may process in place). The
+    // delays' lengths are never below 1.
+    double dryL[kSliceFrames], dryR[kSliceFrames];
+    mDryL.ProcessBlock(inL, dryL, n, delays.dryLength);
+    mDryR.ProcessBlock(inR, dryR, n, delays.dryLength);
+    velmor_dsp::ForFrames(n, [&](int i, auto v) VELMOR_INLINE_LAMBDA {
+        const auto g = LoadFrames(gO + i, v);
+        StoreFrames(g * LoadFrames(hL + i, v), hL + i);
+        StoreFrames(g * LoadFrames(hR + i, v), hR + i);
+    });
+    mPadL.ProcessBlock(hL, hL, n, delays.padLength);
+    mPadR.ProcessBlock(hR, hR, n, delays.padLength);
     // Without a right output its result goes to a scratch slice.
     double droppedR[kSliceFrames];
-    double* const out[2] = {io.outL + offset, io.outR != nullptr ? io.outR + offset : droppedR};
-    const double* const in[2] = {inL, inR};
-    const double* const wet[2] = {hL, hR};
-    const Lanes2 one = Lanes2::Of(1.0, 1.0);
-    for (int i = 0; i < n; ++i) {
-        const Lanes2 d = dry.Step(velmor_dsp::LoadLanes(in, i, Lanes2{}));
-        const Lanes2 w = pad.Step(velmor_dsp::Broadcast(gO[i], Lanes2{}) * velmor_dsp::LoadLanes(wet, i, Lanes2{}));
-        const Lanes2 mix = velmor_dsp::Broadcast(p[i], Lanes2{});
-        velmor_dsp::StoreLanes(out, i, (one - mix) * d + mix * w);
-    }
-    DelayLine::EndLanes(pads, pad);
-    DelayLine::EndLanes(drys, dry);
+    double* const outL = io.outL + offset;
+    double* const outR = io.outR != nullptr ? io.outR + offset : droppedR;
+    velmor_dsp::ForFrames(n, [&](int i, auto v) VELMOR_INLINE_LAMBDA {
+        const auto mix = LoadFrames(p + i, v);
+        const auto dry = velmor_dsp::Broadcast(1.0, v) - mix;
+        StoreFrames(dry * LoadFrames(dryL + i, v) + mix * LoadFrames(hL + i, v), outL + i);
+        StoreFrames(dry * LoadFrames(dryR + i, v) + mix * LoadFrames(hR + i, v), outR + i);
+    });
 }

@@ -12,6 +12,7 @@
 #include <atomic>
 
 #include "plugin/dsp/envelope_follower.h"
+#include "plugin/dsp/lanes.h"
 
 class VuLevel {
 public:
@@ -29,7 +30,12 @@ public:
     // Ballistics over them (each level becomes the needle's value), Finish
     // them, and Publish the last needle values. Clamping twice is clamping
     // once, so levels clamped for these parts may also go to SetLevels.
-    static double Clamp(double x) { return std::min(x, kLevelCeiling); }
+    // In every lane of V (double or Lanes2): std::min(x, ceiling), NaN
+    // passing.
+    template <class V>
+    static V Clamp(V x) {
+        return velmor_dsp::Min(velmor_dsp::Broadcast(kLevelCeiling, x), x);
+    }
     static EnvelopeFollower::SeriesPair Ballistics(VuLevel& a, VuLevel& b, int sampleRate);
     void Publish(double needle) { mLevel.store(needle, std::memory_order_relaxed); }
 

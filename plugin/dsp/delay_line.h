@@ -45,16 +45,10 @@ public:
     }
 
     // n calls of Process with the same length, x[i] into y[i] (y may be x).
-    void ProcessBlock(const double* x, double* y, int n, int length) {
-        if (n <= 0) return;
-        if (!Settle(length)) {
-            for (int i = 0; i < n; ++i) y[i] = x[i];
-            return;
-        }
-        Run run = Begin();
-        for (int i = 0; i < n; ++i) y[i] = run.Step(x[i]);
-        End(run);
-    }
+    // A delay moves samples and computes nothing, so the calls are done as
+    // copies: each output is the input length - 1 calls earlier, from the
+    // ring while the run is younger than that, from x after it.
+    void ProcessBlock(const double* x, double* y, int n, int length);
 
     // What a call does before it stores: the position brought inside
     // length, the array sized to it. False when length <= 0 (nothing is

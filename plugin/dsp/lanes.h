@@ -29,6 +29,8 @@ namespace velmor_dsp {
 VELMOR_ALWAYS_INLINE double Broadcast(double v, double) { return v; }
 // a > b ? a : b: the larger, and b when either is NaN (a NaN a never wins).
 VELMOR_ALWAYS_INLINE double Max(double a, double b) { return a > b ? a : b; }
+// a < b ? a : b: the smaller, and b when either is NaN.
+VELMOR_ALWAYS_INLINE double Min(double a, double b) { return a < b ? a : b; }
 VELMOR_ALWAYS_INLINE double Abs(double v) { return std::fabs(v); }
 // t where a > b, otherwise f.
 VELMOR_ALWAYS_INLINE double SelectGreater(double a, double b, double t, double f) { return a > b ? t : f; }
@@ -58,6 +60,8 @@ VELMOR_ALWAYS_INLINE Lanes2 operator/(Lanes2 a, Lanes2 b) { return {_mm_div_pd(a
 VELMOR_ALWAYS_INLINE Lanes2 Broadcast(double v, Lanes2) { return {_mm_set1_pd(v)}; }
 // maxpd answers its first operand where it is greater, else the second.
 VELMOR_ALWAYS_INLINE Lanes2 Max(Lanes2 a, Lanes2 b) { return {_mm_max_pd(a.v, b.v)}; }
+// minpd likewise answers its first operand where it is smaller.
+VELMOR_ALWAYS_INLINE Lanes2 Min(Lanes2 a, Lanes2 b) { return {_mm_min_pd(a.v, b.v)}; }
 VELMOR_ALWAYS_INLINE Lanes2 Abs(Lanes2 a) { return {_mm_andnot_pd(_mm_set1_pd(-0.0), a.v)}; }
 VELMOR_ALWAYS_INLINE Lanes2 SelectGreater(Lanes2 a, Lanes2 b, Lanes2 t, Lanes2 f) {
     const __m128d m = _mm_cmpgt_pd(a.v, b.v);
@@ -103,6 +107,26 @@ VELMOR_ALWAYS_INLINE double LanesFrom(double, F&& f) {
 template <class F>
 VELMOR_ALWAYS_INLINE Lanes2 LanesFrom(Lanes2, F&& f) {
     return Lanes2::Of(f(0), f(1));
+}
+
+// ---- consecutive frames of one signal --------------------------------------
+
+// Frames i, i + 1, ... of one array in the lanes of V, for loops over a
+// signal that have no recursion: ForFrames runs step(i, V{}) two frames at
+// a time, and a last odd frame as a double.
+VELMOR_ALWAYS_INLINE double LoadFrames(const double* p, double) { return *p; }
+VELMOR_ALWAYS_INLINE Lanes2 LoadFrames(const double* p, Lanes2) { return Lanes2::Load(p); }
+VELMOR_ALWAYS_INLINE void StoreFrames(double v, double* p) { *p = v; }
+VELMOR_ALWAYS_INLINE void StoreFrames(Lanes2 v, double* p) { v.Store(p); }
+template <class Step>
+VELMOR_ALWAYS_INLINE void ForFrames(int n, Step&& step) {
+    int i = 0;
+    for (; i + 2 <= n; i += 2) step(i, Lanes2{});
+    if (i < n) step(i, 0.0);
+}
+// p[0..n) = v, two frames a store (where the compiler would store one).
+VELMOR_ALWAYS_INLINE void FillFrames(double* p, int n, double v) {
+    ForFrames(n, [&](int i, auto w) VELMOR_INLINE_LAMBDA { StoreFrames(Broadcast(v, w), p + i); });
 }
 
 // ---- Lanes4 -----------------------------------------------------------------

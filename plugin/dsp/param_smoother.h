@@ -5,10 +5,10 @@
 // the filters downstream keep their cached coefficients.
 #pragma once
 
-#include <algorithm>
 #include <cmath>
 
 #include "plugin/dsp/float_bits.h"
+#include "plugin/dsp/lanes.h"
 #include "plugin/dsp/one_pole.h"
 
 class ParamSmoother {
@@ -40,7 +40,7 @@ public:
             out[i] = r.Step(t);
             if (t.Settled(r.value)) {
                 const bool held = i == 0 && velmor_dsp::SameBits(out[0], target);
-                std::fill(out + i + 1, out + n, target);
+                velmor_dsp::FillFrames(out + i + 1, n - i - 1, target);
                 mValue = r.value;
                 mState = r.state;
                 return held;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "plugin/dsp/biquad_cascade.h"
+#include "plugin/dsp/delay_line.h"
 #include "plugin/dsp/denormal_guard.h"
 #include "plugin/dsp/envelope_follower.h"
 #include "plugin/dsp/isa.h"
@@ -117,6 +118,32 @@ TEST(BlockForms, SmootherSettlesLikeOneCallAtATime) {
     }
     ExpectSame(a, b);
     EXPECT_TRUE(SameBits(one.State(), block.State()));
+}
+
+TEST(BlockForms, DelayBlocksEqualOneCallAtATime) {
+    // Lengths shorter and longer than a run, changes between runs, and runs
+    // in place and into another array: the block form copies where the
+    // calls step, so wraps and run edges are where it could go wrong.
+    const std::vector<double> x = Signal(kTotal, 5);
+    const int lengths[] = {1, 2, 3, 64, 65, 200, 0, 7, 130};
+    for (bool inPlace : {false, true}) {
+        DelayLine one, block;
+        std::vector<double> a, b;
+        int pos = 0, run = 0;
+        std::vector<int> cuts = Cuts(kTotal - 300);
+        cuts.push_back(300);  // longer than the form's working chunk
+        for (int n : cuts) {
+            const int length = lengths[(run++ / 7) % 9];
+            std::vector<double> in(x.begin() + pos, x.begin() + pos + n), out(n);
+            for (int i = 0; i < n; ++i) a.push_back(one.Process(in[i], length));
+            double* to = inPlace ? in.data() : out.data();
+            block.ProcessBlock(in.data(), to, n, length);
+            b.insert(b.end(), to, to + n);
+            pos += n;
+        }
+        ExpectSame(a, b);
+        EXPECT_EQ(one.Position(), block.Position()) << "in place " << inPlace;
+    }
 }
 
 TEST(BlockForms, FollowerPairInLanesEqualsOneFollowerAtATime) {
