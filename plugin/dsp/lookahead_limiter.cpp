@@ -128,64 +128,112 @@ struct LookaheadLimiter::Run {
         return velmor_dsp::LanesFrom(V{}, f);
     }
 
-    // One call: Process's arithmetic on one sample, in two stages. Peak
-    // holds the sample's peak over the window and answers the target gain;
-    // Apply averages the target, shapes it and applies it to the delayed
-    // audio. The stages share no state, so a block may run Peak over a
-    // stretch of samples before Apply takes them: each stage keeps its own
+    // Process's arithmetic on a stretch of samples, in two stages. Peaks
+    // holds each sample's peak over the window and answers its target gain;
+    // Applies averages the targets, shapes them and applies them to the
+    // delayed audio. The stages share no state, so a block may run Peaks
+    // over a stretch before Applies takes it: each stage keeps its own
     // order, and the bits are those of one call after the other. Two short
     // loops pipeline better than one long chain of dependent operations
-    // per sample.
-    VELMOR_ALWAYS_INLINE V Peak(V inL, V inR) {
-        using velmor_dsp::Max;
-        const V m = Max(velmor_dsp::Abs(inR), velmor_dsp::Abs(inL));  // the right one only when larger
-        if (!kWindowed) {
-            // A window of one: the ring's one slot, or no ring at all.
-            held = length == 1 ? Max(m, velmor_dsp::Broadcast(0.0, m)) : m;
-            return GainDownTo(threshold, held);
-        }
-        const int p = position;
-        const int next = p + 1 < length ? p + 1 : 0;
-        velmor_dsp::StoreLanes(ring, p, m);
-        head = Max(m, head);
-        held = Max(velmor_dsp::LoadLanes(tail, p + 1, V{}), head);
-        position = next;
-        if (next == 0) {
-            // Slot 0 comes next: a new cycle of the ring begins.
-            for (int k = 0; k < kLanes; ++k) l[k]->StartCycle();
-            head = velmor_dsp::Broadcast(0.0, m);
-        }
-        return GainDownTo(threshold, held);
+    // per sample. Both walk the window in runs that end where it wraps, so
+    // that the samples inside a run step their positions without a test.
+    VELMOR_ALWAYS_INLINE V Peak(V inL, V inR) const {
+        return velmor_dsp::Max(velmor_dsp::Abs(inR), velmor_dsp::Abs(inL));  // the right one only when larger
     }
 
-    VELMOR_ALWAYS_INLINE void Apply(V target, V inL, V inR, V& outL, V& outR) {
+    template <class In>
+    VELMOR_ALWAYS_INLINE void Peaks(In&& in, int from, int to, V* target) {
+        using velmor_dsp::Max;
         if (!kWindowed) {
-            // Recovery (gain rising) moves with the release, reduction with
-            // the attack.
-            gain = EnvelopeFollower::Step(gain, target, rise, fall);
-            outL = inL * gain;
-            outR = inR * gain;
+            // A window of one: the ring's one slot, or no ring at all.
+            for (int i = from; i < to; ++i) {
+                const V m = Peak(in.L(i), in.R(i));
+                held = length == 1 ? Max(m, velmor_dsp::Broadcast(0.0, m)) : m;
+                target[i - from] = GainDownTo(threshold, held);
+            }
             return;
         }
-        const int p = kShared ? sharedPosition : 0;
-        const int next = kShared ? (p + 1 < length ? p + 1 : 0) : 0;
-        const int w = kShared ? p : average.window.position;
-        const int wNext = kShared ? next : average.window.Next(w);
+        for (int i = from; i < to;) {
+            const int p0 = position;
+            const int count = to - i < length - p0 ? to - i : length - p0;
+            for (int j = 0; j < count; ++j) {
+                const V m = Peak(in.L(i + j), in.R(i + j));
+                velmor_dsp::StoreLanes(ring, p0 + j, m);
+                head = Max(m, head);
+                held = Max(velmor_dsp::LoadLanes(tail, p0 + j + 1, V{}), head);
+                target[i + j - from] = GainDownTo(threshold, held);
+            }
+            i += count;
+            position = p0 + count;
+            if (position == length) {
+                // Slot 0 comes next: a new cycle of the ring begins.
+                position = 0;
+                for (int k = 0; k < kLanes; ++k) l[k]->StartCycle();
+                head = velmor_dsp::Broadcast(0.0, head);
+            }
+        }
+    }
+
+    // One sample's Apply, with the window at w and the delays at dl and dr
+    // (each followed by its next position).
+    VELMOR_ALWAYS_INLINE void ApplyAt(int w, int wNext, int dl, int dlNext, int dr, int drNext, V target, V inL, V inR,
+                                      V& outL, V& outR) {
         const V a = average.StepAt(w, wNext, target);
         gain = EnvelopeFollower::Step(gain, a, rise, fall);
         // The audio, delayed to meet its gain.
-        const int dl = kShared ? p : delayL.position;
-        const int dlNext = kShared ? next : delayL.Next(dl);
-        const int dr = kShared ? p : delayR.position;
-        const int drNext = kShared ? next : delayR.Next(dr);
         outL = delayL.StepAt(dl, dlNext, inL) * gain;
         outR = delayR.StepAt(dr, drNext, inR) * gain;
-        if (kShared) {
-            sharedPosition = next;
-        } else {
-            average.window.position = wNext;
-            delayL.position = dlNext;
-            delayR.position = drNext;
+    }
+
+    // out.Store(i, yL, yR) takes sample i's output, after which step(i)
+    // runs.
+    template <class In, class Out, class Step>
+    VELMOR_ALWAYS_INLINE void Applies(const V* target, In&& in, Out&& out, int from, int to, Step& step) {
+        if (!kWindowed) {
+            // Recovery (gain rising) moves with the release, reduction with
+            // the attack.
+            for (int i = from; i < to; ++i) {
+                gain = EnvelopeFollower::Step(gain, target[i - from], rise, fall);
+                out.Store(i, in.L(i) * gain, in.R(i) * gain);
+                step(i);
+            }
+            return;
+        }
+        auto one = [&](int i, int w, int wNext, int dl, int dlNext, int dr, int drNext) VELMOR_INLINE_LAMBDA {
+            V yL, yR;
+            ApplyAt(w, wNext, dl, dlNext, dr, drNext, target[i - from], in.L(i), in.R(i), yL, yR);
+            out.Store(i, yL, yR);
+            step(i);
+        };
+        if (!kShared) {
+            for (int i = from; i < to; ++i) {
+                const int w = average.window.position, wNext = average.window.Next(w);
+                const int dl = delayL.position, dlNext = delayL.Next(dl);
+                const int dr = delayR.position, drNext = delayR.Next(dr);
+                one(i, w, wNext, dl, dlNext, dr, drNext);
+                average.window.position = wNext;
+                delayL.position = dlNext;
+                delayR.position = drNext;
+            }
+            return;
+        }
+        // Up to the window's last slot every next position is the one
+        // after; the last slot's is 0.
+        const int last = length - 1;
+        for (int i = from; i < to;) {
+            const int p0 = sharedPosition;
+            const int count = to - i < last - p0 ? to - i : last - p0;
+            for (int j = 0; j < count; ++j) {
+                const int p = p0 + j;
+                one(i + j, p, p + 1, p, p + 1, p, p + 1);
+            }
+            i += count;
+            sharedPosition = p0 + count;
+            if (i < to && sharedPosition == last) {
+                one(i, last, 0, last, 0, last, 0);
+                ++i;
+                sharedPosition = 0;
+            }
         }
     }
 
@@ -242,30 +290,34 @@ VELMOR_ALWAYS_INLINE void ForStretches(int n, Body&& body) {
     for (int from = 0; from < n; from += kStretch) body(from, n - from < kStretch ? n : from + kStretch);
 }
 
-// The lanes of one sample from the per-lane arrays at index i.
+// The inputs and outputs of a block, one array per lane (an output may be
+// its input).
 template <class V>
-VELMOR_ALWAYS_INLINE V In(const double* const* x, int i) {
-    return velmor_dsp::LoadLanes(x, i, V{});
-}
+struct LaneArrays {
+    const double* const* inL;
+    const double* const* inR;
+    double* const* outL;
+    double* const* outR;
+    VELMOR_ALWAYS_INLINE V L(int i) const { return velmor_dsp::LoadLanes(inL, i, V{}); }
+    VELMOR_ALWAYS_INLINE V R(int i) const { return velmor_dsp::LoadLanes(inR, i, V{}); }
+    VELMOR_ALWAYS_INLINE void Store(int i, V yL, V yR) const {
+        velmor_dsp::StoreLanes(outL, i, yL);
+        velmor_dsp::StoreLanes(outR, i, yR);
+    }
+};
 
 // The stages over a block, one stretch at a time: every Peak of a stretch,
-// then every Apply; inputs and outputs one array per lane (an output may be
-// its input). step(i) runs after sample i's Apply.
+// then every Apply. step(i) runs after sample i's Apply.
 template <class V, class RunT, class Step>
 VELMOR_ALWAYS_INLINE void RunStages(RunT& run, const double* const* inL, const double* const* inR, double* const* outL,
                                     double* const* outR, int n, Step&& step) {
+    const LaneArrays<V> io{inL, inR, outL, outR};
     ForStretches(n, [&](int from, int to) VELMOR_INLINE_LAMBDA {
         V target[kStretch];
-        for (int i = from; i < to; ++i) target[i - from] = run.Peak(In<V>(inL, i), In<V>(inR, i));
-        for (int i = from; i < to; ++i) {
-            V yL, yR;
-            run.Apply(target[i - from], In<V>(inL, i), In<V>(inR, i), yL, yR);
-            velmor_dsp::StoreLanes(outL, i, yL);
-            velmor_dsp::StoreLanes(outR, i, yR);
-            step(i);
-        }
+        run.Peaks(io, from, to, target);
+        run.Applies(target, io, io, from, to, step);
     });
-    run.End(In<V>(outL, n - 1), In<V>(outR, n - 1));
+    run.End(velmor_dsp::LoadLanes(outL, n - 1, V{}), velmor_dsp::LoadLanes(outR, n - 1, V{}));
 }
 
 }  // namespace
