@@ -232,20 +232,25 @@ void VocalChain::Slice(const Channels& io, int offset, int n, const VocalChainSe
     const double* inL = io.inStepL != 0 ? io.inL + offset : kSilentSlice;
     const double* inR = io.inStepR != 0 ? io.inR + offset : kSilentSlice;
 
-    // Power mix, then the glides. The smoothed "Crispy" amount only fed the
-    // unheard exciter, which is left out, so its smoother is too; the
-    // smoothers are independent and the others' outputs do not change.
+    // The power mix and the glides, stepped together: the smoothers are
+    // independent. The smoothed "Crispy" amount only fed the unheard
+    // exciter, which is left out, so its smoother is too; the others'
+    // outputs do not change.
     double p[kSliceFrames], gD[kSliceFrames], fL[kSliceFrames], fX[kSliceFrames], gB[kSliceFrames], gF[kSliceFrames],
         gO[kSliceFrames];
-    mPowerSmoother.ProcessBlock(s.power, sr, kPowerMs, kPowerLo, kPowerHi, kTolerance, p, n);
+    ParamSmoother::Block glides[] = {
+        {&mPowerSmoother, s.power, kPowerMs, kPowerLo, kPowerHi, kTolerance, p, false},
+        {&mDriveSmoother, s.presCompGain, kGlideMs, kGainLo, kGainHi, kTolerance, gD, false},
+        {&mLowCutSmoother, s.lowCutHz, kGlideMs, kFreqLo, kFreqHi, kTolerance, fL, false},
+        {&mCrossoverSmoother, s.crossoverHz, kGlideMs, kFreqLo, kFreqHi, kTolerance, fX, false},
+        {&mBassSmoother, s.bassGain, kGlideMs, kBassLo, kBassHi, kTolerance, gB, false},
+        {&mFinalSmoother, s.finalGain, kGlideMs, kGainLo, kGainHi, kTolerance, gF, false},
+        {&mOutputSmoother, s.outputGain, kGlideMs, kOutputLo, kOutputHi, kTolerance, gO, false},
+    };
+    ParamSmoother::ProcessBlocks(glides, sr, n);
     mPowerMix = p[n - 1];
-    mDriveSmoother.ProcessBlock(s.presCompGain, sr, kGlideMs, kGainLo, kGainHi, kTolerance, gD, n);
-    const bool lowCutHeld = mLowCutSmoother.ProcessBlock(s.lowCutHz, sr, kGlideMs, kFreqLo, kFreqHi, kTolerance, fL, n);
-    const bool crossoverHeld =
-        mCrossoverSmoother.ProcessBlock(s.crossoverHz, sr, kGlideMs, kFreqLo, kFreqHi, kTolerance, fX, n);
-    mBassSmoother.ProcessBlock(s.bassGain, sr, kGlideMs, kBassLo, kBassHi, kTolerance, gB, n);
-    mFinalSmoother.ProcessBlock(s.finalGain, sr, kGlideMs, kGainLo, kGainHi, kTolerance, gF, n);
-    mOutputSmoother.ProcessBlock(s.outputGain, sr, kGlideMs, kOutputLo, kOutputHi, kTolerance, gO, n);
+    const bool lowCutHeld = glides[2].held;
+    const bool crossoverHeld = glides[3].held;
 
     // Drive (the wet path is faded with the switch), low cut and band split
     // (two separate filters per band, not a complementary subtraction).

@@ -221,14 +221,19 @@ public:
     VELMOR_ALWAYS_INLINE void TuneBlock(const double* freqHz, double q, double gainDb, double sampleRate, int n,
                                         velmor_dsp::SectionCoefficients<W>* coef) {
         // The cache walk of the calls, in order: which call designs, and
-        // for which corner.
+        // for which corner. Past the first call the rate, q and gain are
+        // the cached ones (the first call either designed with them or
+        // found them unchanged), so only the corner can move.
         int at[kMaxBlock];
         alignas(32) double corner[kMaxBlock + D::kCount];
         int designs = 0;
         for (int i = 0; i < n; ++i) {
-            if (BiquadCascade::Changed(sampleRate, mCachedRate) || mFresh ||
-                BiquadCascade::Changed(freqHz[i], mCachedFreq) || BiquadCascade::Changed(q, mCachedQ) ||
-                BiquadCascade::Changed(gainDb, mCachedGainDb)) {
+            const bool changed = i == 0 ? BiquadCascade::Changed(sampleRate, mCachedRate) || mFresh ||
+                                              BiquadCascade::Changed(freqHz[0], mCachedFreq) ||
+                                              BiquadCascade::Changed(q, mCachedQ) ||
+                                              BiquadCascade::Changed(gainDb, mCachedGainDb)
+                                        : BiquadCascade::Changed(freqHz[i], mCachedFreq);
+            if (changed) {
                 mFresh = false;
                 mCachedRate = sampleRate;
                 mCachedFreq = freqHz[i];
@@ -255,19 +260,40 @@ public:
             velmor_dsp::Store4(d.b1, b1 + j);
             velmor_dsp::Store4(d.b2, b2 + j);
         }
-        // Each call runs with the latest design.
+        // Each call runs with the latest design, every lane taking the half
+        // of its type (SetDesign's choice, made once here per lane).
+        static const double kSilence[kMaxBlock + D::kCount] = {};
+        const double* a0Of[V::kCount];
+        const double* a1Of[V::kCount];
+        const double* bOf[V::kCount][2];
+        for (int l = 0; l < V::kCount; ++l) {
+            const int type = mTypes[l];
+            a0Of[l] = type == 0 ? lowA0 : (type == 1 ? highA0 : kSilence);
+            a1Of[l] = type == 0 ? lowA1 : (type == 1 ? highA1 : kSilence);
+            bOf[l][0] = type == 0 || type == 1 ? b1 : kSilence;
+            bOf[l][1] = type == 0 || type == 1 ? b2 : kSilence;
+        }
+        velmor_dsp::SectionCoefficients<W> latest;
+        velmor_dsp::LaneCopy(latest.a0, mCoef.a0);
+        velmor_dsp::LaneCopy(latest.a1, mCoef.a1);
+        velmor_dsp::LaneCopy(latest.b1, mCoef.b1);
+        velmor_dsp::LaneCopy(latest.b2, mCoef.b2);
         for (int i = 0, j = 0; i < n; ++i) {
             if (j < designs && at[j] == i) {
-                BiquadSplit d;
-                d.low = BiquadCoefficients{lowA0[j], lowA1[j], lowA0[j], b1[j], b2[j]};
-                d.high = BiquadCoefficients{highA0[j], highA1[j], highA0[j], b1[j], b2[j]};
-                SetDesign(d);
+                latest.a0 = velmor_dsp::LanesFrom(W{}, [&](int l) { return a0Of[l][j]; });
+                latest.a1 = velmor_dsp::LanesFrom(W{}, [&](int l) { return a1Of[l][j]; });
+                latest.b1 = velmor_dsp::LanesFrom(W{}, [&](int l) { return bOf[l][0][j]; });
+                latest.b2 = velmor_dsp::LanesFrom(W{}, [&](int l) { return bOf[l][1][j]; });
                 ++j;
             }
-            velmor_dsp::LaneCopy(coef[i].a0, mCoef.a0);
-            velmor_dsp::LaneCopy(coef[i].a1, mCoef.a1);
-            velmor_dsp::LaneCopy(coef[i].b1, mCoef.b1);
-            velmor_dsp::LaneCopy(coef[i].b2, mCoef.b2);
+            coef[i] = latest;
+        }
+        if (designs > 0) {
+            const int j = designs - 1;
+            BiquadSplit d;
+            d.low = BiquadCoefficients{lowA0[j], lowA1[j], lowA0[j], b1[j], b2[j]};
+            d.high = BiquadCoefficients{highA0[j], highA1[j], highA0[j], b1[j], b2[j]};
+            SetDesign(d);
         }
     }
 

@@ -158,6 +158,11 @@ VELMOR_ALWAYS_INLINE void Store4(Lanes4 a, double* p) {
     a.hi.Store(p + 2);
 }
 
+template <class F>
+VELMOR_ALWAYS_INLINE Lanes4 LanesFrom(Lanes4, F&& f) {
+    return {Lanes2::Of(f(0), f(1)), Lanes2::Of(f(2), f(3))};
+}
+
 VELMOR_ALWAYS_INLINE void LaneCopy(Lanes2& to, Lanes2 from) { to = from; }
 VELMOR_ALWAYS_INLINE void LaneCopy(Lanes4& to, Lanes4 from) { to = from; }
 
@@ -198,6 +203,10 @@ VELMOR_ALWAYS_INLINE Lanes4Wide ZeroNonFinite(Lanes4Wide a) {
     const Double4 d = a.v - a.v;
     const Mask4 finite = d == d;
     return {reinterpret_cast<Double4>(reinterpret_cast<Mask4>(a.v) & finite)};
+}
+template <class F>
+VELMOR_ALWAYS_INLINE Lanes4Wide LanesFrom(Lanes4Wide, F&& f) {
+    return {Double4{f(0), f(1), f(2), f(3)}};
 }
 VELMOR_ALWAYS_INLINE void LaneCopy(Lanes4Wide& to, Lanes4 from) { to = Lanes4Wide::Of(from.lo, from.hi); }
 VELMOR_ALWAYS_INLINE void LaneCopy(Lanes4& to, Lanes4Wide from) { to = Lanes4::Of(from.Low(), from.High()); }

@@ -32,23 +32,41 @@ public:
     // which lets a caller treat the block as one constant value.
     bool ProcessBlock(double target, int sampleRate, double timeMs, double lo, double hi, double tolerance, double* out,
                       int n) {
-        CheckTime(sampleRate, timeMs);
-        const Target t{target, lo, hi, tolerance};
-        // The state in locals: a store to out cannot touch it.
-        Recursion r{mValue, mState, mCoef};
-        for (int i = 0; i < n; ++i) {
-            out[i] = r.Step(t);
-            if (t.Settled(r.value)) {
-                const bool held = i == 0 && velmor_dsp::SameBits(out[0], target);
-                velmor_dsp::FillFrames(out + i + 1, n - i - 1, target);
-                mValue = r.value;
-                mState = r.state;
-                return held;
+        Block block[1] = {{this, target, timeMs, lo, hi, tolerance, out, false}};
+        ProcessBlocks(block, sampleRate, n);
+        return block[0].held;
+    }
+
+    // ProcessBlock of several smoothers over the same n samples: a
+    // smoother, its settings and out array, and (set by the call) its held.
+    struct Block {
+        ParamSmoother* smoother;
+        double target, timeMs, lo, hi, tolerance;
+        double* out;
+        bool held;
+    };
+    // Each block as its own ProcessBlock. The smoothers still gliding step
+    // in one loop: each recursion waits on its own last value, so stepped
+    // together they overlap where one after the other they would queue.
+    template <int kCount>
+    static void ProcessBlocks(Block (&blocks)[kCount], int sampleRate, int n) {
+        Glider gliders[kCount];
+        int gliding = 0;
+        for (Block& b : blocks) {
+            b.smoother->CheckTime(sampleRate, b.timeMs);
+            const Target t{b.target, b.lo, b.hi, b.tolerance};
+            // Settled already: every call answers the target.
+            b.held = n > 0 && t.Settled(b.smoother->mValue);
+            if (b.held) {
+                velmor_dsp::FillFrames(b.out, n, b.target);
+            } else {
+                gliders[gliding++] = Glider{b.smoother, t, b.out, &b.held};
             }
         }
-        mValue = r.value;
-        mState = r.state;
-        return false;
+        for (int from = 0; from < gliding; from += kMaxGliders) {
+            const int count = gliding - from < kMaxGliders ? gliding - from : kMaxGliders;
+            Glide(gliders + from, count, n);
+        }
     }
 
     // Puts the smoother at target: the next Process answers target itself.
@@ -67,11 +85,12 @@ public:
 private:
     // A target and its range, with what every call derives from them.
     struct Target {
+        Target() = default;
         Target(double targetIn, double loIn, double hi, double tolerance)
             : target(targetIn), lo(loIn), range(hi - loIn), t((targetIn - loIn) / range), step(tolerance / range) {}
         // Within tolerance of the target: the call answers the target itself.
         bool Settled(double value) const { return step > std::fabs(t - value); }
-        double target, lo, range, t, step;
+        double target = 0.0, lo = 0.0, range = 1.0, t = 0.0, step = 0.0;
     };
 
     void CheckTime(int sampleRate, double timeMs) {
@@ -81,9 +100,9 @@ private:
     // The smoothed value and the recursion state, and one call after the
     // time check.
     struct Recursion {
-        double value;
-        double state;
-        double coef;
+        double value = 0.0;
+        double state = 0.0;
+        double coef = 0.0;
         double Step(const Target& g) {
             if (g.Settled(value)) return g.target;  // settled: state untouched
             const double y = (state - g.t) * coef + g.t;
@@ -96,6 +115,64 @@ private:
             return y * g.range + g.lo;
         }
     };
+
+    // A smoother that has not settled, with its target, out array and
+    // held flag.
+    struct Glider {
+        ParamSmoother* smoother;
+        Target target;
+        double* out;
+        bool* held;
+    };
+    static constexpr int kMaxGliders = 4;
+    // n calls of each glider's Process, all of them in one loop.
+    static void Glide(const Glider* g, int count, int n) {
+        switch (count) {
+            case 1:
+                return GlideAll<1>(g, n);
+            case 2:
+                return GlideAll<2>(g, n);
+            case 3:
+                return GlideAll<3>(g, n);
+            default:
+                return GlideAll<4>(g, n);
+        }
+    }
+    template <int kCount>
+    static VELMOR_ALWAYS_INLINE void GlideAll(const Glider* g, int n) {
+        // In locals, which a store to an out array cannot touch.
+        Target t[kCount];
+        Recursion r[kCount];
+        double* out[kCount];
+        for (int k = 0; k < kCount; ++k) {
+            t[k] = g[k].target;
+            r[k] = Recursion{g[k].smoother->mValue, g[k].smoother->mState, g[k].smoother->mCoef};
+            out[k] = g[k].out;
+        }
+        // Steps until every glider is within tolerance (one that gets there
+        // first answers its target from then on, as its calls would); the
+        // rest is the targets. A glider whose first call answers its target
+        // exactly and settles holds, as ProcessBlock tells.
+        int i = 0;
+        while (i < n) {
+            bool settled = true;
+            for (int k = 0; k < kCount; ++k) {
+                out[k][i] = r[k].Step(t[k]);
+                settled = t[k].Settled(r[k].value) && settled;
+            }
+            if (i++ == 0) {
+                for (int k = 0; k < kCount; ++k) {
+                    *g[k].held = t[k].Settled(r[k].value) && velmor_dsp::SameBits(out[k][0], t[k].target);
+                }
+            }
+            if (settled) break;
+        }
+        for (int k = 0; k < kCount; ++k) {
+            g[k].smoother->mValue = r[k].value;
+            g[k].smoother->mState = r[k].state;
+            velmor_dsp::FillFrames(out[k] + i, n - i, t[k].target);
+        }
+    }
 
     void Retime(int sampleRate, double timeMs);
 

@@ -120,6 +120,43 @@ TEST(BlockForms, SmootherSettlesLikeOneCallAtATime) {
     EXPECT_TRUE(SameBits(one.State(), block.State()));
 }
 
+TEST(BlockForms, SmootherBlocksSideBySideEqualOneCallAtATime) {
+    // Nine smoothers (more than one pass of lanes holds), each with its own
+    // range, time and targets, some of them instant: whatever number of
+    // them glides in a block, each equals its own calls, and held says
+    // whether its block is one constant value.
+    constexpr int kCount = 9;
+    ParamSmoother one[kCount], block[kCount];
+    std::vector<double> a[kCount], b[kCount];
+    const double times[kCount] = {40.0, 25.0, 0.0, 40.0, 5.0, 40.0, 0.0, 60.0, 40.0};
+    int run = 0;
+    for (int n : Cuts(kTotal)) {
+        double out[kCount][64];
+        ParamSmoother::Block blocks[kCount];
+        double targets[kCount];
+        for (int k = 0; k < kCount; ++k) {
+            const double lo = 1.0 + k, hi = 10.0 + 3.0 * k;
+            // Each smoother moves on its own schedule, so the set of gliders
+            // changes from block to block.
+            targets[k] = lo + (hi - lo) * (((run / (k + 2)) * 7 + k) % 5) / 4.0;
+            blocks[k] = {&block[k], targets[k], times[k], lo, hi, 0.01, out[k], false};
+            for (int i = 0; i < n; ++i) a[k].push_back(one[k].Process(targets[k], 48000, times[k], lo, hi, 0.01));
+        }
+        ParamSmoother::ProcessBlocks(blocks, 48000, n);
+        for (int k = 0; k < kCount; ++k) {
+            b[k].insert(b[k].end(), out[k], out[k] + n);
+            const bool allTarget = std::all_of(out[k], out[k] + n, [&](double v) { return v == targets[k]; });
+            EXPECT_EQ(blocks[k].held, allTarget) << "smoother " << k << ", run " << run;
+        }
+        ++run;
+    }
+    for (int k = 0; k < kCount; ++k) {
+        ExpectSame(a[k], b[k]);
+        EXPECT_TRUE(SameBits(one[k].State(), block[k].State())) << k;
+        EXPECT_TRUE(SameBits(one[k].Value(), block[k].Value())) << k;
+    }
+}
+
 TEST(BlockForms, DelayBlocksEqualOneCallAtATime) {
     // Lengths shorter and longer than a run, changes between runs, and runs
     // in place and into another array: the block form copies where the
