@@ -84,6 +84,17 @@ VELMOR_ALWAYS_INLINE bool ScrubDue(int& counter) {
     return true;
 }
 
+// The same schedule for a run of calls at once. Of the calls to come, the
+// one at index ScrubFirst(counter) is the first due, and every
+// kScrubPeriod-th after it; ScrubCounterAfter gives the counter after n
+// calls, as n calls of ScrubDue leave it.
+constexpr int kScrubPeriod = kScrubInterval + 2;
+VELMOR_ALWAYS_INLINE int ScrubFirst(int counter) { return counter < 0 ? 0 : counter + 1; }
+VELMOR_ALWAYS_INLINE int ScrubCounterAfter(int counter, int n) {
+    const int first = ScrubFirst(counter);
+    return n <= first ? counter - n : kScrubInterval - (n - 1 - first) % kScrubPeriod;
+}
+
 // NaN and infinite state becomes 0: one NaN sample would otherwise poison
 // the recursion for good.
 template <class V>
@@ -328,31 +339,51 @@ public:
         // under Step, and is scrubbed right before the sample whose call
         // scrubs, so every bit is Step's. in(i) gives sample i's input,
         // out(i, y) takes its output, in order.
+        //
+        // The scrubs are known before the run starts: a sample d whose call
+        // scrubs has section s scrubbed in pass d + s, and such samples lie
+        // kScrubPeriod (more than kSections) apart. So the passes go in
+        // stretches without any scrub test, each stretch ending where the
+        // kSections passes of the next scrubbing sample begin.
         template <class Coef, class In, class Out>
         VELMOR_ALWAYS_INLINE void Steps(Coef&& c, int n, In&& in, Out&& out) {
             if (n <= 0) return;
+            static_assert(velmor_dsp::kScrubPeriod >= kSections, "the scrub passes of two samples would overlap");
             W pipe[kSections] = {};  // pipe[s]: section s's output in the last pass
-            unsigned due = 0;        // bit s: section s's sample of this pass scrubs
             constexpr int kLast = kSections - 1;
             const int passes = n + kLast;
             int t = 0;
-            for (; t < kLast && t < passes; ++t) Pass<true>(c, t, n, pipe, due, in, out);
-            for (; t < n; ++t) Pass<false>(c, t, n, pipe, due, in, out);
-            for (; t < passes; ++t) Pass<true>(c, t, n, pipe, due, in, out);
+            for (int d = velmor_dsp::ScrubFirst(counter);; d += velmor_dsp::kScrubPeriod) {
+                const int stop = d < n ? d : passes;
+                for (; t < stop && t < kLast; ++t) Pass<true, -1>(c, t, n, pipe, in, out);
+                for (; t < stop && t < n; ++t) Pass<false, -1>(c, t, n, pipe, in, out);
+                for (; t < stop; ++t) Pass<true, -1>(c, t, n, pipe, in, out);
+                if (d >= n) break;
+                if (d >= kLast && d + kLast < n) {
+                    ScrubPasses<false, 0>(c, d, n, pipe, in, out);
+                } else {
+                    ScrubPasses<true, 0>(c, d, n, pipe, in, out);
+                }
+                t = d + kSections;
+            }
+            counter = velmor_dsp::ScrubCounterAfter(counter, n);
+        }
+
+        // Passes d + kScrubbed .. d + kLast of sample d's scrubs: each
+        // scrubs the section that takes sample d.
+        template <bool kEdge, int kScrubbed, class Coef, class In, class Out>
+        VELMOR_ALWAYS_INLINE void ScrubPasses(Coef& c, int d, int n, W* pipe, In& in, Out& out) {
+            Pass<kEdge, kScrubbed>(c, d + kScrubbed, n, pipe, in, out);
+            if constexpr (kScrubbed + 1 < kSections) ScrubPasses<kEdge, kScrubbed + 1>(c, d, n, pipe, in, out);
         }
 
         // One pass of Steps. kEdge: some section has no sample in it (the
-        // first and last kSections - 1 passes).
-        template <bool kEdge, class Coef, class In, class Out>
-        VELMOR_ALWAYS_INLINE void Pass(Coef& c, int t, int n, W* pipe, unsigned& due, In& in, Out& out) {
+        // first and last kSections - 1 passes). kScrubbed: the section
+        // scrubbed before the pass runs, or -1.
+        template <bool kEdge, int kScrubbed, class Coef, class In, class Out>
+        VELMOR_ALWAYS_INLINE void Pass(Coef& c, int t, int n, W* pipe, In& in, Out& out) {
             constexpr int kLast = kSections - 1;
-            due = (due << 1) & ((1u << kSections) - 1u);
-            if ((!kEdge || t < n) && velmor_dsp::ScrubDue(counter)) due |= 1u;
-            if (due != 0) {
-                for (int s = 0; s < kSections; ++s) {
-                    if ((due >> s) & 1u) velmor_dsp::ScrubSections(z1 + s, z2 + s, 1);
-                }
-            }
+            if constexpr (kScrubbed >= 0) velmor_dsp::ScrubSections(z1 + kScrubbed, z2 + kScrubbed, 1);
             for (int s = kLast; s >= 0; --s) {
                 if (kEdge && (t - s < 0 || t - s >= n)) continue;
                 pipe[s] = velmor_dsp::RunSection(c(t - s), z1[s], z2[s], s == 0 ? in(t) : pipe[s - 1]);
