@@ -384,8 +384,9 @@ public:
             counter = velmor_dsp::ScrubCounterAfter(counter, n);
         }
 
-        // What a pass scrubs: nothing, the section whose sample is the
-        // pass's scrubAt argument, or (0 .. kLast) that one section.
+        // What a pass scrubs before its sections run: nothing (kNoScrub),
+        // the section whose sample is the pass's scrubAt (kScrubAt), or the
+        // one section named (0 .. kLast).
         static constexpr int kNoScrub = -1;
         static constexpr int kScrubAt = -2;
         static constexpr int kLast = kSections - 1;
