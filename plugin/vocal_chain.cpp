@@ -191,6 +191,8 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
             [&](int i) VELMOR_INLINE_LAMBDA { return Lanes2::Of(gD[i] * (p[i] * inL[i]), gD[i] * (p[i] * inR[i])); },
             [&](int i, Lanes2 y) VELMOR_INLINE_LAMBDA { y.Store(h + 2 * i); });
         mLowCut.End(lowCut);
+        double* const lows[2] = {lowL, lowR};
+        double* const highs[2] = {highL, highR};
         auto split = mBandSplit.template BeginAs<L4>();
         split.Steps(
             splitCoef, n,
@@ -199,16 +201,17 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
                 return L4::Of(hi, hi);
             },
             [&](int i, L4 bands) VELMOR_INLINE_LAMBDA {
-                const Lanes2 low = bands.Low(), high = bands.High();
                 // The low band goes into its limiter driven; the drive meter
                 // shows the high band after drive and low cut, before its
-                // limiter.
-                lowL[i] = velmor_dsp::Lane(low, 0) * kLowBandDrive;
-                lowR[i] = velmor_dsp::Lane(low, 1) * kLowBandDrive;
-                highL[i] = velmor_dsp::Lane(high, 0);
-                highR[i] = velmor_dsp::Lane(high, 1);
+                // limiter. Both work on the band's pair of lanes at once
+                // (the same IEEE products as one channel at a time).
+                const Lanes2 low = bands.Low() * velmor_dsp::Broadcast(kLowBandDrive, Lanes2{});
+                const Lanes2 high = bands.High();
+                velmor_dsp::StoreLanes(lows, i, low);
+                velmor_dsp::StoreLanes(highs, i, high);
+                const Lanes2 metered = high * velmor_dsp::Broadcast(kDriveMeterScale, Lanes2{});
                 driveLevels[i] =
-                    VuLevel::Clamp(LargerMagnitude(highR[i] * kDriveMeterScale, highL[i] * kDriveMeterScale));
+                    VuLevel::Clamp(LargerMagnitude(velmor_dsp::Lane(metered, 1), velmor_dsp::Lane(metered, 0)));
             });
         mBandSplit.EndAs(split);
     });

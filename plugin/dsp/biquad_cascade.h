@@ -84,6 +84,17 @@ VELMOR_ALWAYS_INLINE bool ScrubDue(int& counter) {
     return true;
 }
 
+// The same schedule for a run of calls at once. Of the calls to come, the
+// one at index ScrubFirst(counter) is the first due, and every
+// kScrubPeriod-th after it; ScrubCounterAfter gives the counter after n
+// calls, as n calls of ScrubDue leave it.
+constexpr int kScrubPeriod = kScrubInterval + 2;
+VELMOR_ALWAYS_INLINE int ScrubFirst(int counter) { return counter < 0 ? 0 : counter + 1; }
+VELMOR_ALWAYS_INLINE int ScrubCounterAfter(int counter, int n) {
+    const int first = ScrubFirst(counter);
+    return n <= first ? counter - n : kScrubInterval - (n - 1 - first) % kScrubPeriod;
+}
+
 // NaN and infinite state becomes 0: one NaN sample would otherwise poison
 // the recursion for good.
 template <class V>
@@ -354,36 +365,98 @@ public:
         // under Step, and is scrubbed right before the sample whose call
         // scrubs, so every bit is Step's. in(i) gives sample i's input,
         // out(i, y) takes its output, in order.
+        //
+        // The scrubs are known before the run starts: a sample d whose call
+        // scrubs has section s scrubbed in pass d + s, and such samples lie
+        // kScrubPeriod (more than kSections) apart. So the passes go in
+        // stretches without any scrub test, each stretch ending where the
+        // kSections passes of the next scrubbing sample begin. In a run of
+        // at least kSections samples the first and last kSections - 1
+        // passes (the pipe filling and draining) have fixed sets of
+        // sections, and at most one scrubbing sample each: the run's first
+        // and its last.
         template <class Coef, class In, class Out>
         VELMOR_ALWAYS_INLINE void Steps(Coef&& c, int n, In&& in, Out&& out) {
             if (n <= 0) return;
+            static_assert(velmor_dsp::kScrubPeriod >= kSections, "the scrub passes of two samples would overlap");
             W pipe[kSections] = {};  // pipe[s]: section s's output in the last pass
-            unsigned due = 0;        // bit s: section s's sample of this pass scrubs
-            constexpr int kLast = kSections - 1;
-            const int passes = n + kLast;
-            int t = 0;
-            for (; t < kLast && t < passes; ++t) Pass<true>(c, t, n, pipe, due, in, out);
-            for (; t < n; ++t) Pass<false>(c, t, n, pipe, due, in, out);
-            for (; t < passes; ++t) Pass<true>(c, t, n, pipe, due, in, out);
-        }
-
-        // One pass of Steps. kEdge: some section has no sample in it (the
-        // first and last kSections - 1 passes).
-        template <bool kEdge, class Coef, class In, class Out>
-        VELMOR_ALWAYS_INLINE void Pass(Coef& c, int t, int n, W* pipe, unsigned& due, In& in, Out& out) {
-            constexpr int kLast = kSections - 1;
-            due = (due << 1) & ((1u << kSections) - 1u);
-            if ((!kEdge || t < n) && velmor_dsp::ScrubDue(counter)) due |= 1u;
-            if (due != 0) {
-                for (int s = 0; s < kSections; ++s) {
-                    if ((due >> s) & 1u) velmor_dsp::ScrubSections(z1 + s, z2 + s, 1);
+            const int first = velmor_dsp::ScrubFirst(counter);
+            if (n < kSections) {
+                // Shorter than the pipe: some section idles in every pass,
+                // and only the first scrubbing sample can fall in the run.
+                for (int t = 0; t < n + kLast; ++t) Pass<0, kLast, true, kScrubAt>(c, t, n, pipe, in, out, first);
+                counter = velmor_dsp::ScrubCounterAfter(counter, n);
+                return;
+            }
+            FillPasses<0>(c, n, pipe, in, out, first);
+            int t = kLast;
+            int last = -1;  // the last sample that scrubs
+            for (int d = first;; d += velmor_dsp::kScrubPeriod) {
+                const int stop = d < n ? d : n;
+                for (; t < stop; ++t) Pass<0, kLast, false, kNoScrub>(c, t, n, pipe, in, out, 0);
+                if (d >= n) break;
+                last = d;
+                if (d >= kLast && d + kLast < n) {
+                    ScrubPasses<0>(c, d, n, pipe, in, out);
+                    t = d + kSections;
+                } else {
+                    // Some of d's passes fill or drain the pipe; those
+                    // scrub there.
+                    const int end = d + kSections < n ? d + kSections : n;
+                    for (t = t > d ? t : d; t < end; ++t) Pass<0, kLast, false, kScrubAt>(c, t, n, pipe, in, out, d);
                 }
             }
-            for (int s = kLast; s >= 0; --s) {
-                if (kEdge && (t - s < 0 || t - s >= n)) continue;
+            DrainPasses<0>(c, n, pipe, in, out, last);
+            counter = velmor_dsp::ScrubCounterAfter(counter, n);
+        }
+
+        // What a pass scrubs before its sections run: nothing (kNoScrub),
+        // the section whose sample is the pass's scrubAt (kScrubAt), or the
+        // one section named (0 .. kLast).
+        static constexpr int kNoScrub = -1;
+        static constexpr int kScrubAt = -2;
+        static constexpr int kLast = kSections - 1;
+
+        // Passes d + kScrubbed .. d + kLast of sample d's scrubs, all with
+        // every section busy: each scrubs the section that takes sample d.
+        template <int kScrubbed, class Coef, class In, class Out>
+        VELMOR_ALWAYS_INLINE void ScrubPasses(Coef& c, int d, int n, W* pipe, In& in, Out& out) {
+            Pass<0, kLast, false, kScrubbed>(c, d + kScrubbed, n, pipe, in, out, 0);
+            if constexpr (kScrubbed < kLast) ScrubPasses<kScrubbed + 1>(c, d, n, pipe, in, out);
+        }
+
+        // Passes kT .. kLast - 1, filling the pipe: pass t runs sections
+        // 0 .. t. scrubAt: the run's first scrubbing sample.
+        template <int kT, class Coef, class In, class Out>
+        VELMOR_ALWAYS_INLINE void FillPasses(Coef& c, int n, W* pipe, In& in, Out& out, int scrubAt) {
+            if constexpr (kT < kLast) {
+                Pass<0, kT, false, kScrubAt>(c, kT, n, pipe, in, out, scrubAt);
+                FillPasses<kT + 1>(c, n, pipe, in, out, scrubAt);
+            }
+        }
+
+        // Passes n + kJ .. n + kLast - 1, draining the pipe: pass n + j runs
+        // sections j + 1 .. kLast. scrubAt: the run's last scrubbing sample.
+        template <int kJ, class Coef, class In, class Out>
+        VELMOR_ALWAYS_INLINE void DrainPasses(Coef& c, int n, W* pipe, In& in, Out& out, int scrubAt) {
+            if constexpr (kJ < kLast) {
+                Pass<kJ + 1, kLast, false, kScrubAt>(c, n + kJ, n, pipe, in, out, scrubAt);
+                DrainPasses<kJ + 1>(c, n, pipe, in, out, scrubAt);
+            }
+        }
+
+        // Pass t of Steps over sections kLo .. kHi (kChecked: only those of
+        // them whose sample t - s lies in the run), scrubbing as kScrub
+        // says, then handing on the sample leaving the last section.
+        template <int kLo, int kHi, bool kChecked, int kScrub, class Coef, class In, class Out>
+        VELMOR_ALWAYS_INLINE void Pass(Coef& c, int t, int n, W* pipe, In& in, Out& out, int scrubAt) {
+            if constexpr (kScrub >= 0) velmor_dsp::ScrubSections(z1 + kScrub, z2 + kScrub, 1);
+            for (int s = kHi; s >= kLo; --s) {
+                if (kChecked && (t - s < 0 || t - s >= n)) continue;
+                if (kScrub == kScrubAt && t - s == scrubAt) velmor_dsp::ScrubSections(z1 + s, z2 + s, 1);
                 pipe[s] = velmor_dsp::RunSection(c(t - s), z1[s], z2[s], s == 0 ? in(t) : pipe[s - 1]);
             }
-            if (!kEdge || (t >= kLast && t - kLast < n)) out(t - kLast, pipe[kLast]);
+            if (kHi == kLast && (!kChecked || (t >= kLast && t - kLast < n))) out(t - kLast, pipe[kLast]);
         }
     };
 

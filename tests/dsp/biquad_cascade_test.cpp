@@ -166,4 +166,26 @@ TEST(BiquadCascade, NonFiniteStateIsScrubbedOnTheTwelveCallCheck) {
     }
 }
 
+// The run-at-once form of the scrub schedule, against one ScrubDue per call:
+// from every counter value the schedule reaches, over runs of every length a
+// slice can have and past it, the first due call and the counter left behind
+// must agree.
+TEST(BiquadCascade, ScrubScheduleOfARunEqualsOneCheckPerCall) {
+    for (int start = -1; start <= velmor_dsp::kScrubInterval; ++start) {
+        for (int n = 0; n <= 70; ++n) {
+            int counter = start;
+            int first = -1;
+            for (int call = 0; call < n; ++call) {
+                if (velmor_dsp::ScrubDue(counter) && first < 0) first = call;
+            }
+            if (first >= 0) {
+                EXPECT_EQ(velmor_dsp::ScrubFirst(start), first) << "counter " << start;
+            } else {
+                EXPECT_GE(velmor_dsp::ScrubFirst(start), n) << "counter " << start << ", " << n << " calls";
+            }
+            EXPECT_EQ(velmor_dsp::ScrubCounterAfter(start, n), counter) << "counter " << start << ", " << n << " calls";
+        }
+    }
+}
+
 }  // namespace

@@ -441,6 +441,51 @@ TEST_P(IsaBlockForms, FilterBankBlocksEqualOneCascadePerLane) {
     }
 }
 
+// The skewed loop against one Step per sample where the scrubs decide the
+// bits: one NaN or infinity at each position over two scrub periods, the
+// samples cut into runs of every length around the pipe's, so the scrub that
+// clears it falls in short runs, in the passes that fill and drain the pipe
+// and in between.
+TEST_P(IsaBlockForms, FilterBankStepsScrubWhereOneStepPerSampleDoes) {
+    using velmor_dsp::Lanes2;
+    const LoopIsa isa(GetParam());
+    DenormalGuard guard;
+    constexpr int kN = 80;
+    const int lengths[] = {1, 2, 3, 4, 5, 6, 7, 12, 13, 64};
+    const double bads[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()};
+    for (int length : lengths) {
+        for (double bad : bads) {
+            for (int at = 0; at < 2 * velmor_dsp::kScrubPeriod; ++at) {
+                BiquadBank<Lanes2> one({1, 0}), runs({1, 0});
+                one.Tune(120.0, 0.7, 0.0, 48000.0);
+                runs.Tune(120.0, 0.7, 0.0, 48000.0);
+                double x[kN], want[2 * kN], got[2 * kN];
+                for (int i = 0; i < kN; ++i) x[i] = std::sin(i * 0.3);
+                x[at] = bad;
+                velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
+                    auto a = one.Begin();
+                    for (int i = 0; i < kN; ++i)
+                        a.Step(one.Coefficients(), Lanes2::Of(x[i], -x[i])).Store(want + 2 * i);
+                    one.End(a);
+                    for (int pos = 0; pos < kN; pos += length) {
+                        auto b = runs.Begin();
+                        b.Steps(
+                            [&](int) VELMOR_INLINE_LAMBDA -> const auto& { return runs.Coefficients(); },
+                            std::min(length, kN - pos),
+                            [&](int i) VELMOR_INLINE_LAMBDA { return Lanes2::Of(x[pos + i], -x[pos + i]); },
+                            [&](int i, Lanes2 y) VELMOR_INLINE_LAMBDA { y.Store(got + 2 * (pos + i)); });
+                        runs.End(b);
+                    }
+                });
+                for (int k = 0; k < 2 * kN; ++k) {
+                    ASSERT_TRUE(SameBits(got[k], want[k])) << "runs of " << length << ", " << bad << " at " << at
+                                                           << ": lane " << k % 2 << ", sample " << k / 2;
+                }
+            }
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(BlockForms, IsaBlockForms, ::testing::Bool(),
                          [](const auto& info) { return IsaName(info.param); });
 
