@@ -1,6 +1,7 @@
 #include "plugin/vocal_chain.h"
 
 #include <cmath>
+#include <type_traits>
 
 #include "plugin/dsp/denormal_guard.h"
 #include "plugin/vu_level.h"
@@ -185,8 +186,11 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
         auto splitCoef = [&](int i) VELMOR_INLINE_LAMBDA -> const velmor_dsp::SectionCoefficients<L4>& {
             return c2[kSplitHeld ? 0 : i];
         };
+        // A held low cut runs its sections two to a register of the
+        // split's width, where that is one register (not two, as Lanes4).
+        using LowCutPacking = std::conditional_t<kLowCutHeld && !std::is_same_v<L4, Lanes4>, L4, Lanes2>;
         auto lowCut = mLowCut.Begin();
-        lowCut.Steps(
+        lowCut.template Steps<LowCutPacking>(
             lowCutCoef, n,
             [&](int i) VELMOR_INLINE_LAMBDA { return Lanes2::Of(gD[i] * (p[i] * inL[i]), gD[i] * (p[i] * inR[i])); },
             [&](int i, Lanes2 y) VELMOR_INLINE_LAMBDA { y.Store(h + 2 * i); });

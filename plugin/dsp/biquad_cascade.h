@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cmath>
+#include <type_traits>
 
 #include "plugin/dsp/denormal_guard.h"
 #include "plugin/dsp/lanes.h"
@@ -375,7 +376,13 @@ public:
         // passes (the pipe filling and draining) have fixed sets of
         // sections, and at most one scrubbing sample each: the run's first
         // and its last.
-        template <class Coef, class In, class Out>
+        //
+        // With P twice as wide as W (P = W: no packing), the passes with
+        // every section busy run the sections two to a register of P: their
+        // state then fits the registers, where four sections of W would
+        // spill. Only for coefficients held over the run (c the same for
+        // every sample).
+        template <class P = W, class Coef, class In, class Out>
         VELMOR_ALWAYS_INLINE void Steps(Coef&& c, int n, In&& in, Out&& out) {
             if (n <= 0) return;
             static_assert(velmor_dsp::kScrubPeriod >= kSections, "the scrub passes of two samples would overlap");
@@ -389,23 +396,25 @@ public:
                 return;
             }
             FillPasses<0>(c, n, pipe, in, out, first);
+            Busy<P> busy(*this, pipe);
             int t = kLast;
             int last = -1;  // the last sample that scrubs
             for (int d = first;; d += velmor_dsp::kScrubPeriod) {
                 const int stop = d < n ? d : n;
-                for (; t < stop; ++t) Pass<0, kLast, false, kNoScrub>(c, t, n, pipe, in, out, 0);
+                for (; t < stop; ++t) busy.template Pass<kNoScrub>(c, t, in, out, 0);
                 if (d >= n) break;
                 last = d;
                 if (d >= kLast && d + kLast < n) {
-                    ScrubPasses<0>(c, d, n, pipe, in, out);
+                    ScrubPasses<0>(busy, c, d, in, out);
                     t = d + kSections;
                 } else {
                     // Some of d's passes fill or drain the pipe; those
                     // scrub there.
                     const int end = d + kSections < n ? d + kSections : n;
-                    for (t = t > d ? t : d; t < end; ++t) Pass<0, kLast, false, kScrubAt>(c, t, n, pipe, in, out, d);
+                    for (t = t > d ? t : d; t < end; ++t) busy.template Pass<kScrubAt>(c, t, in, out, d);
                 }
             }
+            busy.End(*this, pipe);
             DrainPasses<0>(c, n, pipe, in, out, last);
             counter = velmor_dsp::ScrubCounterAfter(counter, n);
         }
@@ -419,11 +428,85 @@ public:
 
         // Passes d + kScrubbed .. d + kLast of sample d's scrubs, all with
         // every section busy: each scrubs the section that takes sample d.
-        template <int kScrubbed, class Coef, class In, class Out>
-        VELMOR_ALWAYS_INLINE void ScrubPasses(Coef& c, int d, int n, W* pipe, In& in, Out& out) {
-            Pass<0, kLast, false, kScrubbed>(c, d + kScrubbed, n, pipe, in, out, 0);
-            if constexpr (kScrubbed < kLast) ScrubPasses<kScrubbed + 1>(c, d, n, pipe, in, out);
+        template <int kScrubbed, class B, class Coef, class In, class Out>
+        VELMOR_ALWAYS_INLINE static void ScrubPasses(B& busy, Coef& c, int d, In& in, Out& out) {
+            busy.template Pass<kScrubbed>(c, d + kScrubbed, in, out, 0);
+            if constexpr (kScrubbed < kLast) ScrubPasses<kScrubbed + 1>(busy, c, d, in, out);
         }
+
+        // The passes with every section busy, on the run's own state and
+        // pipe (P = W), or on a packed copy of them.
+        template <class P, class = void>
+        struct Busy {
+            RunOf& run;
+            W* pipe;
+            Busy(RunOf& r, W* p) : run(r), pipe(p) {}
+            void End(RunOf&, W*) {}
+            template <int kScrub, class Coef, class In, class Out>
+            VELMOR_ALWAYS_INLINE void Pass(Coef& c, int t, In& in, Out& out, int scrubAt) {
+                run.template Pass<0, kLast, false, kScrub>(c, t, 0, pipe, in, out, scrubAt);
+            }
+        };
+        // Sections 0 and 1 in the halves of one register, 2 and 3 in the
+        // other; the pipe likewise, the second register's high half being
+        // the last section's output.
+        template <class P>
+        struct Busy<P, std::enable_if_t<!std::is_same_v<P, W>>> {
+            static_assert(kSections == 4, "two sections to a register");
+            P z1[2], z2[2], y[2];
+            Busy(RunOf& r, W* pipe) {
+                for (int k = 0; k < 2; ++k) {
+                    z1[k] = P::Of(r.z1[2 * k], r.z1[2 * k + 1]);
+                    z2[k] = P::Of(r.z2[2 * k], r.z2[2 * k + 1]);
+                    y[k] = P::Of(pipe[2 * k], pipe[2 * k + 1]);
+                }
+            }
+            void End(RunOf& r, W* pipe) {
+                for (int k = 0; k < 2; ++k) {
+                    r.z1[2 * k] = z1[k].Low();
+                    r.z1[2 * k + 1] = z1[k].High();
+                    r.z2[2 * k] = z2[k].Low();
+                    r.z2[2 * k + 1] = z2[k].High();
+                    pipe[2 * k] = y[k].Low();
+                    pipe[2 * k + 1] = y[k].High();
+                }
+            }
+            template <int kSection>
+            VELMOR_ALWAYS_INLINE void Scrub() {
+                z1[kSection / 2] = velmor_dsp::ZeroNonFiniteHalf<kSection % 2>(z1[kSection / 2]);
+                z2[kSection / 2] = velmor_dsp::ZeroNonFiniteHalf<kSection % 2>(z2[kSection / 2]);
+            }
+            template <int kScrub, class Coef, class In, class Out>
+            VELMOR_ALWAYS_INLINE void Pass(Coef& c, int t, In& in, Out& out, int scrubAt) {
+                if constexpr (kScrub >= 0) Scrub<kScrub>();
+                if constexpr (kScrub == kScrubAt) {
+                    switch (t - scrubAt) {
+                        case 0:
+                            Scrub<0>();
+                            break;
+                        case 1:
+                            Scrub<1>();
+                            break;
+                        case 2:
+                            Scrub<2>();
+                            break;
+                        case 3:
+                            Scrub<3>();
+                            break;
+                        default:
+                            break;
+                    }
+                }
+                const velmor_dsp::SectionCoefficients<W>& held = c(t);
+                const velmor_dsp::SectionCoefficients<P> cp{P::Of(held.a0, held.a0), P::Of(held.a1, held.a1),
+                                                            P::Of(held.b1, held.b1), P::Of(held.b2, held.b2)};
+                const P x0 = P::Of(in(t), y[0].Low());
+                const P x1 = P::Of(y[0].High(), y[1].Low());
+                y[0] = velmor_dsp::RunSection(cp, z1[0], z2[0], x0);
+                y[1] = velmor_dsp::RunSection(cp, z1[1], z2[1], x1);
+                out(t - kLast, y[1].High());
+            }
+        };
 
         // Passes kT .. kLast - 1, filling the pipe: pass t runs sections
         // 0 .. t. scrubAt: the run's first scrubbing sample.

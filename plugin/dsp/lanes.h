@@ -152,6 +152,12 @@ VELMOR_ALWAYS_INLINE Lanes4 operator*(Lanes4 a, Lanes4 b) { return {a.lo * b.lo,
 VELMOR_ALWAYS_INLINE Lanes4 operator/(Lanes4 a, Lanes4 b) { return {a.lo / b.lo, a.hi / b.hi}; }
 VELMOR_ALWAYS_INLINE Lanes4 Broadcast(double v, Lanes4) { return {Broadcast(v, Lanes2{}), Broadcast(v, Lanes2{})}; }
 VELMOR_ALWAYS_INLINE Lanes4 ZeroNonFinite(Lanes4 a) { return {ZeroNonFinite(a.lo), ZeroNonFinite(a.hi)}; }
+// ZeroNonFinite of lanes 0, 1 (kHalf 0) or 2, 3 (kHalf 1); the others keep
+// their bits.
+template <int kHalf>
+VELMOR_ALWAYS_INLINE Lanes4 ZeroNonFiniteHalf(Lanes4 a) {
+    return kHalf == 0 ? Lanes4{ZeroNonFinite(a.lo), a.hi} : Lanes4{a.lo, ZeroNonFinite(a.hi)};
+}
 VELMOR_ALWAYS_INLINE Lanes4 Load4(const double* p, Lanes4) { return {Lanes2::Load(p), Lanes2::Load(p + 2)}; }
 VELMOR_ALWAYS_INLINE void Store4(Lanes4 a, double* p) {
     a.lo.Store(p);
@@ -207,6 +213,13 @@ VELMOR_ALWAYS_INLINE Lanes4Wide ZeroNonFinite(Lanes4Wide a) {
 template <class F>
 VELMOR_ALWAYS_INLINE Lanes4Wide LanesFrom(Lanes4Wide, F&& f) {
     return {Double4{f(0), f(1), f(2), f(3)}};
+}
+template <int kHalf>
+VELMOR_ALWAYS_INLINE Lanes4Wide ZeroNonFiniteHalf(Lanes4Wide a) {
+    const Double4 d = a.v - a.v;
+    const Mask4 keep = kHalf == 0 ? Mask4{0, 0, -1, -1} : Mask4{-1, -1, 0, 0};
+    const Mask4 finite = (d == d) | keep;
+    return {reinterpret_cast<Double4>(reinterpret_cast<Mask4>(a.v) & finite)};
 }
 VELMOR_ALWAYS_INLINE void LaneCopy(Lanes4Wide& to, Lanes4 from) { to = Lanes4Wide::Of(from.lo, from.hi); }
 VELMOR_ALWAYS_INLINE void LaneCopy(Lanes4& to, Lanes4Wide from) { to = Lanes4::Of(from.Low(), from.High()); }

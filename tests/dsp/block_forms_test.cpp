@@ -445,7 +445,7 @@ TEST_P(IsaBlockForms, FilterBankBlocksEqualOneCascadePerLane) {
 // bits: one NaN or infinity at each position over two scrub periods, the
 // samples cut into runs of every length around the pipe's, so the scrub that
 // clears it falls in short runs, in the passes that fill and drain the pipe
-// and in between.
+// and in between, with the sections side by side or packed.
 TEST_P(IsaBlockForms, FilterBankStepsScrubWhereOneStepPerSampleDoes) {
     using velmor_dsp::Lanes2;
     const LoopIsa isa(GetParam());
@@ -462,18 +462,24 @@ TEST_P(IsaBlockForms, FilterBankStepsScrubWhereOneStepPerSampleDoes) {
                 double x[kN], want[2 * kN], got[2 * kN];
                 for (int i = 0; i < kN; ++i) x[i] = std::sin(i * 0.3);
                 x[at] = bad;
-                velmor_dsp::RunOnActiveIsa([&]() VELMOR_INLINE_LAMBDA {
+                // Every run in sections side by side, and (odd runs) packed
+                // two to a register of four lanes.
+                velmor_dsp::RunOnActiveIsaWide([&](auto lanes) VELMOR_INLINE_LAMBDA {
+                    using L4 = typename decltype(lanes)::type;
                     auto a = one.Begin();
                     for (int i = 0; i < kN; ++i)
                         a.Step(one.Coefficients(), Lanes2::Of(x[i], -x[i])).Store(want + 2 * i);
                     one.End(a);
-                    for (int pos = 0; pos < kN; pos += length) {
+                    for (int pos = 0, k = 0; pos < kN; pos += length, ++k) {
                         auto b = runs.Begin();
-                        b.Steps(
-                            [&](int) VELMOR_INLINE_LAMBDA -> const auto& { return runs.Coefficients(); },
-                            std::min(length, kN - pos),
-                            [&](int i) VELMOR_INLINE_LAMBDA { return Lanes2::Of(x[pos + i], -x[pos + i]); },
-                            [&](int i, Lanes2 y) VELMOR_INLINE_LAMBDA { y.Store(got + 2 * (pos + i)); });
+                        auto coef = [&](int) VELMOR_INLINE_LAMBDA -> const auto& { return runs.Coefficients(); };
+                        auto in = [&](int i) VELMOR_INLINE_LAMBDA { return Lanes2::Of(x[pos + i], -x[pos + i]); };
+                        auto out = [&](int i, Lanes2 y) VELMOR_INLINE_LAMBDA { y.Store(got + 2 * (pos + i)); };
+                        if (k % 2 == 0) {
+                            b.Steps(coef, std::min(length, kN - pos), in, out);
+                        } else {
+                            b.template Steps<L4>(coef, std::min(length, kN - pos), in, out);
+                        }
                         runs.End(b);
                     }
                 });
