@@ -84,9 +84,9 @@ VELMOR_ALWAYS_INLINE double Lane(Lanes2 a, int lane) {
 
 // The lanes of V: 1 for double.
 template <class V>
-constexpr int kLanes = V::kCount;
+inline constexpr int kLanes = V::kCount;
 template <>
-constexpr int kLanes<double> = 1;
+inline constexpr int kLanes<double> = 1;
 
 // One value per lane, lane l kept at p[l][i]: blocks side by side whose
 // arrays stay their own (two limiters' rings, say) step in one register.
