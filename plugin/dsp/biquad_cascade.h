@@ -476,27 +476,19 @@ public:
                 z1[kSection / 2] = velmor_dsp::ZeroNonFiniteHalf<kSection % 2>(z1[kSection / 2]);
                 z2[kSection / 2] = velmor_dsp::ZeroNonFiniteHalf<kSection % 2>(z2[kSection / 2]);
             }
+            // Scrub of section s, if s names one.
+            template <int kSection = 0>
+            VELMOR_ALWAYS_INLINE void ScrubSection(int s) {
+                if (s == kSection) {
+                    Scrub<kSection>();
+                } else if constexpr (kSection < kLast) {
+                    ScrubSection<kSection + 1>(s);
+                }
+            }
             template <int kScrub, class Coef, class In, class Out>
             VELMOR_ALWAYS_INLINE void Pass(Coef& c, int t, In& in, Out& out, int scrubAt) {
                 if constexpr (kScrub >= 0) Scrub<kScrub>();
-                if constexpr (kScrub == kScrubAt) {
-                    switch (t - scrubAt) {
-                        case 0:
-                            Scrub<0>();
-                            break;
-                        case 1:
-                            Scrub<1>();
-                            break;
-                        case 2:
-                            Scrub<2>();
-                            break;
-                        case 3:
-                            Scrub<3>();
-                            break;
-                        default:
-                            break;
-                    }
-                }
+                if constexpr (kScrub == kScrubAt) ScrubSection(t - scrubAt);
                 const velmor_dsp::SectionCoefficients<W>& held = c(t);
                 const velmor_dsp::SectionCoefficients<P> cp{P::Of(held.a0, held.a0), P::Of(held.a1, held.a1),
                                                             P::Of(held.b1, held.b1), P::Of(held.b2, held.b2)};
