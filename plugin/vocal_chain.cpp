@@ -157,6 +157,8 @@ void VocalChain::Run(const Channels& io, int frames, const VocalChainSettings& s
 // cascades in lanes. A corner frequency that holds still (the common case once
 // the glides have settled) keeps its design for the whole slice; a gliding
 // one is retuned on every sample, as each cascade is on every call.
+static_assert(VocalChain::kSliceFrames <= BiquadBank<velmor_dsp::Lanes2>::kMaxBlock, "a slice is tuned in one block");
+
 template <bool kLowCutHeld, bool kSplitHeld>
 void VocalChain::FilterSlice(const double* inL, const double* inR, const double* p, const double* gD, const double* fL,
                              const double* fX, double fs, double* lowL, double* lowR, double* highL, double* highR,
@@ -222,7 +224,7 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
 }
 
 // Every slice array is written for [0, n) before it is read, but GCC cannot
-// follow that through the block calls; zero-filling ~9 kB per slice only to
+// follow that through the block calls; zero-filling ~18 kB per slice only to
 // quiet it would cost time on the audio path.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"

@@ -70,8 +70,10 @@ public:
     static int LookaheadDelay(double lookaheadBandsMs, double lookaheadOutputMs, int sampleRate);
     static constexpr int kReservedRate = 768000;
 
-    // Frames per stage-by-stage pass (the arrays live on the stack).
-    static constexpr int kSliceFrames = 64;
+    // Frames per stage-by-stage pass: long enough that each stage's set-up
+    // is spread thin, short enough for its arrays (about 50 kB at most) to
+    // live on the stack.
+    static constexpr int kSliceFrames = 128;
 
     // Audio thread, under the plug-in lock, before a block: every smoother
     // and the power mix stand at their targets in settings, so the block
