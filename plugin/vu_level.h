@@ -8,7 +8,6 @@
 // transfer that needs; a stale value only shows one redraw late.
 #pragma once
 
-#include <algorithm>
 #include <atomic>
 
 #include "plugin/dsp/envelope_follower.h"

@@ -300,13 +300,11 @@ public:
             }
             coef[i] = latest;
         }
-        if (designs > 0) {
-            const int j = designs - 1;
-            BiquadSplit d;
-            d.low = BiquadCoefficients{lowA0[j], lowA1[j], lowA0[j], b1[j], b2[j]};
-            d.high = BiquadCoefficients{highA0[j], highA1[j], highA0[j], b1[j], b2[j]};
-            SetDesign(d);
-        }
+        // The bank keeps the last design, as the calls would leave it.
+        velmor_dsp::LaneCopy(mCoef.a0, latest.a0);
+        velmor_dsp::LaneCopy(mCoef.a1, latest.a1);
+        velmor_dsp::LaneCopy(mCoef.b1, latest.b1);
+        velmor_dsp::LaneCopy(mCoef.b2, latest.b2);
     }
 
     // A run of calls with the state in the caller's registers: Begin copies

@@ -141,13 +141,13 @@ struct LookaheadLimiter::Run {
         return velmor_dsp::Max(velmor_dsp::Abs(inR), velmor_dsp::Abs(inL));  // the right one only when larger
     }
 
-    template <class In>
-    VELMOR_ALWAYS_INLINE void Peaks(In&& in, int from, int to, V* target) {
+    template <class Io>
+    VELMOR_ALWAYS_INLINE void Peaks(const Io& io, int from, int to, V* target) {
         using velmor_dsp::Max;
         if (!kWindowed) {
             // A window of one: the ring's one slot, or no ring at all.
             for (int i = from; i < to; ++i) {
-                const V m = Peak(in.L(i), in.R(i));
+                const V m = Peak(io.L(i), io.R(i));
                 held = length == 1 ? Max(m, velmor_dsp::Broadcast(0.0, m)) : m;
                 target[i - from] = GainDownTo(threshold, held);
             }
@@ -157,7 +157,7 @@ struct LookaheadLimiter::Run {
             const int p0 = position;
             const int count = to - i < length - p0 ? to - i : length - p0;
             for (int j = 0; j < count; ++j) {
-                const V m = Peak(in.L(i + j), in.R(i + j));
+                const V m = Peak(io.L(i + j), io.R(i + j));
                 velmor_dsp::StoreLanes(ring, p0 + j, m);
                 head = Max(m, head);
                 held = Max(velmor_dsp::LoadLanes(tail, p0 + j + 1, V{}), head);
@@ -185,24 +185,24 @@ struct LookaheadLimiter::Run {
         outR = delayR.StepAt(dr, drNext, inR) * gain;
     }
 
-    // out.Store(i, yL, yR) takes sample i's output, after which step(i)
+    // io.Store(i, yL, yR) takes sample i's output, after which step(i)
     // runs.
-    template <class In, class Out, class Step>
-    VELMOR_ALWAYS_INLINE void Applies(const V* target, In&& in, Out&& out, int from, int to, Step& step) {
+    template <class Io, class Step>
+    VELMOR_ALWAYS_INLINE void Applies(const V* target, const Io& io, int from, int to, Step& step) {
         if (!kWindowed) {
             // Recovery (gain rising) moves with the release, reduction with
             // the attack.
             for (int i = from; i < to; ++i) {
                 gain = EnvelopeFollower::Step(gain, target[i - from], rise, fall);
-                out.Store(i, in.L(i) * gain, in.R(i) * gain);
+                io.Store(i, io.L(i) * gain, io.R(i) * gain);
                 step(i);
             }
             return;
         }
         auto one = [&](int i, int w, int wNext, int dl, int dlNext, int dr, int drNext) VELMOR_INLINE_LAMBDA {
             V yL, yR;
-            ApplyAt(w, wNext, dl, dlNext, dr, drNext, target[i - from], in.L(i), in.R(i), yL, yR);
-            out.Store(i, yL, yR);
+            ApplyAt(w, wNext, dl, dlNext, dr, drNext, target[i - from], io.L(i), io.R(i), yL, yR);
+            io.Store(i, yL, yR);
             step(i);
         };
         if (!kShared) {
@@ -315,7 +315,7 @@ VELMOR_ALWAYS_INLINE void RunStages(RunT& run, const double* const* inL, const d
     ForStretches(n, [&](int from, int to) VELMOR_INLINE_LAMBDA {
         V target[kStretch];
         run.Peaks(io, from, to, target);
-        run.Applies(target, io, io, from, to, step);
+        run.Applies(target, io, from, to, step);
     });
     run.End(velmor_dsp::LoadLanes(outL, n - 1, V{}), velmor_dsp::LoadLanes(outR, n - 1, V{}));
 }
