@@ -29,6 +29,14 @@ namespace {
 constexpr int kRate = 48000;
 constexpr int kBlock = 512;
 
+// A benchmark's "loops" argument: 0 runs the best copies of the loops this
+// processor offers, 1 the x86-64 baseline copies, 2 the AVX copies (as a
+// processor without AVX-512 would).
+void CapLoopsAt(std::int64_t loops) {
+    using velmor_dsp::Loops;
+    velmor_dsp::CapLoops(loops == 1 ? Loops::kBaseline : loops == 2 ? Loops::kAvx : Loops::kAvx512);
+}
+
 std::vector<double> Signal(int frames, unsigned seed) {
     // A vocal-like mix: a 180 Hz tone with harmonics, noise, and an envelope
     // that drives the limiters in and out of reduction.
@@ -73,10 +81,9 @@ std::vector<VocalChainSettings> AutomationSettings() {
 
 // The chain on the plug-in's defaults in Mode 1..4 ("A".."D"), or, with
 // Mode 0, automated: a different setting every 4 blocks.
-// Args: mode, channels (1 or 2), loops (0 = as the processor allows, 1 =
-// baseline x86-64 copies even where AVX is there).
+// Args: mode, channels (1 or 2), loops (see CapLoopsAt).
 void BM_Chain(benchmark::State& state) {
-    velmor_dsp::ForceBaselineLoops(state.range(2) != 0);
+    CapLoopsAt(state.range(2));
     const int mode = static_cast<int>(state.range(0));
     const int channels = static_cast<int>(state.range(1));
     VocalChain chain;
@@ -103,10 +110,10 @@ void BM_Chain(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     SetFrameCounters(state, kBlock);
-    velmor_dsp::ForceBaselineLoops(false);
+    CapLoopsAt(0);
 }
 BENCHMARK(BM_Chain)
-    ->ArgNames({"mode", "channels", "baseline"})
+    ->ArgNames({"mode", "channels", "loops"})
     ->Args({1, 2, 0})
     ->Args({2, 2, 0})
     ->Args({3, 2, 0})
@@ -114,7 +121,9 @@ BENCHMARK(BM_Chain)
     ->Args({0, 2, 0})
     ->Args({1, 1, 0})
     ->Args({1, 2, 1})
-    ->Args({0, 2, 1});
+    ->Args({0, 2, 1})
+    ->Args({1, 2, 2})
+    ->Args({0, 2, 2});
 
 // One cascade of four sections, one call per sample, steady or with its
 // corner gliding (a redesign on every call).
@@ -140,7 +149,7 @@ BENCHMARK(BM_BiquadCascade)->ArgName("glide")->Arg(0)->Arg(1);
 void BM_FilterBanks(benchmark::State& state) {
     using velmor_dsp::Lanes2;
     using velmor_dsp::Lanes4;
-    velmor_dsp::ForceBaselineLoops(state.range(0) != 0);
+    CapLoopsAt(state.range(0));
     BiquadBank<Lanes2> lowCut({1, 1});
     BiquadBank<Lanes4> split({0, 0, 1, 1});
     const std::vector<double> l = Signal(kBlock, 3), r = Signal(kBlock, 4);
@@ -165,9 +174,9 @@ void BM_FilterBanks(benchmark::State& state) {
         benchmark::DoNotOptimize(out.data());
     }
     SetFrameCounters(state, kBlock);
-    velmor_dsp::ForceBaselineLoops(false);
+    CapLoopsAt(0);
 }
-BENCHMARK(BM_FilterBanks)->ArgName("baseline")->Arg(0)->Arg(1);
+BENCHMARK(BM_FilterBanks)->ArgName("loops")->Arg(0)->Arg(1)->Arg(2);
 
 // The same in the chain's block form: 64-sample slices, the sections
 // skewed, the split in one 256-bit register on AVX (and a held low cut's
@@ -175,7 +184,7 @@ BENCHMARK(BM_FilterBanks)->ArgName("baseline")->Arg(0)->Arg(1);
 // (designs worked out in lanes per slice).
 void BM_FilterBankBlocks(benchmark::State& state) {
     using velmor_dsp::Lanes2;
-    velmor_dsp::ForceBaselineLoops(state.range(0) != 0);
+    CapLoopsAt(state.range(0));
     const bool glide = state.range(1) != 0;
     BiquadBank<Lanes2> lowCut({1, 1});
     BiquadBank<velmor_dsp::Lanes4> split({0, 0, 1, 1});
@@ -221,9 +230,16 @@ void BM_FilterBankBlocks(benchmark::State& state) {
         benchmark::DoNotOptimize(out.data());
     }
     SetFrameCounters(state, kBlock);
-    velmor_dsp::ForceBaselineLoops(false);
+    CapLoopsAt(0);
 }
-BENCHMARK(BM_FilterBankBlocks)->ArgNames({"baseline", "glide"})->Args({0, 0})->Args({1, 0})->Args({0, 1})->Args({1, 1});
+BENCHMARK(BM_FilterBankBlocks)
+    ->ArgNames({"loops", "glide"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({2, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Args({2, 1});
 
 // One limiter over blocks, in reduction most of the time.
 void BM_Limiter(benchmark::State& state) {

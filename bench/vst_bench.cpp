@@ -110,31 +110,42 @@ void Play(benchmark::State& state, AEffect* fx, bool automate) {
 
 // Velmor in Mode 1..4 ("A".."D"), or automated (starting in "A").
 template <typename Sample>
-void RunVelmor(benchmark::State& state, int mode, bool mono, bool automate, bool baselineLoops) {
-    velmor_dsp::ForceBaselineLoops(baselineLoops);
+void RunVelmor(benchmark::State& state, int mode, bool mono, bool automate,
+               velmor_dsp::Loops loops = velmor_dsp::Loops::kAvx512) {
+    velmor_dsp::CapLoops(loops);
     {
         Running r(NewEffect(Host, CreatePluginInstance), mono);
         r.fx->setParameter(r.fx, Velmor::kMode, static_cast<float>(mode) / 4.0f);
         r.Resume();
         Play<Sample>(state, r.fx, automate);
     }
-    velmor_dsp::ForceBaselineLoops(false);
+    velmor_dsp::CapLoops(velmor_dsp::Loops::kAvx512);
 }
 
-void FloatStereo(benchmark::State& s) { RunVelmor<float>(s, static_cast<int>(s.range(0)), false, false, false); }
-void FloatStereoAutomated(benchmark::State& s) { RunVelmor<float>(s, 1, false, true, false); }
-void FloatMono(benchmark::State& s) { RunVelmor<float>(s, static_cast<int>(s.range(0)), true, false, false); }
-void DoubleStereo(benchmark::State& s) { RunVelmor<double>(s, static_cast<int>(s.range(0)), false, false, false); }
-void DoubleMono(benchmark::State& s) { RunVelmor<double>(s, static_cast<int>(s.range(0)), true, false, false); }
-// The same on the x86-64 baseline loops, as a processor without AVX runs it.
-void FloatStereoBaseline(benchmark::State& s) { RunVelmor<float>(s, static_cast<int>(s.range(0)), false, false, true); }
-void FloatStereoAutomatedBaseline(benchmark::State& s) { RunVelmor<float>(s, 1, false, true, true); }
+void FloatStereo(benchmark::State& s) { RunVelmor<float>(s, static_cast<int>(s.range(0)), false, false); }
+void FloatStereoAutomated(benchmark::State& s) { RunVelmor<float>(s, 1, false, true); }
+void FloatMono(benchmark::State& s) { RunVelmor<float>(s, static_cast<int>(s.range(0)), true, false); }
+void DoubleStereo(benchmark::State& s) { RunVelmor<double>(s, static_cast<int>(s.range(0)), false, false); }
+void DoubleMono(benchmark::State& s) { RunVelmor<double>(s, static_cast<int>(s.range(0)), true, false); }
+// The same on the AVX loops, as a processor without AVX-512 runs it, and on
+// the x86-64 baseline loops, as one without AVX does.
+using velmor_dsp::Loops;
+void FloatStereoAvx(benchmark::State& s) {
+    RunVelmor<float>(s, static_cast<int>(s.range(0)), false, false, Loops::kAvx);
+}
+void FloatStereoAutomatedAvx(benchmark::State& s) { RunVelmor<float>(s, 1, false, true, Loops::kAvx); }
+void FloatStereoBaseline(benchmark::State& s) {
+    RunVelmor<float>(s, static_cast<int>(s.range(0)), false, false, Loops::kBaseline);
+}
+void FloatStereoAutomatedBaseline(benchmark::State& s) { RunVelmor<float>(s, 1, false, true, Loops::kBaseline); }
 
 BENCHMARK(FloatStereo)->ArgName("mode")->DenseRange(1, 4);
 BENCHMARK(FloatStereoAutomated);
 BENCHMARK(FloatMono)->ArgName("mode")->Arg(1)->Arg(4);
 BENCHMARK(DoubleStereo)->ArgName("mode")->Arg(1)->Arg(4);
 BENCHMARK(DoubleMono)->ArgName("mode")->Arg(1);
+BENCHMARK(FloatStereoAvx)->ArgName("mode")->Arg(1)->Arg(4);
+BENCHMARK(FloatStereoAutomatedAvx);
 BENCHMARK(FloatStereoBaseline)->ArgName("mode")->Arg(1)->Arg(4);
 BENCHMARK(FloatStereoAutomatedBaseline);
 
@@ -186,14 +197,17 @@ public:
     }
 
     void PrintRatios() const {
-        const double steady = Find("FloatStereo/mode:1");
-        const double automated = Find("FloatStereoAutomated");
         const double compressor = Find("LspCompressorStereo");
         std::printf("\nns per frame (fastest repetition):");
         for (const auto& [name, ns] : mFastest) std::printf("\n  %-34s %7.2f", name.c_str(), ns);
         std::printf("\n\n");
-        if (steady > 0.0 && automated > 0.0) {
-            std::printf("Velmor float stereo, automated / steady (Mode A): %.2f\n", automated / steady);
+        for (const char* loops : {"", "Avx", "Baseline"}) {
+            const double steady = Find(std::string("FloatStereo") + loops + "/mode:1");
+            const double automated = Find(std::string("FloatStereoAutomated") + loops);
+            if (steady > 0.0 && automated > 0.0) {
+                std::printf("Velmor float stereo%s%s, automated / steady (Mode A): %.2f\n", *loops ? ", " : "", loops,
+                            automated / steady);
+            }
         }
         if (compressor > 0.0) {
             for (const auto& [name, ns] : mFastest) {

@@ -5,6 +5,13 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   target_compile_options(velmor_warnings INTERFACE -Wall -Wextra -Werror)
 endif()
 
+# The DSP loops are compiled for several instruction sets and must give the
+# same bits in each: a multiply is never fused with the add after it, even
+# where the instruction set has fused multiply-adds.
+if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  add_compile_options(-ffp-contract=off)
+endif()
+
 if(VELMOR_SANITIZE)
   add_compile_options(-fsanitize=${VELMOR_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${VELMOR_SANITIZE})
@@ -13,7 +20,7 @@ endif()
 if(WIN32)
   # One self-contained DLL/EXE: no libstdc++, libgcc or winpthread DLLs to ship.
   add_link_options(-static)
-  # The AVX copies of the DSP loops hold 256-bit values, and GCC does not
+  # The AVX and AVX-512 copies of the DSP loops hold 256-bit values, and GCC does not
   # align the 64-bit Windows stack to 32 bytes for their spills: the
   # assembler writes its aligned vector moves as unaligned ones, which cost
   # the same on aligned data.

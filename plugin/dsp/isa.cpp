@@ -5,25 +5,32 @@
 namespace velmor_dsp {
 namespace {
 
-bool CpuHasAvx() {
+Loops CpuLoops() {
 #if VELMOR_AVX_LOOPS
-    // Checks the CPUID bit and that the operating system saves the YMM state.
+    // The CPUID bits, and that the operating system saves the YMM state
+    // (and, for AVX-512, the mask and upper ZMM state).
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx") != 0;
-#else
-    return false;
+    if (__builtin_cpu_supports("avx512f") != 0 && __builtin_cpu_supports("avx512vl") != 0) return Loops::kAvx512;
+    if (__builtin_cpu_supports("avx") != 0) return Loops::kAvx;
 #endif
+    return Loops::kBaseline;
 }
 
-std::atomic<bool> gForceBaseline{false};
+std::atomic<Loops> gCap{Loops::kAvx512};
 
 }  // namespace
 
-bool UseAvxLoops() {
-    static const bool kHasAvx = CpuHasAvx();
-    return kHasAvx && !gForceBaseline.load(std::memory_order_relaxed);
+Loops BestLoops() {
+    static const Loops kBest = CpuLoops();
+    return kBest;
 }
 
-void ForceBaselineLoops(bool force) { gForceBaseline.store(force, std::memory_order_relaxed); }
+Loops ActiveLoops() {
+    const Loops cap = gCap.load(std::memory_order_relaxed);
+    const Loops best = BestLoops();
+    return cap < best ? cap : best;
+}
+
+void CapLoops(Loops cap) { gCap.store(cap, std::memory_order_relaxed); }
 
 }  // namespace velmor_dsp

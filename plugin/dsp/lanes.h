@@ -7,7 +7,7 @@
 // Nothing here fuses a multiply with an add.
 //
 // Lanes4 holds two SSE2 registers, in the baseline copies of the loops and
-// in the AVX copies (VEX-encoded, 128 bits wide) alike.
+// in the wider copies (VEX- or EVEX-encoded, 128 bits wide) alike.
 #pragma once
 
 #include <cmath>
@@ -174,9 +174,9 @@ VELMOR_ALWAYS_INLINE void LaneCopy(Lanes4& to, Lanes4 from) { to = from; }
 
 // ---- Lanes4Wide -------------------------------------------------------------
 
-// Lanes4 in one 256-bit register, for the AVX copies of the loops only (in
-// the baseline copies the compiler would split each operation in two through
-// memory). Written with the compiler's vector types rather than intrinsics,
+// Lanes4 in one 256-bit register, for the AVX and AVX-512 copies of the
+// loops only (in the baseline copies the compiler would split each operation
+// in two through memory). Written with the compiler's vector types rather than intrinsics,
 // so that the loop bodies templated on it stay plain inline code that takes
 // the instruction set of the copy they are inlined into.
 #if VELMOR_AVX_LOOPS
@@ -226,9 +226,9 @@ VELMOR_ALWAYS_INLINE void LaneCopy(Lanes4& to, Lanes4Wide from) { to = Lanes4::O
 #endif
 
 // Runs body(LaneType<W>{}) on the active instruction set, W being the
-// four-lane type of that copy: Lanes4Wide in the AVX copy, Lanes4 in the
-// baseline one. Both give the same bits. body is a generic lambda marked
-// VELMOR_INLINE_LAMBDA.
+// four-lane type of that copy: Lanes4Wide in the AVX and AVX-512 copies,
+// Lanes4 in the baseline one. All give the same bits. body is a generic
+// lambda marked VELMOR_INLINE_LAMBDA.
 template <class T>
 struct LaneType {
     using type = T;
@@ -236,10 +236,16 @@ struct LaneType {
 template <class Body>
 void RunOnActiveIsaWide(Body&& body) {
 #if VELMOR_AVX_LOOPS
-    if (UseAvxLoops()) {
-        auto wide = [&]() VELMOR_INLINE_LAMBDA { body(LaneType<Lanes4Wide>{}); };
-        RunAvx(wide);
-        return;
+    auto wide = [&]() VELMOR_INLINE_LAMBDA { body(LaneType<Lanes4Wide>{}); };
+    switch (ActiveLoops()) {
+        case Loops::kAvx512:
+            RunAvx512(wide);
+            return;
+        case Loops::kAvx:
+            RunAvx(wide);
+            return;
+        case Loops::kBaseline:
+            break;
     }
 #endif
     auto narrow = [&]() VELMOR_INLINE_LAMBDA { body(LaneType<Lanes4>{}); };

@@ -73,14 +73,18 @@ TEST(VocalChain, OutputIsBitIdenticalForAnyBlockSplit) {
     }
 }
 
-TEST(VocalChain, BaselineAndAvxLoopsGiveTheSameBits) {
-    if (!velmor_dsp::UseAvxLoops()) GTEST_SKIP() << "this processor runs the baseline loops only";
+TEST(VocalChain, EveryCopyOfTheLoopsGivesTheSameBits) {
+    using velmor_dsp::Loops;
+    if (velmor_dsp::BestLoops() == Loops::kBaseline) GTEST_SKIP() << "this processor runs the baseline loops only";
     for (int sr : {44100, 96000}) {
-        const auto avx = TwoSegmentRun(sr, {1, 7, 64, 3, 500});
-        velmor_dsp::ForceBaselineLoops(true);
+        velmor_dsp::CapLoops(Loops::kBaseline);
         const auto baseline = TwoSegmentRun(sr, {1, 7, 64, 3, 500});
-        velmor_dsp::ForceBaselineLoops(false);
-        EXPECT_TRUE(SameBits(avx, baseline)) << sr;
+        for (Loops cap : {Loops::kAvx, Loops::kAvx512}) {
+            if (cap > velmor_dsp::BestLoops()) continue;
+            velmor_dsp::CapLoops(cap);
+            EXPECT_TRUE(SameBits(TwoSegmentRun(sr, {1, 7, 64, 3, 500}), baseline)) << sr << ", copy " << int(cap);
+        }
+        velmor_dsp::CapLoops(Loops::kAvx512);
     }
 }
 

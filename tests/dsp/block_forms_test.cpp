@@ -84,17 +84,20 @@ void ExpectSame(const std::vector<double>& a, const std::vector<double>& b) {
 
 constexpr int kTotal = 2000;
 
-// Runs the baseline copies of the hot loops while alive (when set); the tests
-// that take it run on both instruction sets.
+// Runs no copy of the hot loops above cap while alive; the tests that take
+// it run on every instruction set (a processor without one runs the copy
+// below it twice).
+using velmor_dsp::Loops;
 class LoopIsa {
 public:
-    explicit LoopIsa(bool baseline) { velmor_dsp::ForceBaselineLoops(baseline); }
-    ~LoopIsa() { velmor_dsp::ForceBaselineLoops(false); }
+    explicit LoopIsa(Loops cap) { velmor_dsp::CapLoops(cap); }
+    ~LoopIsa() { velmor_dsp::CapLoops(Loops::kAvx512); }
     LoopIsa(const LoopIsa&) = delete;
     LoopIsa& operator=(const LoopIsa&) = delete;
 };
 
-std::string IsaName(bool baseline) { return baseline ? "Baseline" : "Active"; }
+const auto kEveryIsa = ::testing::Values(Loops::kBaseline, Loops::kAvx, Loops::kAvx512);
+std::string IsaName(Loops cap) { return cap == Loops::kBaseline ? "Baseline" : cap == Loops::kAvx ? "Avx" : "Avx512"; }
 
 TEST(BlockForms, SmootherSettlesLikeOneCallAtATime) {
     // Targets change between runs so both the gliding and settled paths run.
@@ -218,7 +221,7 @@ std::vector<double> Levels(int n, std::uint32_t seed) {
 }
 
 using SignalMaker = std::vector<double> (*)(int, std::uint32_t);
-class LimiterBlockForm : public ::testing::TestWithParam<std::tuple<SignalMaker, bool>> {};
+class LimiterBlockForm : public ::testing::TestWithParam<std::tuple<SignalMaker, Loops>> {};
 
 TEST_P(LimiterBlockForm, IncludingTiesWrapsAndLengthChanges) {
     const LoopIsa isa(std::get<1>(GetParam()));
@@ -258,13 +261,12 @@ TEST_P(LimiterBlockForm, IncludingTiesWrapsAndLengthChanges) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BlockForms, LimiterBlockForm,
-                         ::testing::Combine(::testing::Values(&Signal, &Levels), ::testing::Bool()),
-                         [](const auto& info) {
+                         ::testing::Combine(::testing::Values(&Signal, &Levels), kEveryIsa), [](const auto& info) {
                              return (std::get<0>(info.param) == &Signal ? "Program" : "Levels") +
                                     IsaName(std::get<1>(info.param));
                          });
 
-class IsaBlockForms : public ::testing::TestWithParam<bool> {};
+class IsaBlockForms : public ::testing::TestWithParam<Loops> {};
 
 TEST_P(IsaBlockForms, LimiterPairKeepsEachLimitersOwnSettingsAndState) {
     const LoopIsa isa(GetParam());
@@ -492,7 +494,6 @@ TEST_P(IsaBlockForms, FilterBankStepsScrubWhereOneStepPerSampleDoes) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(BlockForms, IsaBlockForms, ::testing::Bool(),
-                         [](const auto& info) { return IsaName(info.param); });
+INSTANTIATE_TEST_SUITE_P(BlockForms, IsaBlockForms, kEveryIsa, [](const auto& info) { return IsaName(info.param); });
 
 }  // namespace
