@@ -36,6 +36,31 @@ VELMOR_ALWAYS_INLINE V LargerMagnitude(V first, V second) {
 
 }  // namespace
 
+struct VocalChain::Scratch {
+    template <class V>
+    using Coefficients = velmor_dsp::SectionCoefficients<V>[kSliceFrames];
+    // A gliding corner's designs, one per sample, in the lanes of the
+    // copy of the loops that runs.
+    Coefficients<velmor_dsp::Lanes2> lowCut;
+    Coefficients<velmor_dsp::Lanes4> split;
+#if VELMOR_AVX_LOOPS
+    Coefficients<velmor_dsp::Lanes4Wide> splitWide;
+#endif
+    template <class L4>
+    velmor_dsp::SectionCoefficients<L4>* SplitIn() {
+        if constexpr (std::is_same_v<L4, velmor_dsp::Lanes4>) {
+            return split;
+#if VELMOR_AVX_LOOPS
+        } else {
+            return splitWide;
+#endif
+        }
+    }
+};
+
+VocalChain::VocalChain() : mScratch(std::make_unique<Scratch>()) {}
+VocalChain::~VocalChain() = default;
+
 void VocalChain::StartAt(const VocalChainSettings& s) {
     mPowerSmoother.JumpTo(s.power, kPowerLo, kPowerHi);
     mPowerMix = s.power;
@@ -176,8 +201,10 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
         // designs at a time (they do not depend on the samples), so that
         // the divisions of the designs do not stand in the filters'
         // dependency chains.
-        velmor_dsp::SectionCoefficients<Lanes2> c1[kLowCutHeld ? 1 : kSliceFrames];
-        velmor_dsp::SectionCoefficients<L4> c2[kSplitHeld ? 1 : kSliceFrames];
+        velmor_dsp::SectionCoefficients<Lanes2> heldLowCut;
+        velmor_dsp::SectionCoefficients<L4> heldSplit;
+        velmor_dsp::SectionCoefficients<Lanes2>* const c1 = kLowCutHeld ? &heldLowCut : mScratch->lowCut;
+        velmor_dsp::SectionCoefficients<L4>* const c2 = kSplitHeld ? &heldSplit : mScratch->template SplitIn<L4>();
         if (kLowCutHeld) c1[0] = mLowCut.Coefficients();
         if (kSplitHeld) c2[0] = mBandSplit.template CoefficientsAs<L4>();
         if (!kLowCutHeld) mLowCut.template TuneBlock<L4>(fL, kFilterQ, kFilterGainDb, fs, n, c1);
@@ -224,7 +251,7 @@ void VocalChain::FilterSlice(const double* inL, const double* inR, const double*
 }
 
 // Every slice array is written for [0, n) before it is read, but GCC cannot
-// follow that through the block calls; zero-filling ~18 kB per slice only to
+// follow that through the block calls; zero-filling ~36 kB per slice only to
 // quiet it would cost time on the audio path.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"

@@ -7,6 +7,8 @@
 // settings and sample-rate changes glide through the blocks' caches.
 #pragma once
 
+#include <memory>
+
 #include "plugin/dsp/biquad_cascade.h"
 #include "plugin/dsp/delay_line.h"
 #include "plugin/dsp/lookahead_limiter.h"
@@ -43,6 +45,11 @@ struct VocalChainSettings {
 
 class VocalChain {
 public:
+    VocalChain();
+    ~VocalChain();
+    VocalChain(const VocalChain&) = delete;
+    VocalChain& operator=(const VocalChain&) = delete;
+
     // Audio thread, under the plug-in lock. Runs frames samples from inputs
     // to outputs (which may be the same buffers). nIn and nOut are the
     // channel counts of the two pointer arrays, 1 or 2: with one input the
@@ -71,9 +78,11 @@ public:
     static constexpr int kReservedRate = 768000;
 
     // Frames per stage-by-stage pass: long enough that each stage's set-up
-    // is spread thin, short enough for its arrays (about 50 kB at most) to
-    // live on the stack.
-    static constexpr int kSliceFrames = 128;
+    // is spread thin. The arrays passed from stage to stage stay on the
+    // stack (about 60 kB at most, where the compiler sees that nothing else
+    // writes them); a gliding corner's designs, as large again, are kept in
+    // the chain's scratch.
+    static constexpr int kSliceFrames = 256;
 
     // Audio thread, under the plug-in lock, before a block: every smoother
     // and the power mix stand at their targets in settings, so the block
@@ -115,6 +124,11 @@ private:
     void FilterSlice(const double* inL, const double* inR, const double* p, const double* gD, const double* fL,
                      const double* fX, double fs, double* lowL, double* lowR, double* highL, double* highR,
                      double* driveLevels, int n);
+
+    // A slice's designs of gliding corners, allocated with the chain. Audio
+    // thread only.
+    struct Scratch;
+    std::unique_ptr<Scratch> mScratch;
 
     double mPowerMix = 1.0;
 

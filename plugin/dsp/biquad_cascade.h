@@ -228,7 +228,7 @@ public:
     // designs the calls make are worked out together, D::kCount per register
     // of lane type D (Lanes4 or Lanes4Wide), each lane with the bits of its
     // own design.
-    static constexpr int kMaxBlock = 128;
+    static constexpr int kMaxBlock = 256;
     template <class D, class W>
     VELMOR_ALWAYS_INLINE void TuneBlock(const double* freqHz, double q, double gainDb, double sampleRate, int n,
                                         velmor_dsp::SectionCoefficients<W>* coef) {

@@ -284,7 +284,7 @@ namespace {
 
 // The block loops run each stage over stretches of up to kStretch samples,
 // the targets between the stages kept on the stack.
-constexpr int kStretch = 128;
+constexpr int kStretch = 256;
 template <class Body>
 VELMOR_ALWAYS_INLINE void ForStretches(int n, Body&& body) {
     for (int from = 0; from < n; from += kStretch) body(from, n - from < kStretch ? n : from + kStretch);
