@@ -239,21 +239,27 @@ public:
         int at[kMaxBlock];
         alignas(32) double corner[kMaxBlock + D::kCount];
         int designs = 0;
-        for (int i = 0; i < n; ++i) {
-            const bool changed = i == 0 ? BiquadCascade::Changed(sampleRate, mCachedRate) || mFresh ||
-                                              BiquadCascade::Changed(freqHz[0], mCachedFreq) ||
-                                              BiquadCascade::Changed(q, mCachedQ) ||
-                                              BiquadCascade::Changed(gainDb, mCachedGainDb)
-                                        : BiquadCascade::Changed(freqHz[i], mCachedFreq);
-            if (changed) {
-                mFresh = false;
-                mCachedRate = sampleRate;
-                mCachedFreq = freqHz[i];
-                mCachedQ = q;
-                mCachedGainDb = gainDb;
-                at[designs] = i;
-                corner[designs++] = freqHz[i];
-            }
+        double cached = mCachedFreq;  // in a local, which the stores below cannot touch
+        auto design = [&](int i) VELMOR_INLINE_LAMBDA {
+            cached = freqHz[i];
+            at[designs] = i;
+            corner[designs++] = cached;
+        };
+        if (n > 0 &&
+            (BiquadCascade::Changed(sampleRate, mCachedRate) || mFresh || BiquadCascade::Changed(freqHz[0], cached) ||
+             BiquadCascade::Changed(q, mCachedQ) || BiquadCascade::Changed(gainDb, mCachedGainDb))) {
+            design(0);
+        }
+        for (int i = 1; i < n; ++i) {
+            if (BiquadCascade::Changed(freqHz[i], cached)) design(i);
+        }
+        // Every design caches the settings it was made with.
+        mCachedFreq = cached;
+        if (designs > 0) {
+            mFresh = false;
+            mCachedRate = sampleRate;
+            mCachedQ = q;
+            mCachedGainDb = gainDb;
         }
         // The designs, a register at a time (spare lanes repeat the last).
         alignas(32) double lowA0[kMaxBlock + D::kCount], lowA1[kMaxBlock + D::kCount];
