@@ -71,21 +71,30 @@ VELMOR_TARGET_AVX512 void RunAvx512(Body& body) {
 }
 #endif
 
-template <class Body>
-void RunOnActiveIsa(Body&& body) {
+// Runs wide() in the AVX or AVX-512 copy, or narrow() in the baseline one:
+// two bodies for loops whose lane types differ between the copies.
+template <class Wide, class Narrow>
+void RunOnActiveIsa(Wide&& wide, Narrow&& narrow) {
 #if VELMOR_AVX_LOOPS
     switch (ActiveLoops()) {
         case Loops::kAvx512:
-            RunAvx512(body);
+            RunAvx512(wide);
             return;
         case Loops::kAvx:
-            RunAvx(body);
+            RunAvx(wide);
             return;
         case Loops::kBaseline:
             break;
     }
+#else
+    (void)wide;
 #endif
-    RunBaseline(body);
+    RunBaseline(narrow);
+}
+
+template <class Body>
+void RunOnActiveIsa(Body&& body) {
+    RunOnActiveIsa(body, body);
 }
 
 }  // namespace velmor_dsp

@@ -237,19 +237,11 @@ template <class Body>
 void RunOnActiveIsaWide(Body&& body) {
 #if VELMOR_AVX_LOOPS
     auto wide = [&]() VELMOR_INLINE_LAMBDA { body(LaneType<Lanes4Wide>{}); };
-    switch (ActiveLoops()) {
-        case Loops::kAvx512:
-            RunAvx512(wide);
-            return;
-        case Loops::kAvx:
-            RunAvx(wide);
-            return;
-        case Loops::kBaseline:
-            break;
-    }
+#else
+    auto wide = [] {};
 #endif
     auto narrow = [&]() VELMOR_INLINE_LAMBDA { body(LaneType<Lanes4>{}); };
-    RunBaseline(narrow);
+    RunOnActiveIsa(wide, narrow);
 }
 
 }  // namespace velmor_dsp
