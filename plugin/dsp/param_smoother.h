@@ -105,6 +105,10 @@ private:
         double coef = 0.0;
         double Step(const Target& g) {
             if (g.Settled(value)) return g.target;  // settled: state untouched
+            return Advance(g);
+        }
+        // Step for a value known to be outside tolerance.
+        double Advance(const Target& g) {
             const double y = (state - g.t) * coef + g.t;
             value = y;
             state = y;
@@ -153,16 +157,24 @@ private:
         // first answers its target from then on, as its calls would); the
         // rest is the targets. A glider whose first call answers its target
         // exactly and settles holds, as ProcessBlock tells.
+        // done[k]: within tolerance after the last step, which is what the
+        // next call tests first (a glider starts outside it).
+        bool done[kCount] = {};
         int i = 0;
         while (i < n) {
             bool settled = true;
             for (int k = 0; k < kCount; ++k) {
-                out[k][i] = r[k].Step(t[k]);
-                settled = t[k].Settled(r[k].value) && settled;
+                if (done[k]) {
+                    out[k][i] = t[k].target;
+                } else {
+                    out[k][i] = r[k].Advance(t[k]);
+                    done[k] = t[k].Settled(r[k].value);
+                }
+                settled = done[k] && settled;
             }
             if (i++ == 0) {
                 for (int k = 0; k < kCount; ++k) {
-                    *g[k].held = t[k].Settled(r[k].value) && velmor_dsp::SameBits(out[k][0], t[k].target);
+                    *g[k].held = done[k] && velmor_dsp::SameBits(out[k][0], t[k].target);
                 }
             }
             if (settled) break;
